@@ -1,0 +1,116 @@
+#include "InputRecorder.h"
+
+#include <cstdio>
+
+namespace glotest {
+
+InputRecorder* InputRecorder::current_ = nullptr;
+
+InputRecorder::InputRecorder()
+{
+    InitializeCriticalSection(&lock_);
+    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    current_ = this;
+    thread_ = std::thread([this] { run(); });
+    WaitForSingleObject(ready_, 10000);
+}
+
+InputRecorder::~InputRecorder()
+{
+    PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+    thread_.join();
+    current_ = nullptr;
+    CloseHandle(ready_);
+    DeleteCriticalSection(&lock_);
+}
+
+void InputRecorder::run()
+{
+    threadId_ = GetCurrentThreadId();
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // the queue must exist before the quit post
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    HHOOK keyboard = SetWindowsHookExW(WH_KEYBOARD_LL, keyboardProc, instance, 0);
+    HHOOK mouse = SetWindowsHookExW(WH_MOUSE_LL, mouseProc, instance, 0);
+    active_ = keyboard && mouse;
+    SetEvent(ready_);
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    if (keyboard)
+        UnhookWindowsHookEx(keyboard);
+    if (mouse)
+        UnhookWindowsHookEx(mouse);
+}
+
+void InputRecorder::add(const RecordedInput& input)
+{
+    EnterCriticalSection(&lock_);
+    events_.push_back(input);
+    LeaveCriticalSection(&lock_);
+}
+
+LRESULT CALLBACK InputRecorder::keyboardProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION && current_) {
+        auto* info = reinterpret_cast<KBDLLHOOKSTRUCT*>(lParam);
+        current_->add({RecordedInput::Key, static_cast<UINT>(wParam), info->vkCode, {0, 0}, 0,
+                       (info->flags & LLKHF_INJECTED) != 0});
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK InputRecorder::mouseProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION && current_) {
+        auto* info = reinterpret_cast<MSLLHOOKSTRUCT*>(lParam);
+        current_->add({RecordedInput::Mouse, static_cast<UINT>(wParam), 0, info->pt,
+                       info->mouseData, (info->flags & LLMHF_INJECTED) != 0});
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+std::vector<RecordedInput> InputRecorder::events() const
+{
+    EnterCriticalSection(&lock_);
+    std::vector<RecordedInput> copy = events_;
+    LeaveCriticalSection(&lock_);
+    return copy;
+}
+
+void InputRecorder::clear()
+{
+    EnterCriticalSection(&lock_);
+    events_.clear();
+    LeaveCriticalSection(&lock_);
+}
+
+bool InputRecorder::waitFor(size_t count, DWORD timeoutMs) const
+{
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    while (events().size() < count) {
+        if (GetTickCount64() > end)
+            return false;
+        Sleep(5);
+    }
+    return true;
+}
+
+std::wstring InputRecorder::keyTrace() const
+{
+    std::wstring trace;
+    for (const RecordedInput& e : events()) {
+        if (e.kind != RecordedInput::Key)
+            continue;
+        const bool down = e.message == WM_KEYDOWN || e.message == WM_SYSKEYDOWN;
+        wchar_t item[32];
+        swprintf(item, 32, L"%lsVK_0x%02lX", down ? L"+" : L"-", e.vkCode);
+        if (!trace.empty())
+            trace += L' ';
+        trace += item;
+    }
+    return trace;
+}
+
+} // namespace glotest

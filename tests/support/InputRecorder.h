@@ -1,0 +1,53 @@
+// Records the keyboard and mouse input that reaches the desktop, injected input included.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace glotest {
+
+struct RecordedInput {
+    enum Kind { Key, Mouse } kind;
+    UINT message;      // WM_KEYDOWN, WM_KEYUP, WM_MOUSEMOVE, WM_MBUTTONDOWN, WM_MOUSEWHEEL, ...
+    DWORD vkCode;      // keys only
+    POINT point;       // mouse only
+    DWORD mouseData;   // wheel delta in the high word, X buttons
+    bool injected;
+};
+
+// While alive, low-level keyboard and mouse hooks on a thread of their own record every event
+// in order. Only one recorder may exist at a time.
+class InputRecorder {
+public:
+    InputRecorder();
+    ~InputRecorder();
+    InputRecorder(const InputRecorder&) = delete;
+    InputRecorder& operator=(const InputRecorder&) = delete;
+
+    bool active() const { return active_; }
+    std::vector<RecordedInput> events() const;
+    void clear();
+    // Waits until at least `count` events were recorded or the time-out passed.
+    bool waitFor(size_t count, DWORD timeoutMs = 5000) const;
+    // Key transitions as text, e.g. "+VK_0x28 -VK_0x28" (down, up), for compact assertions.
+    std::wstring keyTrace() const;
+
+private:
+    static LRESULT CALLBACK keyboardProc(int code, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK mouseProc(int code, WPARAM wParam, LPARAM lParam);
+    void run();
+    void add(const RecordedInput& input);
+
+    static InputRecorder* current_;
+    mutable CRITICAL_SECTION lock_;
+    std::vector<RecordedInput> events_;
+    HANDLE ready_ = nullptr;
+    DWORD threadId_ = 0;
+    bool active_ = false;
+    std::thread thread_;
+};
+
+} // namespace glotest
