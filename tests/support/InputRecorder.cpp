@@ -6,8 +6,7 @@ namespace glotest {
 
 InputRecorder* InputRecorder::current_ = nullptr;
 
-InputRecorder::InputRecorder()
-{
+InputRecorder::InputRecorder() {
     InitializeCriticalSection(&lock_);
     ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     current_ = this;
@@ -15,8 +14,7 @@ InputRecorder::InputRecorder()
     WaitForSingleObject(ready_, 10000);
 }
 
-InputRecorder::~InputRecorder()
-{
+InputRecorder::~InputRecorder() {
     PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
     thread_.join();
     current_ = nullptr;
@@ -24,8 +22,7 @@ InputRecorder::~InputRecorder()
     DeleteCriticalSection(&lock_);
 }
 
-void InputRecorder::run()
-{
+void InputRecorder::run() {
     threadId_ = GetCurrentThreadId();
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // the queue must exist before the quit post
@@ -44,25 +41,26 @@ void InputRecorder::run()
         UnhookWindowsHookEx(mouse);
 }
 
-void InputRecorder::add(const RecordedInput& input)
-{
+void InputRecorder::add(const RecordedInput& input) {
     EnterCriticalSection(&lock_);
     events_.push_back(input);
     LeaveCriticalSection(&lock_);
 }
 
-LRESULT CALLBACK InputRecorder::keyboardProc(int code, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CALLBACK InputRecorder::keyboardProc(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && current_) {
         auto* info = reinterpret_cast<KBDLLHOOKSTRUCT*>(lParam);
-        current_->add({RecordedInput::Key, static_cast<UINT>(wParam), info->vkCode, {0, 0}, 0,
+        current_->add({RecordedInput::Key,
+                       static_cast<UINT>(wParam),
+                       info->vkCode,
+                       {0, 0},
+                       0,
                        (info->flags & LLKHF_INJECTED) != 0});
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-LRESULT CALLBACK InputRecorder::mouseProc(int code, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CALLBACK InputRecorder::mouseProc(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && current_) {
         auto* info = reinterpret_cast<MSLLHOOKSTRUCT*>(lParam);
         current_->add({RecordedInput::Mouse, static_cast<UINT>(wParam), 0, info->pt,
@@ -71,23 +69,20 @@ LRESULT CALLBACK InputRecorder::mouseProc(int code, WPARAM wParam, LPARAM lParam
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-std::vector<RecordedInput> InputRecorder::events() const
-{
+std::vector<RecordedInput> InputRecorder::events() const {
     EnterCriticalSection(&lock_);
     std::vector<RecordedInput> copy = events_;
     LeaveCriticalSection(&lock_);
     return copy;
 }
 
-void InputRecorder::clear()
-{
+void InputRecorder::clear() {
     EnterCriticalSection(&lock_);
     events_.clear();
     LeaveCriticalSection(&lock_);
 }
 
-bool InputRecorder::waitFor(size_t count, DWORD timeoutMs) const
-{
+bool InputRecorder::waitFor(size_t count, DWORD timeoutMs) const {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     while (events().size() < count) {
         if (GetTickCount64() > end)
@@ -97,8 +92,7 @@ bool InputRecorder::waitFor(size_t count, DWORD timeoutMs) const
     return true;
 }
 
-std::wstring InputRecorder::keyTrace() const
-{
+std::wstring InputRecorder::keyTrace() const {
     std::wstring trace;
     for (const RecordedInput& e : events()) {
         if (e.kind != RecordedInput::Key)

@@ -11,10 +11,10 @@ namespace glotest {
 
 struct RecordedInput {
     enum Kind { Key, Mouse } kind;
-    UINT message;      // WM_KEYDOWN, WM_KEYUP, WM_MOUSEMOVE, WM_MBUTTONDOWN, WM_MOUSEWHEEL, ...
-    DWORD vkCode;      // keys only
-    POINT point;       // mouse only
-    DWORD mouseData;   // wheel delta in the high word, X buttons
+    UINT message;    // WM_KEYDOWN, WM_KEYUP, WM_MOUSEMOVE, WM_MBUTTONDOWN, WM_MOUSEWHEEL, ...
+    DWORD vkCode;    // keys only
+    POINT point;     // mouse only
+    DWORD mouseData; // wheel delta in the high word, X buttons
     bool injected;
 };
 

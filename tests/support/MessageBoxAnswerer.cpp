@@ -8,8 +8,7 @@ struct Found {
     HWND dialog = nullptr;
 };
 
-BOOL CALLBACK findDialogProc(HWND window, LPARAM param)
-{
+BOOL CALLBACK findDialogProc(HWND window, LPARAM param) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     wchar_t cls[64] = {};
@@ -22,8 +21,7 @@ BOOL CALLBACK findDialogProc(HWND window, LPARAM param)
 }
 
 // The message text of a message box is its static control 0xFFFF.
-std::wstring dialogText(HWND dialog)
-{
+std::wstring dialogText(HWND dialog) {
     wchar_t text[1024] = {};
     if (HWND label = GetDlgItem(dialog, 0xFFFF))
         GetWindowTextW(label, text, 1024);
@@ -32,21 +30,18 @@ std::wstring dialogText(HWND dialog)
 
 } // namespace
 
-MessageBoxAnswerer::MessageBoxAnswerer()
-{
+MessageBoxAnswerer::MessageBoxAnswerer() {
     InitializeCriticalSection(&lock_);
     thread_ = std::thread([this] { watch(); });
 }
 
-MessageBoxAnswerer::~MessageBoxAnswerer()
-{
+MessageBoxAnswerer::~MessageBoxAnswerer() {
     stop_ = true;
     thread_.join();
     DeleteCriticalSection(&lock_);
 }
 
-void MessageBoxAnswerer::watch()
-{
+void MessageBoxAnswerer::watch() {
     HWND last = nullptr;
     while (!stop_) {
         Found found;
@@ -65,16 +60,14 @@ void MessageBoxAnswerer::watch()
     }
 }
 
-std::vector<MessageBoxAnswerer::Box> MessageBoxAnswerer::answered() const
-{
+std::vector<MessageBoxAnswerer::Box> MessageBoxAnswerer::answered() const {
     EnterCriticalSection(&lock_);
     std::vector<Box> copy = boxes_;
     LeaveCriticalSection(&lock_);
     return copy;
 }
 
-bool MessageBoxAnswerer::waitFor(size_t count, DWORD timeoutMs) const
-{
+bool MessageBoxAnswerer::waitFor(size_t count, DWORD timeoutMs) const {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     while (answered().size() < count) {
         if (GetTickCount64() > end)

@@ -12,8 +12,7 @@
 
 namespace {
 
-LRESULT CALLBACK scrollingParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
+LRESULT CALLBACK scrollingParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_VSCROLL && lParam) {
         HWND bar = reinterpret_cast<HWND>(lParam);
         int pos = GetScrollPos(bar, SB_CTL);
@@ -32,8 +31,7 @@ LRESULT CALLBACK scrollingParentProc(HWND window, UINT message, WPARAM wParam, L
 struct Window {
     HWND handle = nullptr;
     explicit Window(HWND h) : handle(h) {}
-    ~Window()
-    {
+    ~Window() {
         if (handle)
             DestroyWindow(handle);
     }
@@ -41,16 +39,14 @@ struct Window {
     Window& operator=(const Window&) = delete;
 };
 
-HMODULE coreModule()
-{
+HMODULE coreModule() {
     static HMODULE module = LoadLibraryW(L"Glo_core_proxy.dll");
     return module;
 }
 
 } // namespace
 
-TEST(RealWindows, ScrollBarControlIsScrolledAndReadBack)
-{
+TEST(RealWindows, ScrollBarControlIsScrolledAndReadBack) {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = scrollingParentProc;
     wc.hInstance = GetModuleHandleW(nullptr);
@@ -78,12 +74,10 @@ TEST(RealWindows, ScrollBarControlIsScrolledAndReadBack)
     EXPECT_EQ(back.nPos, 7);
 }
 
-TEST(RealWindows, EditControlScrollsByLines)
-{
+TEST(RealWindows, EditControlScrollsByLines) {
     Window edit(CreateWindowExW(0, L"Edit", nullptr,
-                                WS_OVERLAPPEDWINDOW | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL,
-                                0, 0, 300, 120, nullptr, nullptr, GetModuleHandleW(nullptr),
-                                nullptr));
+                                WS_OVERLAPPEDWINDOW | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL, 0,
+                                0, 300, 120, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
     ASSERT_NE(edit.handle, nullptr);
     std::wstring text;
     for (int i = 0; i < 200; ++i)
@@ -96,8 +90,7 @@ TEST(RealWindows, EditControlScrollsByLines)
 }
 
 // The same test binary runs once under an English and once under a German user interface.
-TEST(StringTable, FollowsUserInterfaceLanguage)
-{
+TEST(StringTable, FollowsUserInterfaceLanguage) {
     ASSERT_NE(coreModule(), nullptr);
     const char* expected = std::getenv("GLO_EXPECT_UI_LANG");
     const LANGID ui = GetUserDefaultUILanguage();
@@ -122,8 +115,7 @@ TEST(StringTable, FollowsUserInterfaceLanguage)
         EXPECT_GT(LoadStringW(coreModule(), id, text, 256), 0) << "string " << id;
 }
 
-TEST(CoreLibrary, LoadsAndOffersTheDriverEntryPoints)
-{
+TEST(CoreLibrary, LoadsAndOffersTheDriverEntryPoints) {
     HMODULE module = LoadLibraryW(L"Glo_core_proxy.dll");
     ASSERT_NE(module, nullptr);
     for (const char* name : {"ZuVidInit", "ZuVidTerm", "ZuVidSendEvent", "ZuVidIsValidHdl",
@@ -139,11 +131,9 @@ TEST(CoreLibrary, LoadsAndOffersTheDriverEntryPoints)
     FreeLibrary(module);
 }
 
-TEST(BenchHelpers, MessageBoxIsAnsweredAndItsTextReported)
-{
+TEST(BenchHelpers, MessageBoxIsAnsweredAndItsTextReported) {
     glotest::MessageBoxAnswerer answerer;
-    EXPECT_EQ(MessageBoxW(nullptr, L"Something to confirm", L"Caption", MB_OK | MB_ICONSTOP),
-              IDOK);
+    EXPECT_EQ(MessageBoxW(nullptr, L"Something to confirm", L"Caption", MB_OK | MB_ICONSTOP), IDOK);
     ASSERT_TRUE(answerer.waitFor(1));
     auto boxes = answerer.answered();
     ASSERT_EQ(boxes.size(), 1u);
@@ -151,8 +141,7 @@ TEST(BenchHelpers, MessageBoxIsAnsweredAndItsTextReported)
     EXPECT_EQ(boxes[0].text, L"Something to confirm");
 }
 
-TEST(BenchHelpers, InjectedInputIsRecordedInOrder)
-{
+TEST(BenchHelpers, InjectedInputIsRecordedInOrder) {
     glotest::InputRecorder recorder;
     ASSERT_TRUE(recorder.active());
     INPUT inputs[3] = {};

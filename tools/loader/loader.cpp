@@ -7,12 +7,12 @@
 namespace {
 
 // Walks the export directory of a loaded module.
-void printExports(HMODULE module)
-{
+void printExports(HMODULE module) {
     auto* base = reinterpret_cast<const BYTE*>(module);
     auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    const IMAGE_DATA_DIRECTORY& dir =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     if (dir.VirtualAddress == 0) {
         std::printf("no exports\n");
         return;
@@ -34,8 +34,7 @@ void printExports(HMODULE module)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const char* path = argc > 1 ? argv[1] : "Glo_core_proxy.dll";
     wchar_t widePath[MAX_PATH];
     MultiByteToWideChar(CP_UTF8, 0, path, -1, widePath, MAX_PATH);
@@ -45,8 +44,8 @@ int main(int argc, char** argv)
         return 1;
     }
     using GetInfo = void(WINAPI*)(const wchar_t**);
-    auto getInfo = reinterpret_cast<GetInfo>(
-        reinterpret_cast<void*>(GetProcAddress(module, "ZuVidGetInfo")));
+    auto getInfo =
+        reinterpret_cast<GetInfo>(reinterpret_cast<void*>(GetProcAddress(module, "ZuVidGetInfo")));
     if (!getInfo) {
         std::fprintf(stderr, "%s has no ZuVidGetInfo\n", path);
         FreeLibrary(module);
