@@ -1,0 +1,123 @@
+#include "GloDLLApplication.h"
+
+namespace {
+// The plug-in's "unload": no arguments, no result, caller-cleans convention.
+typedef void (*UnloadProc)();
+} // namespace
+
+CGlo_DLLApplication::CGlo_DLLApplication()
+    : loadedPlugin(nullptr), module(nullptr), registeredWindow(nullptr), focus(nullptr) {}
+
+CGlo_DLLApplication::CGlo_DLLApplication(CGlo_Application* application, HINSTANCE module)
+    : loadedPlugin(application), module(module), registeredWindow(nullptr), focus(nullptr) {
+    if (application != nullptr)
+        setName(application->getName());
+}
+
+CGlo_DLLApplication::CGlo_DLLApplication(const CGlo_DLLApplication& other)
+    : CGlo_Application(other), loadedPlugin(other.loadedPlugin), module(other.module),
+      registeredWindow(other.registeredWindow), focus(other.focus) {}
+
+CGlo_DLLApplication& CGlo_DLLApplication::operator=(const CGlo_DLLApplication& other) {
+    if (this != &other) {
+        CGlo_Application::operator=(other);
+        loadedPlugin = other.loadedPlugin;
+        module = other.module;
+        registeredWindow = other.registeredWindow;
+        focus = other.focus;
+    }
+    return *this;
+}
+
+int CGlo_DLLApplication::match(HWND window) {
+    return loadedPlugin != nullptr ? loadedPlugin->match(window) : 0;
+}
+
+int CGlo_DLLApplication::init() {
+    return loadedPlugin != nullptr ? loadedPlugin->init() : 0;
+}
+
+int CGlo_DLLApplication::sendevent(CGlo_Event& event) {
+    return loadedPlugin != nullptr ? loadedPlugin->sendevent(event) : 0;
+}
+
+int CGlo_DLLApplication::getNumberOfFunctions() {
+    return loadedPlugin != nullptr ? loadedPlugin->getNumberOfFunctions() : 0;
+}
+
+CGlo_PluginFunction* CGlo_DLLApplication::queryFunction(const wchar_t* name) {
+    return loadedPlugin != nullptr ? loadedPlugin->queryFunction(name) : nullptr;
+}
+
+CGlo_PluginFunction* CGlo_DLLApplication::queryFunction(int index) {
+    return loadedPlugin != nullptr ? loadedPlugin->queryFunction(index) : nullptr;
+}
+
+void CGlo_DLLApplication::serialize(CGdrProxy& proxy) {
+    if (loadedPlugin != nullptr)
+        loadedPlugin->serialize(proxy);
+}
+
+void CGlo_DLLApplication::serialize() {
+    if (loadedPlugin != nullptr)
+        loadedPlugin->serialize();
+}
+
+int CGlo_DLLApplication::setConfiguration(CGlo_FunctionSetup* setups, int size) {
+    return loadedPlugin != nullptr ? loadedPlugin->setConfiguration(setups, size) : 0;
+}
+
+int CGlo_DLLApplication::setDefaultConfiguration() {
+    return loadedPlugin != nullptr ? loadedPlugin->setDefaultConfiguration() : 0;
+}
+
+void CGlo_DLLApplication::deserialize(CGdrProxy& proxy) {
+    if (loadedPlugin != nullptr)
+        loadedPlugin->deserialize(proxy);
+}
+
+void CGlo_DLLApplication::deserialize() {
+    if (loadedPlugin != nullptr)
+        loadedPlugin->deserialize();
+}
+
+int CGlo_DLLApplication::setButtonConfiguration() {
+    return loadedPlugin != nullptr ? loadedPlugin->setButtonConfiguration() : 0;
+}
+
+void CGlo_DLLApplication::freePlugin() {
+    registeredWindow = nullptr;
+    if (module == nullptr)
+        return;
+    if (loadedPlugin != nullptr) {
+        // The library owns the application: "unload" frees it, so it is forgotten either way.
+        FARPROC proc = GetProcAddress(module, "unload");
+        if (proc != nullptr)
+            reinterpret_cast<UnloadProc>(reinterpret_cast<void*>(proc))();
+        loadedPlugin = nullptr;
+    }
+    FreeLibrary(module);
+    module = nullptr;
+}
+
+CGlo_Application* CGlo_DLLApplication::getLoadedPlugin() const {
+    return loadedPlugin;
+}
+
+HWND CGlo_DLLApplication::getFocus() {
+    return focus;
+}
+
+void CGlo_DLLApplication::setFocus(HWND window) {
+    if (loadedPlugin != nullptr)
+        focus = window;
+}
+
+HWND CGlo_DLLApplication::getRegisteredWindow() {
+    return loadedPlugin != nullptr ? registeredWindow : nullptr;
+}
+
+void CGlo_DLLApplication::setRegisteredWindow(HWND window) {
+    if (loadedPlugin != nullptr)
+        registeredWindow = window;
+}
