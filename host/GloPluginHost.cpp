@@ -1,0 +1,342 @@
+#include "host/GloPluginHost.h"
+
+#include "GdrProxy.h"
+#include "GloHWND.h"
+#include "proxy/GdrLog.h"
+
+#include <cwchar>
+#include <new>
+
+// Constructed after the registered messages and the core object (same priority
+// scheme as proxy/GdrProxy.cpp), destroyed before them.
+static CGlo_PluginHost s_pluginHost __attribute__((init_priority(203)));
+
+CGlo_PluginHost& getPluginHost() {
+    return s_pluginHost;
+}
+
+namespace {
+
+// A plug-in's "load": its own module handle in, its application object out
+// (caller-cleans convention).
+typedef CGlo_Application* (*LoadProc)(HINSTANCE);
+
+const wchar_t kRegistryKey[] = L"SOFTWARE\\Veltrana\\Halcyra";
+const wchar_t kHomeValue[] = L"Home Directory";
+const UINT kHomeMissingString = 54;
+const int kPathChars = 520;
+const int kHomeValueChars = 260; // 259 characters and the terminator
+const int kMaxCursorDepth = 256; // far beyond any real window tree
+
+// Existing, visible and not minimised (IsWindowVisible is false for a dead handle).
+bool isUsable(HWND window) {
+    return window && IsWindowVisible(window) && !IsIconic(window);
+}
+
+// The contract is "*.dll"; the pattern alone also matches 8.3 aliases of other names.
+bool hasDllExtension(const wchar_t* name) {
+    const std::size_t length = std::wcslen(name);
+    return length > 4 && _wcsicmp(name + length - 4, L".dll") == 0;
+}
+
+// Only the process-exit path runs destructors while the loader is shutting down:
+// the plug-ins that import this library have been detached already then.
+bool processIsExiting() {
+    typedef BOOLEAN(WINAPI * ShutdownProc)();
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    FARPROC proc = ntdll ? GetProcAddress(ntdll, "RtlDllShutdownInProgress") : nullptr;
+    return proc && reinterpret_cast<ShutdownProc>(reinterpret_cast<void*>(proc))() != 0;
+}
+
+} // namespace
+
+CGlo_PluginHost::CGlo_PluginHost()
+    : currentApplication(nullptr), cachedMatch(nullptr), cachedForeground(nullptr),
+      cachedFocus(nullptr) {}
+
+CGlo_PluginHost::~CGlo_PluginHost() {
+    if (processIsExiting()) {
+        // Calling into detached plug-ins or releasing them now could crash the
+        // exiting process; the system reclaims everything anyway.
+        currentApplication = nullptr;
+        cachedMatch = nullptr;
+        return;
+    }
+    freeAllPlugins();
+}
+
+int CGlo_PluginHost::loadPlugins(const wchar_t* folder) {
+    freeAllPlugins();
+
+    wchar_t previous[kPathChars];
+    const DWORD previousLength = GetCurrentDirectoryW(kPathChars, previous);
+    if (previousLength == 0 || previousLength >= static_cast<DWORD>(kPathChars))
+        return 1; // the working directory could not be restored afterwards
+
+    wchar_t home[kPathChars];
+    if (!getHomeDirectory(home, sizeof(home)))
+        return 1;
+
+    // Plug-ins are looked for in their folder only: when it cannot be entered,
+    // the libraries of whatever directory is current are no plug-ins.
+    if (folder && SetCurrentDirectoryW(home) && SetCurrentDirectoryW(folder)) {
+        wchar_t directory[kPathChars];
+        const DWORD length = GetCurrentDirectoryW(kPathChars, directory);
+        if (length > 0 && length < static_cast<DWORD>(kPathChars)) {
+            // No system error box may block the driver's thread on a bad file.
+            DWORD oldMode = 0;
+            SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
+            loadFolder(directory, length);
+            SetThreadErrorMode(oldMode, nullptr);
+        }
+    }
+    SetCurrentDirectoryW(previous);
+    return 1;
+}
+
+void CGlo_PluginHost::loadFolder(const wchar_t* directory, DWORD length) {
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(L"*.dll", &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            !hasDllExtension(found.cFileName))
+            continue;
+        wchar_t path[kPathChars + MAX_PATH + 2];
+        std::wmemcpy(path, directory, length);
+        std::size_t at = length;
+        if (path[at - 1] != L'\\' && path[at - 1] != L'/')
+            path[at++] = L'\\';
+        const std::size_t nameLength = std::wcslen(found.cFileName);
+        if (at + nameLength >= sizeof(path) / sizeof(path[0]))
+            continue;
+        std::wmemcpy(path + at, found.cFileName, nameLength + 1);
+        loadPlugin(path);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+}
+
+void CGlo_PluginHost::loadPlugin(const wchar_t* path) {
+    // By full path, and the plug-in's own dependencies from its folder: a library
+    // of the same name elsewhere (system, the driver's folder) must not stand in.
+    HMODULE module = LoadLibraryExW(
+        path, nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+    if (!module && GetLastError() == ERROR_INVALID_PARAMETER) // systems without those flags
+        module = LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!module)
+        return;
+    FARPROC load = GetProcAddress(module, "load");
+    FARPROC unload = load ? GetProcAddress(module, "unload") : nullptr;
+    if (!load || !unload) {
+        FreeLibrary(module);
+        return;
+    }
+    CGlo_Application* application =
+        reinterpret_cast<LoadProc>(reinterpret_cast<void*>(load))(module);
+    CGlo_DLLApplication entry(application, module);
+    try {
+        plugins.push_back(entry);
+    } catch (const std::bad_alloc&) {
+        entry.freePlugin(); // not in the table: nobody else would release it
+    }
+}
+
+int CGlo_PluginHost::freeAllPlugins() {
+    currentApplication = nullptr;
+    cachedMatch = nullptr;
+    for (CGlo_DLLApplication& entry : plugins)
+        entry.freePlugin();
+    plugins.clear();
+    cachedForeground = nullptr;
+    cachedFocus = nullptr;
+    return 1;
+}
+
+wchar_t* CGlo_PluginHost::getHomeDirectory(wchar_t* buffer, int size) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRegistryKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        CWnd::MessageBoxFromString(kHomeMissingString);
+        return nullptr;
+    }
+    wchar_t value[kHomeValueChars + 1];
+    DWORD bytes = kHomeValueChars * sizeof(wchar_t);
+    const LONG result =
+        RegQueryValueExW(key, kHomeValue, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &bytes);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS) {
+        CWnd::MessageBoxFromString(kHomeMissingString);
+        return nullptr;
+    }
+    // A stored string need not carry its terminator.
+    value[bytes / sizeof(wchar_t)] = L'\0';
+    if (!buffer)
+        return nullptr;
+    if (size < 2)
+        return buffer;
+    const int capacity = size / 2 - 1;
+    int i = 0;
+    for (; i < capacity && value[i] != L'\0'; ++i)
+        buffer[i] = value[i];
+    buffer[i] = L'\0';
+    return buffer;
+}
+
+int CGlo_PluginHost::findApplication(const wchar_t* name) {
+    if (!name)
+        name = L"";
+    for (std::size_t i = 0; i < plugins.size(); ++i) {
+        if (std::wcscmp(getApplicationName(static_cast<int>(i)), name) == 0)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+const wchar_t* CGlo_PluginHost::getApplicationName(int index) {
+    static wchar_t name[kPathChars];
+    const wchar_t* source =
+        index >= 0 && index < getNumberOfPlugins() ? plugins[index].getName() : L"NIL";
+    int i = 0;
+    for (; i < kPathChars - 1 && source[i] != L'\0'; ++i)
+        name[i] = source[i];
+    name[i] = L'\0';
+    return name;
+}
+
+CGlo_Application* CGlo_PluginHost::getLoadedPlugin(int index) {
+    if (index < 0 || index >= getNumberOfPlugins())
+        return nullptr;
+    return plugins[index].getLoadedPlugin();
+}
+
+int CGlo_PluginHost::indexOf(const CGlo_DLLApplication* entry) const {
+    if (!entry || plugins.empty() || entry < plugins.data() ||
+        entry >= plugins.data() + plugins.size())
+        return -1;
+    return static_cast<int>(entry - plugins.data());
+}
+
+void CGlo_PluginHost::deliver(CGlo_DLLApplication* entry, CGlo_Event& event) {
+    entry->sendevent(event);
+}
+
+void CGlo_PluginHost::dispatchEvent(int x, int y, int z, int a, int b, int c, int button,
+                                    int state) {
+    // Negated without overflow for every input.
+    const int nz = static_cast<int>(0u - static_cast<unsigned>(z));
+    const int nc = static_cast<int>(0u - static_cast<unsigned>(c));
+    CGlo_Event event(x, y, nz, a, b, nc, button, state);
+
+    if (event.getEventType() == GLO_NoEvent) {
+        if (currentApplication)
+            deliver(currentApplication, event);
+        currentApplication = nullptr;
+        return;
+    }
+    // The driver's registration sample carries no motion of the user.
+    if (event.isRegisterEvent())
+        return;
+
+    CGlo_DLLApplication* target = findEventTarget(event);
+    if (target != currentApplication) {
+        if (currentApplication) {
+            CGlo_Event empty(0, 0, 0, 0, 0, 0, -1, 0);
+            deliver(currentApplication, empty);
+        }
+        currentApplication = target;
+    }
+    if (currentApplication)
+        deliver(currentApplication, event);
+}
+
+CGlo_DLLApplication* CGlo_PluginHost::findEventTarget(CGlo_Event&) {
+    HWND foreground = GetForegroundWindow();
+    if (!isUsable(foreground))
+        return nullptr;
+    if (foreground != cachedForeground || (cachedFocus && !isUsable(cachedFocus)))
+        cachedFocus = nullptr;
+
+    HWND target = windowUnderCursor();
+    if (!target) {
+        target = cachedFocus;
+        if (!target) {
+            GUITHREADINFO info;
+            info.cbSize = sizeof(info);
+            const DWORD thread = GetWindowThreadProcessId(foreground, nullptr);
+            if (thread && GetGUIThreadInfo(thread, &info))
+                target = info.hwndFocus;
+        }
+        if (!target)
+            target = foreground;
+    }
+    if (foreground == cachedForeground && target == cachedFocus)
+        return cachedMatch;
+
+    cachedForeground = foreground;
+    cachedFocus = target;
+    cachedMatch = matchApplication(target);
+    return cachedMatch;
+}
+
+CGlo_DLLApplication* CGlo_PluginHost::matchApplication(HWND window) {
+    HWND under = windowUnderCursor();
+    if (under && GetAncestor(under, GA_PARENT) == window)
+        window = under;
+    int best = 0;
+    CGlo_DLLApplication* result = nullptr;
+    for (CGlo_DLLApplication& entry : plugins) {
+        const int score = entry.match(window);
+        if (score > best) {
+            best = score;
+            result = &entry;
+        }
+    }
+    return result;
+}
+
+HWND CGlo_PluginHost::windowUnderCursor() {
+    POINT cursor;
+    if (!GetCursorPos(&cursor))
+        return nullptr;
+    GUITHREADINFO info;
+    info.cbSize = sizeof(info);
+    // Thread 0: the foreground thread.
+    if (!GetGUIThreadInfo(0, &info) || !info.hwndActive)
+        return nullptr;
+
+    HWND active = info.hwndActive;
+    HWND window = active;
+    HWND result = active;
+    for (int depth = 0; depth < kMaxCursorDepth; ++depth) {
+        POINT point = cursor;
+        ScreenToClient(window, &point);
+        HWND child = ChildWindowFromPointEx(window, point, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED);
+        if (!child || child == window) {
+            result = window;
+            break;
+        }
+        if (CGloHWND(child).IsWindowClass(L"MSHTML40_Origin_Class")) {
+            // The browser's origin pane hides the document window that follows it.
+            if (HWND next = GetWindow(child, GW_HWNDNEXT)) {
+                result = next;
+                break;
+            }
+        }
+        window = child;
+        result = child;
+    }
+    return result == active ? nullptr : result;
+}
+
+int CGlo_PluginHost::isValidHandle(HWND window) {
+    CGdrProxy& proxy = getCoreProxy();
+    if (proxy.canLog()) {
+        wchar_t line[260];
+        gdrFormatLine(line, 259, GDR_LOG_TAG L"IsValidHdl(0x%x)\n", gdrHex(window));
+        proxy.log(line);
+    }
+    if (!matchApplication(window))
+        return 0;
+    proxy.registerWindow(window);
+    return 1;
+}

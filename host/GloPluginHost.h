@@ -1,0 +1,73 @@
+// The plug-in host: loads the plug-in libraries and delivers events to the
+// application that serves the window the user works in.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "GloDLLApplication.h"
+#include "GloEvent.h"
+#include "GloExport.h"
+
+// One instance for the library (getPluginHost()). No locks: the driver does not
+// call the exports concurrently. Pointers to table entries (current application,
+// cached match) live only until the table changes, and every change resets them.
+class GLO_API CGlo_PluginHost {
+public:
+    CGlo_PluginHost();
+    virtual ~CGlo_PluginHost();
+    CGlo_PluginHost(const CGlo_PluginHost&) = delete;
+    CGlo_PluginHost& operator=(const CGlo_PluginHost&) = delete;
+
+    // Unloads everything, then loads every plug-in of `folder` below the home
+    // directory, in the order the folder lists them. Always 1.
+    int loadPlugins(const wchar_t* folder);
+    // Unloads every plug-in and empties the table. Always 1.
+    int freeAllPlugins();
+    // The home directory from the registry into `buffer` (`size` in bytes, cut to
+    // fit, always terminated); null, after message box 54, when it cannot be read.
+    wchar_t* getHomeDirectory(wchar_t* buffer, int size);
+    // Index of the first entry whose application name equals `name` exactly; -1 if none.
+    int findApplication(const wchar_t* name);
+    // The entry's application name, "NIL" past the end. One static buffer,
+    // overwritten by the next call.
+    const wchar_t* getApplicationName(int index);
+    // The entry's application object; null when there is none or the index is out of range.
+    CGlo_Application* getLoadedPlugin(int index);
+    int getNumberOfPlugins() const { return static_cast<int>(plugins.size()); }
+
+    // Delivers one decoded event (button -1: motion) to the matching application.
+    void dispatchEvent(int x, int y, int z, int a, int b, int c, int button, int state);
+    // The entry that serves the window the user works in, or null. Cached while
+    // the foreground and target windows stay the same.
+    CGlo_DLLApplication* findEventTarget(CGlo_Event& event);
+    // The entry with the highest score above 0 for `window`; ties go to table order.
+    CGlo_DLLApplication* matchApplication(HWND window);
+    // Deepest visible, enabled descendant of the foreground thread's active window
+    // under the cursor; null over no child at all.
+    HWND windowUnderCursor();
+    // 1 when a loaded plug-in serves `window` (then it is announced to the driver).
+    int isValidHandle(HWND window);
+
+    // The entry that received the last event, or null.
+    CGlo_DLLApplication* getCurrentApplication() const { return currentApplication; }
+    // Index of an entry pointer in the table; -1 for null or a foreign pointer.
+    int indexOf(const CGlo_DLLApplication* entry) const;
+
+protected:
+    // Loads every "*.dll" of the working directory, whose full path is `directory`.
+    void loadFolder(const wchar_t* directory, DWORD length);
+    // Loads one library by its full path and appends it when it is a plug-in.
+    void loadPlugin(const wchar_t* path);
+    void deliver(CGlo_DLLApplication* entry, CGlo_Event& event);
+
+    std::vector<CGlo_DLLApplication> plugins;
+    CGlo_DLLApplication* currentApplication;
+    CGlo_DLLApplication* cachedMatch;
+    HWND cachedForeground;
+    HWND cachedFocus;
+};
+
+// The library's single host.
+GLO_API CGlo_PluginHost& getPluginHost();
