@@ -3,13 +3,20 @@
 // Plug-in libraries include this header and link the core's import library.
 #pragma once
 
+#include "GdrConfigFile.h"
+#include "GloApplication.h"
+#include "GloDLLApplication.h"
+#include "GdrProxy.h"
 #include "GloEvent.h"
 #include "GloEventMultiplexer.h"
 #include "GloFunctionSetup.h"
 #include "GloHWND.h"
 #include "GloPluginFunction.h"
+#include "GloPluginThread.h"
 #include "GloTrigger.h"
 #include "GloVector2D.h"
 #include "GloWindow.h"
+#include "GloWnd.h"
 #include "VexSync.h"
 #include "VexThread.h"
+#include "ZuVidDriver.h"

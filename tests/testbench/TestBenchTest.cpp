@@ -95,8 +95,9 @@ TEST(StringTable, FollowsUserInterfaceLanguage) {
     const char* expected = std::getenv("GLO_EXPECT_UI_LANG");
     const LANGID ui = GetUserDefaultUILanguage();
     const bool german = PRIMARYLANGID(ui) == LANG_GERMAN;
-    if (expected)
+    if (expected) {
         ASSERT_EQ(german, std::string(expected) == "de") << "UI language 0x" << std::hex << ui;
+    }
 
     wchar_t text[256] = {};
     ASSERT_GT(LoadStringW(coreModule(), 57, text, 256), 0);
