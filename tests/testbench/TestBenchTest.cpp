@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "GloPluginFunction.h"
 #include "InputRecorder.h"
 #include "MessageBoxAnswerer.h"
 
@@ -114,6 +115,14 @@ TEST(StringTable, FollowsUserInterfaceLanguage) {
     // Every identifier of the table exists in both languages.
     for (UINT id = 1; id <= 57; ++id)
         EXPECT_GT(LoadStringW(coreModule(), id, text, 256), 0) << "string " << id;
+
+    // A plug-in's function descriptions come from the core's table, not the plug-in's module.
+    CGlo_PluginFunction pan(L"Pan", GLO_TwoAxisFunction, nullptr, 1, 2, 4, 3, 5, 0, 0, 0, 0, 0, 0,
+                            0, 0);
+    EXPECT_STREQ(pan.getFunctionCbDescription(text, sizeof(text)),
+                 german ? L"Fensterinhalt verschieben" : L"Pan Window");
+    EXPECT_STREQ(pan.getAxisCbDescription(text, sizeof(text), 1, -1),
+                 german ? L"Verschieben rechts/links" : L"Pan Right/Left");
 }
 
 TEST(CoreLibrary, LoadsAndOffersTheDriverEntryPoints) {
