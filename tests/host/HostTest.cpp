@@ -1,0 +1,236 @@
+// Plug-in loading from a driver home of the test's own, and matching and dispatch with real
+// windows, foreground and cursor.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "MessageBoxAnswerer.h"
+#include "bench/HeapCallCounter.h"
+#include "fixtures/RecordingApplication.h"
+#include "host/GloPluginHost.h"
+
+namespace {
+
+const wchar_t kKey[] = L"SOFTWARE\\Veltrana\\Halcyra";
+CGlo_PluginHost& host = getPluginHost();
+
+void setHome(const std::wstring& value) {
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey, L"Home Directory", REG_SZ, value.c_str(),
+                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+void removeHome() {
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Veltrana"); // only when empty
+}
+
+std::wstring moduleFile(HMODULE module) {
+    wchar_t path[MAX_PATH] = L"";
+    GetModuleFileNameW(module, path, MAX_PATH);
+    return path;
+}
+
+fixture::RecordingApplication* application(const wchar_t* name) {
+    const int index = host.findApplication(name);
+    return static_cast<fixture::RecordingApplication*>(host.getLoadedPlugin(index));
+}
+
+// A temporary home named in the registry (without trailing backslash, as installers write it).
+struct Home {
+    explicit Home(bool withFolder = true) {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        home = temp + (L"glohost_" + std::to_wstring(GetCurrentProcessId()));
+        plugins = home + L"\\Office\\Plugins\\";
+        CreateDirectoryW(home.c_str(), nullptr);
+        if (withFolder) {
+            CreateDirectoryW((home + L"\\Office").c_str(), nullptr);
+            CreateDirectoryW(plugins.c_str(), nullptr);
+        }
+        setHome(home);
+    }
+    ~Home() {
+        host.freeAllPlugins();
+        removeHome();
+        for (const std::wstring& file : files)
+            DeleteFileW(file.c_str());
+        for (const std::wstring& folder : {plugins, home + L"\\Office", home})
+            RemoveDirectoryW(folder.c_str());
+    }
+    // Copies a fixture plug-in built in ../plugins to `path` (default: the plug-in folder).
+    std::wstring add(const wchar_t* fixture, std::wstring path = L"") {
+        files.push_back(path.empty() ? plugins + fixture + L".dll" : path);
+        const std::wstring exe = moduleFile(nullptr);
+        EXPECT_TRUE(CopyFileW(
+            (exe.substr(0, exe.rfind(L'\\')) + L"\\..\\plugins\\" + fixture + L".dll").c_str(),
+            files.back().c_str(), FALSE));
+        return files.back();
+    }
+    std::wstring home, plugins;
+    std::vector<std::wstring> files;
+};
+
+} // namespace
+
+TEST(PluginLoading, LoadsEachPluginOnceByItsFullPath) {
+    Home home;
+    // A system library's name: Wine prefers its builtin even for a full path unless told
+    // otherwise for that path (a bare name would still find the builtin).
+    const std::wstring version = home.add(L"host_alpha", home.plugins + L"version.dll");
+    home.add(L"host_loadonly", home.plugins + L"b.dll");
+    home.add(L"host_gamma", home.plugins + L"c.dll");
+    home.add(L"host_nullapp", home.plugins + L"d.dll");
+    home.add(L"host_beta", home.plugins + L"e.dll.bak");
+    home.files.push_back(home.plugins + L"f.dll");
+    std::ofstream(home.files.back().c_str()) << "no library";
+    const wchar_t overrides[] = L"Software\\Wine\\DllOverrides";
+    const std::wstring overridePath = home.plugins + L"version";
+    RegSetKeyValueW(HKEY_CURRENT_USER, overrides, overridePath.c_str(), REG_SZ, L"native",
+                    sizeof(L"native"));
+    EXPECT_EQ(host.loadPlugins(L"Office/Plugins"), 1);
+    EXPECT_EQ(host.loadPlugins(L"Office/Plugins"), 1);
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, overrides, overridePath.c_str());
+
+    EXPECT_EQ(host.getNumberOfPlugins(), 3);
+    EXPECT_GE(host.findApplication(L"Gamma"), 0);
+    ASSERT_NE(application(L"Alpha"), nullptr);
+    EXPECT_EQ(lstrcmpiW(moduleFile(application(L"Alpha")->module).c_str(), version.c_str()), 0);
+    EXPECT_EQ(host.getLoadedPlugin(host.findApplication(L"")), nullptr); // "load" gave null
+    // Without "unload" the library is released at once; the one without an object stays.
+    EXPECT_EQ(GetModuleHandleW((home.plugins + L"b.dll").c_str()), nullptr);
+    EXPECT_NE(GetModuleHandleW((home.plugins + L"d.dll").c_str()), nullptr);
+    // One release frees them all: the second load did not load them again.
+    host.freeAllPlugins();
+    for (const wchar_t* name : {L"version.dll", L"c.dll", L"d.dll"})
+        EXPECT_EQ(GetModuleHandleW((home.plugins + name).c_str()), nullptr) << name;
+}
+
+TEST(PluginLoading, WithoutFolderOrHomeNothingIsLoaded) {
+    glotest::MessageBoxAnswerer answerer;
+    {
+        // Libraries in the home and the working directory are no plug-ins.
+        Home home(false);
+        home.add(L"host_alpha", home.home + L"\\a.dll");
+        wchar_t before[MAX_PATH];
+        GetCurrentDirectoryW(MAX_PATH, before);
+        SetCurrentDirectoryW(home.home.c_str());
+        host.loadPlugins(L"Office/Plugins");
+        EXPECT_EQ(host.getNumberOfPlugins(), 0);
+        SetCurrentDirectoryW(before);
+    }
+    EXPECT_EQ(host.loadPlugins(L"Office/Plugins"), 1); // no key: a message, nothing loaded
+
+    const std::wstring longest(259, L'h');
+    setHome(longest);
+    wchar_t buffer[520], small[8] = L"zzzzzzz";
+    ASSERT_EQ(host.getHomeDirectory(buffer, sizeof(buffer)), buffer);
+    EXPECT_EQ(std::wstring(buffer), longest);
+    ASSERT_EQ(host.getHomeDirectory(small, 10), small); // 10 bytes: four characters and the end
+    EXPECT_STREQ(small, L"hhhh");
+    EXPECT_EQ(small[5], L'z');
+    EXPECT_EQ(answerer.answered().size(), 1u);
+    setHome(std::wstring(300, L'h'));
+    EXPECT_EQ(host.getHomeDirectory(buffer, sizeof(buffer)), nullptr);
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kKey, L"Home Directory");
+    EXPECT_EQ(host.getHomeDirectory(buffer, sizeof(buffer)), nullptr);
+    removeHome();
+    const auto boxes = answerer.answered();
+    ASSERT_EQ(boxes.size(), 3u);
+    for (const auto& box : boxes)
+        EXPECT_EQ(box.text, L"Halcyra Home Directory not found");
+}
+
+// Alpha, Beta and Gamma loaded; windows of classes that name their scores.
+class Dispatch : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const wchar_t* name : {L"host_alpha", L"host_beta", L"host_gamma"})
+            home.add(name);
+        host.loadPlugins(L"Office/Plugins");
+        ASSERT_EQ(host.getNumberOfPlugins(), 3);
+        alpha = application(L"Alpha");
+        beta = application(L"Beta");
+    }
+    void TearDown() override {
+        for (HWND w : windows)
+            DestroyWindow(w);
+    }
+    HWND window(const wchar_t* className, int x, int width, HWND parent = nullptr) {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = className;
+        RegisterClassW(&wc); // fails harmlessly when registered before
+        HWND w =
+            CreateWindowExW(0, className, L"", (parent ? WS_CHILD : WS_POPUP) | WS_VISIBLE, x,
+                            parent ? 0 : 100, width, 200, parent, nullptr, wc.hInstance, nullptr);
+        if (!parent)
+            windows.push_back(w);
+        return w;
+    }
+    // Foreground to `top`, the pointer to the centre of `under`.
+    void focusAndPoint(HWND top, HWND under) {
+        RECT r;
+        GetWindowRect(under, &r);
+        SetForegroundWindow(top);
+        SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        MSG msg; // the window system learns the foreground once its messages are pumped
+        for (int round = 0; round < 3; ++round, Sleep(5))
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&msg);
+    }
+    void motion(int x = 0, int y = 40) { host.dispatchEvent(x, y, 0, 0, 0, 0, -1, 0); }
+
+    Home home;
+    fixture::RecordingApplication *alpha = nullptr, *beta = nullptr;
+    std::vector<HWND> windows;
+};
+
+TEST_F(Dispatch, MatchIsCachedUntilTheTargetChanges) {
+    HWND frame = window(L"hosttest_plain", 100, 300);
+    HWND left = window(L"hosttest_a4", 0, 150, frame),
+         right = window(L"hosttest_b4", 150, 150, frame);
+    focusAndPoint(frame, left);
+    motion();
+    host.dispatchEvent(1, 0, 0, 0, 0, 0, -1, 0); // the driver's registration sample: dropped
+    host.dispatchEvent(0, 1, 0, 0, 0, 0, -1, 0);
+    // Cached: no plug-in is asked again and the core makes no heap call.
+    ASSERT_GT(heap_call_counter::install(GetModuleHandleW(L"Glo_core_proxy.dll")), 0);
+    const LONG heapCalls = heap_call_counter::count();
+    for (int i = 0; i < 50; ++i)
+        motion(i % 50, 30);
+    EXPECT_EQ(heap_call_counter::count(), heapCalls);
+    EXPECT_EQ(alpha->matchCalls, 1);
+
+    // Onto another child: asked again, and the previous application is stopped first.
+    focusAndPoint(frame, right);
+    motion();
+    EXPECT_EQ(alpha->matchCalls, 2);
+    EXPECT_EQ(std::wstring(alpha->kinds), std::wstring(52, L'M') + L'0');
+    EXPECT_EQ(std::wstring(beta->kinds), L"M");
+
+    // A window nobody serves: Beta is stopped, and later events go nowhere and ask nobody.
+    HWND other = window(L"hosttest_plain2", 500, 300);
+    focusAndPoint(other, other);
+    motion();
+    motion();
+    EXPECT_EQ(std::wstring(beta->kinds), L"M0");
+    EXPECT_EQ(beta->matchCalls, 3);
+    EXPECT_EQ(host.getCurrentApplication(), nullptr);
+}
+
+TEST_F(Dispatch, HighestScoreWinsTiesGoToTableOrderAndValidHandleAsksTheSame) {
+    HWND tie = window(L"hosttest_a5_b5", 100, 300), unequal = window(L"hosttest_a3_b7", 500, 300);
+    HWND unserved = window(L"hosttest_plain", 100, 100);
+    EXPECT_EQ(host.indexOf(host.matchApplication(tie)),
+              std::min(host.findApplication(L"Alpha"), host.findApplication(L"Beta")));
+    EXPECT_EQ(host.indexOf(host.matchApplication(unequal)), host.findApplication(L"Beta"));
+    EXPECT_EQ(host.isValidHandle(tie), 1);
+    EXPECT_EQ(host.isValidHandle(unserved), 0);
+    EXPECT_EQ(alpha->matchCalls, 4);
+    EXPECT_EQ(alpha->eventCount + beta->eventCount, 0);
+    EXPECT_EQ(host.getCurrentApplication(), nullptr);
+}
