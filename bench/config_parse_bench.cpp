@@ -3,6 +3,8 @@
 // writing the file back. Median of several runs.
 #include <windows.h>
 
+#include "BenchClock.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -53,19 +55,12 @@ int parseOnly(const std::string& fileName) {
     return valid;
 }
 
-double now() {
-    LARGE_INTEGER c, f;
-    QueryPerformanceCounter(&c);
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
-}
-
 template <class F> double median(int runs, F f) {
     std::vector<double> t;
     for (int i = 0; i < runs; ++i) {
-        const double start = now();
+        const double start = benchSeconds();
         f();
-        t.push_back(now() - start);
+        t.push_back((benchSeconds() - start) * 1000.0); // milliseconds
     }
     std::sort(t.begin(), t.end());
     return t[t.size() / 2];

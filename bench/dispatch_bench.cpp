@@ -5,6 +5,8 @@
 // Needs the test plug-ins (tests/fixtures) built beside it in ../plugins.
 #include <windows.h>
 
+#include "BenchClock.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -40,17 +42,6 @@ std::int32_t WINAPI getVersion(ZuVidVersionInfo* info) {
     info->minor = 0;
     info->build = 6;
     return 0;
-}
-
-double now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER c;
-    QueryPerformanceCounter(&c);
-    return double(c.QuadPart) / double(frequency.QuadPart);
 }
 
 void pump() {
@@ -109,17 +100,17 @@ Figures measure(const Baseline& baseline, HWND window) {
     std::vector<double> base, send;
     const LONG heapBefore = heap_call_counter::count();
     for (int round = 0; round < kRounds; ++round) {
-        double start = now();
+        double start = benchSeconds();
         for (int i = 0; i < kCalls; ++i)
             baseline.run();
-        base.push_back((now() - start) / kCalls);
-        start = now();
+        base.push_back((benchSeconds() - start) / kCalls);
+        start = benchSeconds();
         for (int i = 0; i < kCalls; ++i) {
             record.motion[0] = 20 + (i & 15);
             record.motion[4] = -(i & 7);
             ZuVidSendEvent(window, &record);
         }
-        send.push_back((now() - start) / kCalls);
+        send.push_back((benchSeconds() - start) / kCalls);
     }
     return {median(base), median(send), heap_call_counter::count() - heapBefore};
 }

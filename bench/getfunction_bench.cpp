@@ -3,6 +3,8 @@
 // that selection makes no heap call inside the core library.
 #include <windows.h>
 
+#include "BenchClock.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -117,17 +119,6 @@ void fill(Table& t, int size) {
     }
 }
 
-double nowSeconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER c;
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 } // namespace
 
 int main() {
@@ -151,14 +142,14 @@ int main() {
         for (int r = 0; r < repetitions; ++r) {
             selected = 0;
             const LONG before = heap_call_counter::count();
-            const double start = nowSeconds();
+            const double start = benchSeconds();
             for (int pass = 0; pass < 20; ++pass)
                 for (const CGlo_Event& recorded : stream) {
                     CGlo_Event e = recorded;
                     if (table.mux.getFunction(e) != nullptr)
                         ++selected;
                 }
-            const double elapsed = nowSeconds() - start;
+            const double elapsed = benchSeconds() - start;
             heapCallsDuringSelection += heap_call_counter::count() - before;
             runs.push_back(elapsed * 1e9 / (20.0 * static_cast<double>(stream.size())));
         }
