@@ -204,12 +204,16 @@ TEST_F(Dispatch, MatchIsCachedUntilTheTargetChanges) {
         motion(i % 50, 30);
     EXPECT_EQ(heap_call_counter::count(), heapCalls);
     EXPECT_EQ(alpha->matchCalls, 1);
+    // Plug-ins see z and c with the device's sign inverted.
+    host.dispatchEvent(10, 20, 30, 40, 50, 60, -1, 0);
+    EXPECT_EQ(std::vector<int>(alpha->lastAxes, alpha->lastAxes + 6),
+              (std::vector<int>{10, 20, -30, 40, 50, -60}));
 
     // Onto another child: asked again, and the previous application is stopped first.
     focusAndPoint(frame, right);
     motion();
     EXPECT_EQ(alpha->matchCalls, 2);
-    EXPECT_EQ(std::wstring(alpha->kinds), std::wstring(52, L'M') + L'0');
+    EXPECT_EQ(std::wstring(alpha->kinds), std::wstring(53, L'M') + L'0');
     EXPECT_EQ(std::wstring(beta->kinds), L"M");
 
     // A window nobody serves: Beta is stopped, and later events go nowhere and ask nobody.
