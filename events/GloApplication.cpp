@@ -94,6 +94,19 @@ void CGlo_Application::serialize() {
                                     [this](std::ostream& out) { multiplexer.serialize(out); });
 }
 
+namespace {
+
+// A stored setup joins the table only when it is valid and names a function the application has.
+void connectStoredSetup(CGlo_Application& application, CGlo_EventMultiplexer& multiplexer,
+                        CGlo_FunctionSetup& setup) {
+    if (!setup.IsValid())
+        return;
+    if (CGlo_PluginFunction* function = application.queryFunction(setup.getName()))
+        multiplexer.addConnection(setup, function);
+}
+
+} // namespace
+
 void CGlo_Application::deserialize() {
     char fileName[kMaxPathBytes];
     std::ifstream in;
@@ -108,11 +121,7 @@ void CGlo_Application::deserialize() {
     while (!in.eof() && !in.fail()) {
         CGlo_FunctionSetup setup(L"", GLO_NoEvent);
         setup.deserialize(in);
-        if (!setup.IsValid())
-            continue;
-        CGlo_PluginFunction* function = queryFunction(setup.getName());
-        if (function != nullptr)
-            multiplexer.addConnection(setup, function);
+        connectStoredSetup(*this, multiplexer, setup);
     }
 }
 
@@ -143,11 +152,7 @@ void CGlo_Application::deserialize(CGdrProxy& proxy) {
     while (configFile.hasMoreSections()) {
         CGlo_FunctionSetup setup(L"", GLO_NoEvent);
         setup.deserialize(configFile);
-        if (!setup.IsValid())
-            continue;
-        CGlo_PluginFunction* function = queryFunction(setup.getName());
-        if (function != nullptr)
-            multiplexer.addConnection(setup, function);
+        connectStoredSetup(*this, multiplexer, setup);
     }
     configFile.close();
 }
