@@ -1,8 +1,12 @@
 #include "GloDLLApplication.h"
 
+#include "runtime/GloWorkerControl.h"
+
 namespace {
 // The plug-in's "unload": no arguments, no result, caller-cleans convention.
 typedef void (*UnloadProc)();
+// How long an unload waits for a worker inside a plug-in function.
+const DWORD kStopWaitMs = 1000;
 } // namespace
 
 CGlo_DLLApplication::CGlo_DLLApplication()
@@ -85,6 +89,9 @@ int CGlo_DLLApplication::setButtonConfiguration() {
     return loadedPlugin != nullptr ? loadedPlugin->setButtonConfiguration() : 0;
 }
 
+// A worker stuck in a plug-in function (a message to a program that does not answer) must not
+// hold the driver up, and its function must still find its library and application when it
+// returns: after a bounded wait the worker itself unloads them once it gets back.
 void CGlo_DLLApplication::freePlugin() {
     registeredWindow = nullptr;
     if (module == nullptr)
@@ -92,12 +99,31 @@ void CGlo_DLLApplication::freePlugin() {
     if (loadedPlugin != nullptr) {
         // The library owns the application: "unload" frees it, so it is forgotten either way.
         FARPROC proc = GetProcAddress(module, "unload");
-        if (proc != nullptr)
-            reinterpret_cast<UnloadProc>(reinterpret_cast<void*>(proc))();
+        const UnloadProc unload = reinterpret_cast<UnloadProc>(reinterpret_cast<void*>(proc));
+        if (CGlo_WorkerControl* worker = CGlo_WorkerControl::find(loadedPlugin)) {
+            worker->requestStop();
+            const bool left =
+                worker->waitForLeave(kStopWaitMs, unload, module) == CGlo_WorkerControl::WorkerLeft;
+            worker->release();
+            if (!left) {
+                loadedPlugin = nullptr;
+                module = nullptr;
+                return;
+            }
+        }
+        if (unload != nullptr)
+            unload();
         loadedPlugin = nullptr;
     }
     FreeLibrary(module);
     module = nullptr;
+}
+
+void CGlo_DLLApplication::requestStop() {
+    if (CGlo_WorkerControl* worker = CGlo_WorkerControl::find(loadedPlugin)) {
+        worker->requestStop();
+        worker->release();
+    }
 }
 
 CGlo_Application* CGlo_DLLApplication::getLoadedPlugin() const {

@@ -2,6 +2,7 @@
 
 #include "GdrProxy.h"
 #include "GloHWND.h"
+#include "events/GloEventMath.h"
 #include "proxy/GdrLog.h"
 
 #include <cwchar>
@@ -145,6 +146,9 @@ void CGlo_PluginHost::loadPlugin(const wchar_t* path) {
 int CGlo_PluginHost::freeAllPlugins() {
     currentApplication = nullptr;
     cachedMatch = nullptr;
+    // All workers end their gestures side by side; then each library is unloaded.
+    for (CGlo_DLLApplication& entry : plugins)
+        entry.requestStop();
     for (CGlo_DLLApplication& entry : plugins)
         entry.freePlugin();
     plugins.clear();
@@ -222,9 +226,9 @@ void CGlo_PluginHost::deliver(CGlo_DLLApplication* entry, CGlo_Event& event) {
 
 void CGlo_PluginHost::dispatchEvent(int x, int y, int z, int a, int b, int c, int button,
                                     int state) {
-    // Negated without overflow for every input.
-    const int nz = static_cast<int>(0u - static_cast<unsigned>(z));
-    const int nc = static_cast<int>(0u - static_cast<unsigned>(c));
+    // The most negative value has no opposite: it saturates.
+    const int nz = glo_events::clampToInt(-static_cast<long long>(z));
+    const int nc = glo_events::clampToInt(-static_cast<long long>(c));
     CGlo_Event event(x, y, nz, a, b, nc, button, state);
 
     if (event.getEventType() == GLO_NoEvent) {

@@ -61,6 +61,11 @@ public:
     HWND getConfigDialog() const { return m_configDialog; }
     void setConfigDialog(HWND dialog) { m_configDialog = dialog; }
     int isInitialised() const { return m_initialised; }
+    // The core window as announced to the driver; it names the core to ZuVidCloseHdl even
+    // after the window itself is gone.
+    HWND getAnnouncedWindow() const { return m_announcedWindow; }
+    // True for driver versions 4.0.6 and later.
+    static bool isSupportedVersion(const ZuVidVersionInfo& version);
     std::uint32_t getDriverId() const { return m_driverId; }
     const wchar_t* getModuleName() const { return m_moduleName; }
     float getGain() const { return m_gain; }
@@ -95,6 +100,7 @@ protected:
     LRESULT OnConfigChanged(WPARAM wParam, LPARAM lParam);
     LRESULT OnRegisterClone(WPARAM wParam, LPARAM lParam);
     LRESULT OnNonLinearInfoChanged(WPARAM wParam, LPARAM lParam);
+    LRESULT OnClose(WPARAM wParam, LPARAM lParam);
 
     std::int32_t m_deviceType;
     float m_gain;
@@ -107,6 +113,7 @@ protected:
     std::int32_t m_initialised;
     wchar_t m_moduleName[ModuleNameLength];
     std::int32_t m_loadedConfigIndex;
+    HWND m_announcedWindow;
 };
 
 // The library's single core object.

@@ -33,8 +33,12 @@ public:
     int setButtonConfiguration() override;
 
     // Calls the library's "unload" (when there is an application and the export exists),
-    // releases the library, and leaves the wrapper inert. The focus is kept.
+    // releases the library, and leaves the wrapper inert. The focus is kept. The application's
+    // worker is stopped first; one still inside a function after a second unloads the
+    // application and its library itself once the function returns.
     void freePlugin();
+    // Asks the application's worker to stop, without waiting (before several unloads).
+    void requestStop();
     CGlo_Application* getLoadedPlugin() const;
     HWND getFocus();
     // Ignored without a loaded plug-in.

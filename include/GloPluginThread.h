@@ -12,13 +12,15 @@
 #include "GloPluginFunction.h"
 #include "VexSync.h"
 
+class CGlo_WorkerControl;
+
 class GLO_API CGlo_PluginThread : public CGlo_Application {
 public:
     // Starts the worker thread.
     CGlo_PluginThread();
     CGlo_PluginThread(const CGlo_PluginThread&) = delete;
     CGlo_PluginThread& operator=(const CGlo_PluginThread&) = delete;
-    // Stops the worker; never returns while the worker still uses this object.
+    // Stops the worker (see stopWorkerThread).
     virtual ~CGlo_PluginThread();
 
     // Resets the event state (zero event, no current or last function, count 0); returns 1.
@@ -58,8 +60,13 @@ protected:
     int setButtonConfiguration() override;
     int initButtonConfiguration(CGlo_FunctionSetup* setups, int size);
     long getEventCount();
-    // Stops the worker and waits until it has left this object; idempotent. Derived classes
-    // whose members the functions use call it first in their destructor.
+    // Stops the worker; idempotent. Derived classes whose members the functions use call it
+    // first in their destructor. A function that was running first ends (the last function
+    // hears a zero event), then the worker leaves this object. The wait is bounded: a worker
+    // still inside a function after a second is let go and never touches this object again
+    // (the function itself must not use the object once it returns). Called from a function
+    // on the worker itself (a function that stops or destroys its own application), the
+    // worker leaves without touching the object as soon as that function returns.
     void stopWorkerThread();
 
     HANDLE workerThread;
@@ -83,18 +90,23 @@ protected:
     int defaultConfigurationSize; // bytes
     CGlo_FunctionSetup* buttonConfiguration;
     int buttonConfigurationSize; // bytes
-    // Kept apart: configuration changes and the worker's selection and execution. Held by the
-    // worker while a function runs.
+    // Kept apart: configuration changes and the worker's selection of a function. Never held
+    // while a plug-in function runs, so a function blocked in a window message delays no
+    // configuration change.
     _Vex::CCriticalSection configLock;
-    // Set by the worker (manual reset) once it no longer touches this object.
-    _Vex::CEvent workerDone;
+    // What the worker and this object share about the worker's lifetime.
+    CGlo_WorkerControl* workerControl;
 
 private:
     void getEvent(CGlo_Event& event);
     CGlo_Event& filterSmallMovements(CGlo_Event& event);
     void resetEventTimer();
     BOOL isEventMissing();
-    GLO_EventType execute(CGlo_Event& event);
+    // Runs the chosen function; the control says afterwards whether this object may still be
+    // touched.
+    GLO_EventType execute(CGlo_Event& event, CGlo_WorkerControl& control);
+    // The worker's loop; returns once the worker has left this object.
+    void work(CGlo_WorkerControl& control);
     LONGLONG calculateTimeout();
     CGlo_PluginFunction* getFunction();
     CGlo_PluginFunction* getLastFunction();

@@ -47,8 +47,15 @@ public:
                   const RECT& rect, HWND parent, UINT idOrMenu, void* param = nullptr);
     BOOL Create(const wchar_t* className, const wchar_t* windowName, DWORD style, const RECT& rect,
                 HWND parent, UINT id);
-    // Destroys the window this object created; the handle is null afterwards.
+    // Destroys the window this object created; the handle is null afterwards. Only the window's
+    // own thread can destroy it: from another thread the window is asked to destroy itself and
+    // waited for up to a second. A window whose thread does not answer is cut loose instead:
+    // it gets the system's default window procedure (no message reaches this object or this
+    // library again) and closes when its thread next pumps messages. TRUE when the window is
+    // gone.
     BOOL DestroyWindow();
+    // The same without waiting for another thread (while the library is being unloaded).
+    BOOL DestroyWindowNoWait();
 
     // The object bound to a window created by CreateEx, or null.
     static CWnd* FromHandlePermanent(HWND hwnd);
@@ -80,6 +87,9 @@ protected:
 
 private:
     void Detach();
+    BOOL Destroy(DWORD otherThreadWaitMs);
+    // No message of `hwnd` reaches this library's code any more; the window closes itself.
+    static void CutLoose(HWND hwnd);
 
     bool m_ownsWindow;
 };

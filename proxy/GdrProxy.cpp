@@ -4,9 +4,11 @@
 #include "proxy/GdrLog.h"
 #include "proxy/GdrMessages.h"
 #include "proxy/GdrTestHooks.h"
+#include "events/GloEventMath.h"
 #include "resources/resource.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <cwchar>
 
@@ -78,7 +80,8 @@ CGdrProxy::CGdrProxy(const CGdrProxy& other)
       m_inverseExponent(other.m_inverseExponent), m_callbacks(other.m_callbacks),
       m_driverId(other.m_driverId), m_nonLinearInfo(other.m_nonLinearInfo),
       m_hInstance(other.m_hInstance), m_configDialog(other.m_configDialog),
-      m_initialised(other.m_initialised), m_loadedConfigIndex(other.m_loadedConfigIndex) {
+      m_initialised(other.m_initialised), m_loadedConfigIndex(other.m_loadedConfigIndex),
+      m_announcedWindow(other.m_announcedWindow) {
     std::memcpy(m_moduleName, other.m_moduleName, sizeof(m_moduleName));
 }
 
@@ -97,6 +100,7 @@ void CGdrProxy::reset() {
     m_configDialog = nullptr;
     m_initialised = 0;
     m_loadedConfigIndex = -1;
+    m_announcedWindow = nullptr;
 }
 
 void CGdrProxy::copyCallbacks(const ZuVidCallbackTable* callbacks) {
@@ -118,23 +122,39 @@ void CGdrProxy::copyCallbacks(const ZuVidCallbackTable* callbacks) {
         m_hInstance = legacy->instance;
         return;
     }
-    // A shorter table leaves the entries beyond it as they were.
-    std::memcpy(&m_callbacks, callbacks,
-                size < sizeof(ZuVidCallbackTable) ? size : sizeof(ZuVidCallbackTable));
+    // A shorter table leaves the entries beyond it as they were. Only whole entries are taken:
+    // half a function pointer would be called.
+    const std::size_t first = offsetof(ZuVidCallbackTable, log);
+    const std::size_t entry = sizeof(m_callbacks.log);
+    std::size_t bytes = size < sizeof(ZuVidCallbackTable) ? size : sizeof(ZuVidCallbackTable);
+    if (bytes > first)
+        bytes = first + (bytes - first) / entry * entry;
+    else if (bytes > sizeof(m_callbacks.size))
+        bytes = sizeof(m_callbacks.size);
+    std::memcpy(&m_callbacks, callbacks, bytes);
+}
+
+// Field by field: a negative field is too old, and no field spills into the next.
+bool CGdrProxy::isSupportedVersion(const ZuVidVersionInfo& version) {
+    const std::int32_t required[3] = {4, 0, 6};
+    const std::int32_t given[3] = {version.major, version.minor, version.build};
+    for (int i = 0; i < 3; ++i) {
+        if (given[i] != required[i])
+            return given[i] > required[i];
+    }
+    return true;
 }
 
 int CGdrProxy::init(std::uint32_t driverId, const ZuVidCallbackTable* callbacks) {
     m_driverId = driverId;
     copyCallbacks(callbacks);
     if (createCoreWindow() && registerWindow(m_hWnd)) {
+        m_announcedWindow = m_hWnd;
         ZuVidVersionInfo version;
         std::memset(&version, 0, sizeof(version));
         if (m_callbacks.getVersion)
             m_callbacks.getVersion(&version);
-        const std::uint32_t v = (static_cast<std::uint32_t>(version.major) << 16) |
-                                (static_cast<std::uint32_t>(version.minor) << 8) |
-                                static_cast<std::uint32_t>(version.build);
-        if (v > 0x040005) {
+        if (isSupportedVersion(version)) {
             updateMotionScaling();
             m_initialised = 1;
         }
@@ -156,8 +176,14 @@ int CGdrProxy::createCoreWindow() {
     if (m_hWnd && IsWindow(m_hWnd))
         return 1;
     DestroyWindow(); // forget a handle whose window is gone
+    const WNDPROC ours = &CWnd::StandardWindowProc;
     WNDCLASSEXW existing = {};
     existing.cbSize = sizeof(existing);
+    if (GetClassInfoExW(m_hInstance, GDR_CORE_WINDOW_CLASS, &existing) &&
+        existing.lpfnWndProc != ours) {
+        // Left behind by an earlier load of this library, whose core window lived on.
+        UnregisterClassW(GDR_CORE_WINDOW_CLASS, existing.hInstance);
+    }
     if (!GetClassInfoExW(m_hInstance, GDR_CORE_WINDOW_CLASS, &existing)) {
         RegisterWndClass(GDR_CORE_WINDOW_CLASS, CS_GLOBALCLASS, GetResourceInstance(),
                          LoadIconW(nullptr, IDI_APPLICATION), LoadCursorW(nullptr, IDC_ARROW),
@@ -165,6 +191,9 @@ int CGdrProxy::createCoreWindow() {
     }
     const RECT rect = {10, 10, 20, 20};
     CreateEx(0, GDR_CORE_WINDOW_CLASS, L"", WS_OVERLAPPEDWINDOW, rect, nullptr, 0);
+    // A class that could not be renewed: its window still reaches this object.
+    if (m_hWnd && reinterpret_cast<WNDPROC>(GetWindowLongPtrW(m_hWnd, GWLP_WNDPROC)) != ours)
+        SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ours));
     m_deviceType = 0;
     return m_hWnd ? 1 : 0;
 }
@@ -235,19 +264,20 @@ void CGdrProxy::updateMotionScaling() {
     }
 }
 
+// Results beyond the int range saturate; the pieces are computed in 64 bits.
 int CGdrProxy::scaleAxis(int value) const {
     if (value == 0)
         return 0;
     if (m_deviceType != 21 || m_nonLinearInfo.linear)
-        return static_cast<int>(double(value) * double(m_gain));
+        return glo_events::truncToInt(double(value) * double(m_gain));
     const double magnitude =
         double(m_gain) * std::pow(std::fabs(double(value)), double(m_inverseExponent));
-    const int i = static_cast<int>(value < 0 ? -magnitude : magnitude);
+    const long long i = glo_events::truncToInt(value < 0 ? -magnitude : magnitude);
     if (i > 40)
-        return 60 + 32 * (i - 40) / 33;
+        return glo_events::clampToInt(60 + 32 * (i - 40) / 33);
     if (i < -40)
-        return -60 + 32 * (i + 40) / 33;
-    return i * 60 / 40;
+        return glo_events::clampToInt(-60 + 32 * (i + 40) / 33);
+    return static_cast<int>(i * 60 / 40);
 }
 
 const GloMessageMapEntry* CGdrProxy::GetMessageMap() const {
@@ -257,6 +287,7 @@ const GloMessageMapEntry* CGdrProxy::GetMessageMap() const {
         GLO_ON_REGISTERED_MESSAGE(g_gdrMessages.registerClone, CGdrProxy, OnRegisterClone),
         GLO_ON_REGISTERED_MESSAGE(g_gdrMessages.nonLinearInfoChanged, CGdrProxy,
                                   OnNonLinearInfoChanged),
+        GLO_ON_MESSAGE(WM_CLOSE, CGdrProxy, OnClose),
         GLO_END_MESSAGE_MAP()};
     return map;
 }
@@ -283,6 +314,11 @@ LRESULT CGdrProxy::OnRegisterClone(WPARAM wParam, LPARAM) {
     return 1;
 }
 
+// The driver ends the core window (ZuVidCloseHdl, ZuVidTerm); a stray close must not.
+LRESULT CGdrProxy::OnClose(WPARAM, LPARAM) {
+    return 0;
+}
+
 LRESULT CGdrProxy::OnNonLinearInfoChanged(WPARAM, LPARAM) {
     updateMotionScaling();
     return 1;
@@ -303,14 +339,17 @@ void forwardMotion(int x, int y, int z, int a, int b, int c) {
     const int sa = proxy.scaleAxis(a);
     const int sb = proxy.scaleAxis(b);
     const int sc = proxy.scaleAxis(c);
+    // The plug-ins' sign convention; the most negative value has no opposite and saturates.
+    const int nz = glo_events::clampToInt(-static_cast<long long>(sz));
+    const int nc = glo_events::clampToInt(-static_cast<long long>(sc));
     if (g_gdrCloneWindow) {
-        PostMessageW(g_gdrCloneWindow, g_gdrMessages.motionXYZ, packPair(sx, sy), packHigh(-sz));
-        PostMessageW(g_gdrCloneWindow, g_gdrMessages.motionABC, packPair(sa, sb), packHigh(-sc));
+        PostMessageW(g_gdrCloneWindow, g_gdrMessages.motionXYZ, packPair(sx, sy), packHigh(nz));
+        PostMessageW(g_gdrCloneWindow, g_gdrMessages.motionABC, packPair(sa, sb), packHigh(nc));
     }
     dispatchToHost(sx, sy, sz, sa, sb, sc, -1, 0);
     HWND dialog = proxy.getConfigDialog();
     if (s_liveMotionProc && dialog && IsWindowVisible(dialog)) {
-        const int live[6] = {sx, sy, -sz, sa, sb, -sc};
+        const int live[6] = {sx, sy, nz, sa, sb, nc};
         s_liveMotionProc(dialog, live);
     }
 }

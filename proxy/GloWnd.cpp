@@ -9,6 +9,22 @@ const wchar_t kObjectProperty[] = L"GloWndObject";
 // arrive before CreateWindowExW returns the handle.
 thread_local CWnd* t_creating = nullptr;
 
+// Waited for a window's own thread to destroy it.
+const DWORD kOtherThreadWaitMs = 1000;
+
+// Asks a window of this framework to destroy itself on its own thread.
+UINT destroyMessage() {
+    static const UINT message = RegisterWindowMessageW(L"GloWndDestroySelf");
+    return message;
+}
+
+// The system's own procedure, not a stub of this library that leaves with it.
+WNDPROC systemDefWindowProc() {
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    FARPROC proc = user32 ? GetProcAddress(user32, "DefWindowProcW") : nullptr;
+    return reinterpret_cast<WNDPROC>(reinterpret_cast<void*>(proc));
+}
+
 } // namespace
 
 CWnd::CWnd() : m_hWnd(nullptr), m_ownsWindow(false) {}
@@ -46,17 +62,46 @@ BOOL CWnd::Create(const wchar_t* className, const wchar_t* windowName, DWORD sty
 }
 
 BOOL CWnd::DestroyWindow() {
+    return Destroy(kOtherThreadWaitMs);
+}
+
+BOOL CWnd::DestroyWindowNoWait() {
+    return Destroy(0);
+}
+
+BOOL CWnd::Destroy(DWORD otherThreadWaitMs) {
     if (!m_hWnd || !m_ownsWindow)
         return FALSE;
-    HWND hwnd = m_hWnd;
-    if (::DestroyWindow(hwnd))
-        return TRUE; // WM_NCDESTROY has detached the object
-    // Only the creating thread can destroy the window: unbind it and let that
-    // thread close it when it next pumps messages.
+    const HWND hwnd = m_hWnd;
+    if (GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId()) {
+        if (::DestroyWindow(hwnd))
+            return TRUE; // WM_NCDESTROY has detached the object
+    } else if (otherThreadWaitMs > 0 && IsWindow(hwnd)) {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(hwnd, destroyMessage(), 0, 0, SMTO_ABORTIFHUNG, otherThreadWaitMs,
+                            &result);
+    }
+    if (!IsWindow(hwnd)) {
+        Detach();
+        return TRUE;
+    }
     Detach();
-    if (IsWindow(hwnd))
-        PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    CutLoose(hwnd);
     return FALSE;
+}
+
+void CWnd::CutLoose(HWND hwnd) {
+    const LONG_PTR ours = reinterpret_cast<LONG_PTR>(&CWnd::StandardWindowProc);
+    const LONG_PTR fallback = reinterpret_cast<LONG_PTR>(systemDefWindowProc());
+    if (!fallback)
+        return;
+    if (GetWindowLongPtrW(hwnd, GWLP_WNDPROC) == ours)
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, fallback);
+    // The class may outlive the library while the window lives on: a later window of it must
+    // not start in code that is gone.
+    if (static_cast<LONG_PTR>(GetClassLongPtrW(hwnd, GCLP_WNDPROC)) == ours)
+        SetClassLongPtrW(hwnd, GCLP_WNDPROC, fallback);
+    PostMessageW(hwnd, WM_CLOSE, 0, 0);
 }
 
 void CWnd::Detach() {
@@ -79,6 +124,8 @@ LRESULT CALLBACK CWnd::StandardWindowProc(HWND hwnd, UINT message, WPARAM wParam
     }
     if (!wnd)
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == destroyMessage() && message != 0)
+        return ::DestroyWindow(hwnd);
     if (message == WM_NCDESTROY) {
         LRESULT result = wnd->WindowProc(message, wParam, lParam);
         wnd->Detach();

@@ -82,7 +82,10 @@ void WINAPI ZuVidInit(std::uint32_t driverId, const ZuVidCallbackTable* callback
     proxy.loadConfiguration();
 }
 
+// Unloads the plug-ins too: each imports this library, so while one stays loaded the driver's
+// FreeLibrary could never unload it, and the plug-ins' workers would live on in its process.
 int WINAPI ZuVidTerm() {
+    getPluginHost().freeAllPlugins();
     getCoreProxy().shutdown();
     return 1;
 }
@@ -128,7 +131,7 @@ void WINAPI ZuVidGetInfo(const wchar_t** info) {
 
 void WINAPI ZuVidCloseHdl(HWND window) {
     CGdrProxy& proxy = getCoreProxy();
-    if (!window || window != proxy.GetSafeHwnd())
+    if (!window || window != proxy.getAnnouncedWindow())
         return;
     getPluginHost().freeAllPlugins();
     proxy.shutdown();
@@ -148,8 +151,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
         break;
     case DLL_PROCESS_DETACH:
         if (!reserved) {
-            // FreeLibrary: no window may outlive the code of its procedure.
-            getCoreProxy().DestroyWindow();
+            // FreeLibrary: no window may outlive the code of its procedure. Nothing waits for
+            // another thread under the loader lock.
+            getCoreProxy().DestroyWindowNoWait();
             unregisterClasses(s_instance);
         }
         break;

@@ -4,9 +4,12 @@
 
 #include <cmath>
 #include <ostream>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "GdrConfigFile.h"
+#include "runtime/GloWorkerControl.h"
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
@@ -45,7 +48,7 @@ CGlo_PluginThread::CGlo_PluginThread()
       repeatPeriod(kDefaultPeriod), numberOfFunctions(0), lastFunction(nullptr),
       functionTable(nullptr), currentFunction(nullptr), eventCount(0), smallMovementThreshold(5.0),
       defaultConfiguration(nullptr), defaultConfigurationSize(0), buttonConfiguration(nullptr),
-      buttonConfigurationSize(0), workerDone(FALSE, TRUE) {
+      buttonConfigurationSize(0), workerControl(nullptr) {
     LARGE_INTEGER frequency;
     if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0)
         counterFrequency = frequency.QuadPart;
@@ -56,9 +59,13 @@ CGlo_PluginThread::CGlo_PluginThread()
     if (repeatTimer == nullptr)
         repeatTimer = CreateWaitableTimerW(nullptr, FALSE, nullptr);
 
-    SECURITY_ATTRIBUTES security = {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
-    workerThread = CreateThread(&security, 0, &CGlo_PluginThread::PluginThread, this,
-                                CREATE_SUSPENDED, &workerThreadId);
+    // Without the shared control the worker could not be stopped safely: no worker then.
+    workerControl = CGlo_WorkerControl::create(this, stopSignal.m_hObject);
+    if (workerControl != nullptr) {
+        SECURITY_ATTRIBUTES security = {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+        workerThread = CreateThread(&security, 0, &CGlo_PluginThread::PluginThread, workerControl,
+                                    CREATE_SUSPENDED, &workerThreadId);
+    }
     if (workerThread != nullptr) {
         if (GetPriorityClass(GetCurrentProcess()) == REALTIME_PRIORITY_CLASS)
             SetThreadPriority(workerThread, -6);
@@ -67,6 +74,12 @@ CGlo_PluginThread::CGlo_PluginThread()
         SetThreadPriorityBoost(workerThread, TRUE);
     } else {
         workerThreadId = 0;
+        if (workerControl != nullptr) {
+            workerControl->release(); // the worker's share
+            workerControl->unregister();
+            workerControl->release();
+            workerControl = nullptr;
+        }
     }
     CGlo_PluginThread::init();
     if (workerThread != nullptr)
@@ -81,25 +94,21 @@ CGlo_PluginThread::~CGlo_PluginThread() {
     }
 }
 
-// After the usual 1000 ms the wait goes on: a worker still inside a function would otherwise
-// run into a destroyed object. Messages sent to this thread are delivered meanwhile, so a
-// function waiting on this thread's windows can finish. The worker reports that it has left
-// the object before its thread ends, so this also returns under the loader lock.
 void CGlo_PluginThread::stopWorkerThread() {
-    if (workerThread == nullptr)
-        return;
-    if (GetCurrentThreadId() != workerThreadId) {
-        stopSignal.SetEvent();
-        HANDLE handles[2] = {workerThread, workerDone.m_hObject};
-        const DWORD count = handles[1] != nullptr ? 2 : 1;
-        DWORD result = WaitForMultipleObjects(count, handles, FALSE, kStopWait);
-        while (result == WAIT_TIMEOUT || result == WAIT_OBJECT_0 + count) {
-            MSG message;
-            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-            result = MsgWaitForMultipleObjects(count, handles, FALSE, INFINITE, QS_SENDMESSAGE);
+    CGlo_WorkerControl* control = workerControl;
+    workerControl = nullptr;
+    if (control != nullptr) {
+        control->unregister();
+        if (GetCurrentThreadId() == workerThreadId) {
+            control->abandonFromWorker();
+        } else {
+            control->requestStop();
+            control->waitForLeave(kStopWait);
         }
+        control->release();
     }
-    CloseHandle(workerThread);
+    if (workerThread != nullptr)
+        CloseHandle(workerThread);
     workerThread = nullptr;
     workerThreadId = 0;
 }
@@ -186,10 +195,19 @@ void CGlo_PluginThread::connect(CGlo_FunctionSetup* setups, int size) {
 }
 
 int CGlo_PluginThread::setConfiguration(CGlo_FunctionSetup* setups, int size) {
+    // The setups may be the multiplexer's own (queryFunctionSetup): copied before it is cleared.
+    const int count =
+        setups != nullptr && size > 0 ? size / static_cast<int>(sizeof(CGlo_FunctionSetup)) : 0;
+    std::vector<CGlo_FunctionSetup> copy;
+    try {
+        copy.assign(setups, setups + count);
+    } catch (const std::bad_alloc&) {
+        return 0; // the configuration stays as it was
+    }
     CScopedLock lock(configLock);
     multiplexer.clear();
     setButtonConfiguration();
-    connect(setups, size);
+    connect(copy.data(), count * static_cast<int>(sizeof(CGlo_FunctionSetup)));
     return 1;
 }
 
@@ -315,51 +333,55 @@ CGlo_PluginFunction* CGlo_PluginThread::getLastFunction() {
     return lastFunction;
 }
 
-GLO_EventType CGlo_PluginThread::execute(CGlo_Event& event) {
-    CGlo_PluginFunction* function = multiplexer.getFunction(event);
-    currentFunction = function;
-    if (lastFunction != nullptr && lastFunction != function) {
+// The selection happens under the configuration lock, the functions run outside it: a change of
+// configuration never waits for a function, and no function sees a half-changed one. Every
+// member is written before a function is called; once one has run, the control decides whether
+// this object may be touched again.
+GLO_EventType CGlo_PluginThread::execute(CGlo_Event& event, CGlo_WorkerControl& control) {
+    CGlo_PluginFunction* function;
+    GLO_FunctionCallback previous = nullptr;
+    {
+        CScopedLock lock(configLock);
+        function = multiplexer.getFunction(event);
+        currentFunction = function;
+        if (lastFunction != nullptr && lastFunction != function)
+            previous = lastFunction->getFunction();
+        lastFunction = function;
+    }
+    if (previous != nullptr) {
         // The previous function ends what it was doing.
         const CGlo_Event zero;
-        if (GLO_FunctionCallback callback = lastFunction->getFunction())
-            callback(zero);
+        if (!control.call(previous, zero))
+            return GLO_NoEvent;
     }
-    if (function == nullptr) {
-        lastFunction = nullptr;
+    if (function == nullptr)
         return GLO_NoEvent;
-    }
-    if (GLO_FunctionCallback callback = function->getFunction())
-        callback(event);
-    lastFunction = function;
-    if (function->getFunctionType() == GLO_TriggerFunction)
-        return GLO_ButtonEvent; // run once
-    return event.getEventType();
+    const bool once = function->getFunctionType() == GLO_TriggerFunction;
+    if (!control.call(function->getFunction(), event))
+        return GLO_NoEvent;
+    return once ? GLO_ButtonEvent : event.getEventType();
 }
 
-DWORD WINAPI CGlo_PluginThread::PluginThread(LPVOID param) {
-    CGlo_PluginThread* self = static_cast<CGlo_PluginThread*>(param);
+void CGlo_PluginThread::work(CGlo_WorkerControl& control) {
     CGlo_Event event;
-    const HANDLE done = self->workerDone.m_hObject;
-    const HANDLE timer = self->repeatTimer;
+    const HANDLE timer = repeatTimer;
 
     // Stop signal, repeat timer, event-ready signal. Without a timer the worker still runs
     // every event once; without either signal it could neither be woken nor stopped.
     HANDLE handles[3];
     WaitKind kinds[3];
     DWORD total = 0;
-    const bool usable =
-        self->stopSignal.m_hObject != nullptr && self->eventReady.m_hObject != nullptr;
+    const bool usable = stopSignal.m_hObject != nullptr && eventReady.m_hObject != nullptr;
     if (usable) {
-        handles[total] = self->stopSignal.m_hObject;
+        handles[total] = stopSignal.m_hObject;
         kinds[total++] = WaitStop;
         if (timer != nullptr) {
             handles[total] = timer;
             kinds[total++] = WaitTimer;
         }
-        handles[total] = self->eventReady.m_hObject;
+        handles[total] = eventReady.m_hObject;
         kinds[total++] = WaitReady;
     }
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
     bool repeating = false;  // repeating: new-event signals are ignored
     LONGLONG deadline = 0;   // when the armed tick is due, 100 ns units
@@ -378,53 +400,76 @@ DWORD WINAPI CGlo_PluginThread::PluginThread(LPVOID param) {
         // delay so that it does not stretch every period. One late wake-up moves the average
         // only a little, so ticks are not made up; the function's own time still adds.
         if (kind == WaitTimer) {
-            LONGLONG delay = self->now() - deadline;
-            const LONGLONG limit = self->calculateTimeout() / 4;
+            LONGLONG delay = now() - deadline;
+            const LONGLONG limit = calculateTimeout() / 4;
             delay = delay < 0 ? 0 : delay > limit ? limit : delay;
             usualDelay += (delay - usualDelay) / 8;
         }
         if (kind == WaitReady) {
-            self->getEvent(event);
+            getEvent(event);
             if (event.getEventType() == GLO_NoEvent) {
-                // At rest: the multiplexer lets go of a held one-shot, so the next push fires.
-                CScopedLock lock(self->configLock);
-                self->multiplexer.getFunction(event);
+                // At rest: the function that ran last ends (also one that never repeated), and
+                // the multiplexer lets go of a held one-shot, so the next push fires.
+                execute(event, control);
+                if (control.isAbandoned())
+                    return;
                 continue;
             }
         }
         {
             // A wake-up left by an event that this read takes (one that came in while
             // repeating) would run it a second time: a button function twice per press.
-            CScopedLock lock(self->eventLock);
-            self->eventReady.ResetEvent();
-            self->getEvent(event);
+            CScopedLock lock(eventLock);
+            eventReady.ResetEvent();
+            getEvent(event);
         }
-        GLO_EventType ran;
-        {
-            // Configuration changes wait until the function has returned.
-            CScopedLock lock(self->configLock);
-            ran = self->execute(event);
-        }
+        const GLO_EventType ran = execute(event, control);
+        if (control.isAbandoned())
+            return;
         repeating = false;
         if (ran != GLO_NoEvent && ran != GLO_ButtonEvent && timer != nullptr) {
-            const LONGLONG wait = self->calculateTimeout() - usualDelay;
+            const LONGLONG wait = calculateTimeout() - usualDelay;
             LARGE_INTEGER due;
             due.QuadPart = -wait;
-            deadline = self->now() + wait;
+            deadline = now() + wait;
             if (SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) {
                 // Wake-ups that came in while the function ran are covered by the next tick.
-                self->eventReady.ResetEvent();
+                eventReady.ResetEvent();
                 repeating = true;
             }
         }
     }
 
+    // Stopped mid-gesture: the function that ran last ends what it was doing (a held button,
+    // a hidden cursor) before the worker leaves.
+    GLO_FunctionCallback last = nullptr;
+    {
+        CScopedLock lock(configLock);
+        if (lastFunction != nullptr)
+            last = lastFunction->getFunction();
+        lastFunction = nullptr;
+        currentFunction = nullptr;
+    }
+    if (last != nullptr) {
+        const CGlo_Event zero;
+        if (!control.call(last, zero))
+            return;
+    }
     if (timer != nullptr)
         CancelWaitableTimer(timer);
+}
+
+// The worker reports that it has left the object before anything that may need the loader lock
+// (leaving the COM apartment, ending the thread): an application destroyed while a library is
+// being unloaded waits for exactly that report.
+DWORD WINAPI CGlo_PluginThread::PluginThread(LPVOID param) {
+    // Started with the control: the object may already be stopping when the worker first runs.
+    CGlo_WorkerControl& control = *static_cast<CGlo_WorkerControl*>(param);
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    control.getApplication()->work(control);
+    control.leave();
+    control.runHandedOverUnload();
     if (SUCCEEDED(com))
         CoUninitialize();
-    // Last touch of the object's resources: the destructor may go on from here.
-    if (done != nullptr)
-        SetEvent(done);
-    return 0;
+    control.exitWorker(0);
 }

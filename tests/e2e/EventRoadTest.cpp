@@ -7,14 +7,15 @@
 #include <regex>
 #include <string>
 
+#include "HungWindow.h"
+#include "PluginHome.h"
 #include "ZuVidDriver.h"
+#include "host/GloPluginHost.h"
 #include "fixtures/e2e_recorder/E2eRecording.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-const wchar_t kKey[] = L"SOFTWARE\\Veltrana\\Halcyra";
-const std::wstring kPlugin = L"e2e_recorder.dll";
 HWND gCoreWindow = nullptr;
 
 std::int32_t WINAPI registerWindow(std::uint32_t, const wchar_t*, HWND window,
@@ -50,15 +51,7 @@ protected:
     // A home folder with the plug-in, named in the registry; a window the plug-in claims in the
     // foreground under the cursor.
     void SetUp() override {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        home = temp + std::wstring(L"glo_e2e");
-        for (const wchar_t* folder : {L"", L"\\Office", L"\\Office\\Plugins"})
-            CreateDirectoryW((home + folder).c_str(), nullptr);
-        // The tests run in bin/, the plug-ins are built beside it.
-        ASSERT_TRUE(CopyFileW((L"..\\plugins\\" + kPlugin).c_str(), plugin().c_str(), FALSE));
-        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey, L"Home Directory", REG_SZ, home.c_str(),
-                        DWORD((home.size() + 1) * sizeof(wchar_t)));
+        plugin = home.add(L"e2e_recorder");
 
         WNDCLASSW wc = {};
         wc.lpfnWndProc = DefWindowProcW;
@@ -76,7 +69,7 @@ protected:
         gCoreWindow = nullptr;
         ZuVidInit(11, &table);
         // Pinned, so that the recording outlives the core's unloading of the plug-in.
-        ASSERT_TRUE(GetModuleHandleExW(0, plugin().c_str(), &module)) << "no plug-in loaded";
+        ASSERT_TRUE(GetModuleHandleExW(0, plugin.c_str(), &module)) << "no plug-in loaded";
         recording = reinterpret_cast<e2e::Recording* (*)()>(
             reinterpret_cast<void*>(GetProcAddress(module, "recorded")))();
     }
@@ -86,17 +79,11 @@ protected:
         if (module)
             FreeLibrary(module);
         DestroyWindow(window);
-        DeleteFileW(plugin().c_str());
-        for (const wchar_t* folder : {L"\\Office\\Plugins", L"\\Office", L""})
-            RemoveDirectoryW((home + folder).c_str());
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Veltrana"); // only when empty
     }
 
-    std::wstring plugin() const { return home + L"\\Office\\Plugins\\" + kPlugin; }
-
-    void send(int type, int x = 0, int a = 0, unsigned pressed = 0, unsigned released = 0) {
-        const ZuVidEventRecord record = {type, {}, pressed, released, {x, 0, 0, a, 0, 0}};
+    void send(int type, int x = 0, int a = 0, unsigned pressed = 0, unsigned released = 0,
+              int y = 0) {
+        const ZuVidEventRecord record = {type, {}, pressed, released, {x, y, 0, a, 0, 0}};
         EXPECT_EQ(ZuVidSendEvent(window, &record), 0);
     }
     // The same deflection about every 16 ms (a device's report rate).
@@ -115,7 +102,8 @@ protected:
         return int((Clock::now() - start) / std::chrono::milliseconds(1));
     }
 
-    std::wstring home;
+    glotest::PluginHome home{L"glo_e2e"};
+    std::wstring plugin;
     HWND window = nullptr;
     HMODULE module = nullptr;
     e2e::Recording* recording = nullptr;
@@ -164,6 +152,37 @@ TEST_F(EventRoad, OneShotTakesOverAndRunsOncePerPush) {
     send(ZUVID_EVENT_ZERO);
     pump(100);
     EXPECT_TRUE(std::regex_match(trace(), std::regex("(Pm)+Pz(FmFz){5}"))) << trace();
+}
+
+// Closed mid-gesture, the repeating function hears its zero before the plug-in is unloaded.
+TEST_F(EventRoad, CloseMidGestureEndsTheGestureFirst) {
+    hold(200, 0, 100);
+    ZuVidCloseHdl(gCoreWindow);
+    EXPECT_TRUE(std::regex_match(trace(), std::regex("(Pm)+PzU-"))) << trace();
+}
+
+// A function blocked in a message to a program that does not answer: configuration calls and
+// the driver's close return at once or within about a second; the function later returns to
+// its intact application, which is unloaded only then.
+TEST_F(EventRoad, ABlockedFunctionHoldsNothingUp) {
+    glotest::HungWindow hung;
+    recording->hangWindow = hung.window();
+    send(ZUVID_EVENT_MOTION, 0, 0, 0, 0, 200);
+    ASSERT_LT(msUntil("Hm"), 2000) << trace();
+    CGlo_Application* application = getPluginHost().getLoadedPlugin(0);
+    ASSERT_NE(application, nullptr);
+    Clock::time_point start = Clock::now();
+    application->setDefaultConfiguration();
+    application->deserialize(); // no file: the default configuration
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
+
+    start = Clock::now();
+    ZuVidCloseHdl(gCoreWindow);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(900));
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(3000));
+    EXPECT_EQ(trace(), "Hm");
+    hung.answer();
+    EXPECT_LT(msUntil("HmHrHzU-"), 2000) << trace();
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "MessageBoxAnswerer.h"
+#include "PluginHome.h"
 #include "bench/HeapCallCounter.h"
 #include "fixtures/RecordingApplication.h"
 #include "host/GloPluginHost.h"
@@ -17,15 +18,9 @@ namespace {
 const wchar_t kKey[] = L"SOFTWARE\\Veltrana\\Halcyra";
 CGlo_PluginHost& host = getPluginHost();
 
-void setHome(const std::wstring& value) {
-    RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey, L"Home Directory", REG_SZ, value.c_str(),
-                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-}
-
-void removeHome() {
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Veltrana"); // only when empty
-}
+using glotest::PluginHome;
+const auto setHome = &PluginHome::setHome;
+const auto removeHome = &PluginHome::removeHome;
 
 std::wstring moduleFile(HMODULE module) {
     wchar_t path[MAX_PATH] = L"";
@@ -38,39 +33,9 @@ fixture::RecordingApplication* application(const wchar_t* name) {
     return static_cast<fixture::RecordingApplication*>(host.getLoadedPlugin(index));
 }
 
-// A temporary home named in the registry (without trailing backslash, as installers write it).
-struct Home {
-    explicit Home(bool withFolder = true) {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        home = temp + (L"glohost_" + std::to_wstring(GetCurrentProcessId()));
-        plugins = home + L"\\Office\\Plugins\\";
-        CreateDirectoryW(home.c_str(), nullptr);
-        if (withFolder) {
-            CreateDirectoryW((home + L"\\Office").c_str(), nullptr);
-            CreateDirectoryW(plugins.c_str(), nullptr);
-        }
-        setHome(home);
-    }
-    ~Home() {
-        host.freeAllPlugins();
-        removeHome();
-        for (const std::wstring& file : files)
-            DeleteFileW(file.c_str());
-        for (const std::wstring& folder : {plugins, home + L"\\Office", home})
-            RemoveDirectoryW(folder.c_str());
-    }
-    // Copies a fixture plug-in built in ../plugins to `path` (default: the plug-in folder).
-    std::wstring add(const wchar_t* fixture, std::wstring path = L"") {
-        files.push_back(path.empty() ? plugins + fixture + L".dll" : path);
-        const std::wstring exe = moduleFile(nullptr);
-        EXPECT_TRUE(CopyFileW(
-            (exe.substr(0, exe.rfind(L'\\')) + L"\\..\\plugins\\" + fixture + L".dll").c_str(),
-            files.back().c_str(), FALSE));
-        return files.back();
-    }
-    std::wstring home, plugins;
-    std::vector<std::wstring> files;
+struct Home : PluginHome {
+    explicit Home(bool withFolder = true) : PluginHome(L"glohost", withFolder) {}
+    ~Home() { host.freeAllPlugins(); }
 };
 
 } // namespace

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <mutex>
 #include <regex>
 #include <string>
 
 #include "GloPluginThread.h"
+#include "HungWindow.h"
 
 namespace {
 
@@ -18,8 +21,6 @@ using ms = std::chrono::milliseconds;
 std::mutex gMutex;
 std::string gTrace;
 Clock::time_point gLastCall;
-std::atomic<int> gPanSleepMs{0};
-std::atomic<bool> gPanInside{false};
 
 std::string trace() {
     std::lock_guard<std::mutex> lock(gMutex);
@@ -35,22 +36,36 @@ int count(const char* call) {
 }
 
 template <char F> void record(const CGlo_Event& e) {
-    {
-        std::lock_guard<std::mutex> lock(gMutex);
-        gTrace += std::string{F, e.isMotionEvent() ? 'm' : e.isButtonEvent() ? 'b' : 'z'};
-        gLastCall = Clock::now();
-    }
-    if (F == 'P' && e.isMotionEvent()) {
-        gPanInside = true;
-        Sleep(gPanSleepMs);
-        gPanInside = false;
+    std::lock_guard<std::mutex> lock(gMutex);
+    gTrace += std::string{F, e.isMotionEvent() ? 'm' : e.isButtonEvent() ? 'b' : 'z'};
+    gLastCall = Clock::now();
+}
+
+struct WorkerStorage;
+class Worker;
+HWND gHungWindow = nullptr;
+std::atomic<bool> gHangReturned{false};
+WorkerStorage* gSelf = nullptr;
+Worker* gSelfWorker = nullptr;
+
+// Blocks in a message to a window whose thread does not answer.
+void hang(const CGlo_Event& e) {
+    record<'H'>(e);
+    if (e.isMotionEvent()) {
+        SendMessageW(gHungWindow, WM_USER, 0, 0);
+        gHangReturned = true;
     }
 }
+void destroyOwnApplication(const CGlo_Event& e);
+void stopOwnWorker(const CGlo_Event& e);
 
 CGlo_PluginFunction gFunctions[] = {
     {L"Pan", GLO_OneAxisFunction, &record<'P'>, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
     {L"Flip", GLO_TriggerFunction, &record<'F'>, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
     {L"Key", GLO_TriggerFunction, &record<'K'>, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+    {L"Hang", GLO_OneAxisFunction, &hang, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+    {L"Destroy", GLO_ButtonFunction, &destroyOwnApplication, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+    {L"Stop", GLO_ButtonFunction, &stopOwnWorker, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
 };
 
 // Pan on device axis 0, Flip fires on axis 5 pushed positive; buttons 1 and 2 run Key and Pan.
@@ -62,26 +77,48 @@ CGlo_FunctionSetup gButtons[] = {
     {L"Key", GLO_ButtonEvent, 1, GLO_ButtonPress},
     {L"Pan", GLO_ButtonEvent, 2, GLO_ButtonPress},
 };
+CGlo_FunctionSetup gHangSetup[] = {
+    {L"Hang", GLO_MotionEvent, 1, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 0},
+};
+CGlo_FunctionSetup gEndSetups[] = {
+    {L"Destroy", GLO_ButtonEvent, 3, GLO_ButtonPress},
+    {L"Stop", GLO_ButtonEvent, 4, GLO_ButtonPress},
+};
 
 class Worker : public CGlo_PluginThread {
 public:
     Worker() {
         gTrace.clear();
-        gPanSleepMs = 0;
+        gHangReturned = false;
         setName(L"PluginThreadTestNoFile");
         setFunctions(gFunctions, sizeof gFunctions);
         initButtonConfiguration(gButtons, sizeof gButtons);
         initDefaultConfiguration(gDefaults, sizeof gDefaults);
         setDefaultConfiguration();
+        DuplicateHandle(GetCurrentProcess(), workerThread, GetCurrentProcess(), &workerThreadCopy,
+                        0, FALSE, DUPLICATE_SAME_ACCESS);
     }
     int match(HWND) override { return 0; }
     int send(int a0, int a5 = 0, int button = -1, int state = 0) {
         CGlo_Event e(a0, 0, 0, 0, 0, a5, button, state);
         return sendevent(e);
     }
+    ~Worker() override {
+        if (workerThreadCopy)
+            CloseHandle(workerThreadCopy);
+    }
+    void stop() { stopWorkerThread(); }
     using CGlo_PluginThread::repeatTimer;
     using CGlo_PluginThread::workerThread;
+    // Kept past the worker's own handle, which stopping closes.
+    HANDLE workerThreadCopy = nullptr;
 };
+
+void stopOwnWorker(const CGlo_Event& e) {
+    record<'S'>(e);
+    if (e.isButtonEvent())
+        gSelfWorker->stop();
+}
 
 // Waits (up to a generous limit) until the condition holds.
 template <class F> bool eventually(F condition) {
@@ -138,29 +175,140 @@ TEST(PluginThread, FunctionsOneAfterAnother) {
     EXPECT_GE(gLastCall - stale, ms(199)); // the event stays current for 200 ms
 }
 
-TEST(PluginThread, ConfigurationChangesWaitForTheRunningFunction) {
-    Worker worker;
-    gPanSleepMs = 200;
-    worker.send(200);
-    ASSERT_TRUE(eventually([] { return gPanInside.load(); }));
-    worker.setConfiguration(gDefaults, sizeof gDefaults);
-    EXPECT_FALSE(gPanInside.load());
-    worker.send(200);
-    ASSERT_TRUE(eventually([] { return gPanInside.load(); }));
-    worker.deserialize(); // no file: the default configuration
-    EXPECT_FALSE(gPanInside.load());
+// A worker in storage of the test's own, so that the test can see whether anything writes into
+// it after it was destroyed.
+struct WorkerStorage {
+    WorkerStorage() : worker(new (bytes) Worker) {}
+    ~WorkerStorage() {
+        if (worker)
+            worker->~Worker();
+    }
+    void destroy() {
+        worker->~Worker();
+        worker = nullptr;
+        std::memset(bytes, 0xAB, sizeof bytes);
+    }
+    bool untouched() const {
+        return std::all_of(bytes, bytes + sizeof bytes, [](unsigned char b) { return b == 0xAB; });
+    }
+    alignas(Worker) unsigned char bytes[sizeof(Worker)];
+    Worker* worker;
+};
+
+void destroyOwnApplication(const CGlo_Event& e) {
+    record<'D'>(e);
+    if (e.isButtonEvent())
+        gSelf->destroy();
 }
 
-TEST(PluginThread, DestructionWaitsForAFunctionRunningLongerThanASecond) {
-    Worker* worker = new Worker;
-    gPanSleepMs = 1500;
-    worker->send(200);
-    ASSERT_TRUE(eventually([] { return gPanInside.load(); }));
-    const DWORD start = GetTickCount();
-    delete worker;
-    EXPECT_FALSE(gPanInside.load());
-    EXPECT_GE(GetTickCount() - start, 1000u);
-    EXPECT_EQ(trace(), "Pm"); // and the worker left without another run
+DWORD msSince(DWORD start) {
+    return GetTickCount() - start;
+}
+
+// A function blocked in a message to a program that does not answer holds up neither
+// configuration changes nor the application's destruction; when it returns at last, the worker
+// leaves without touching the destroyed object.
+TEST(PluginThread, AFunctionBlockedInAMessageHoldsNothingUp) {
+    glotest::HungWindow hung;
+    gHungWindow = hung.window();
+    WorkerStorage storage;
+    Worker& worker = *storage.worker;
+    worker.setConfiguration(gHangSetup, sizeof gHangSetup);
+    worker.send(200);
+    ASSERT_TRUE(eventually([] { return count("Hm") == 1; }));
+    Sleep(50);
+    DWORD start = GetTickCount();
+    worker.setConfiguration(gDefaults, sizeof gDefaults);
+    worker.deserialize(); // no file: the default configuration
+    worker.serialize();
+    EXPECT_LT(msSince(start), 500u);
+    EXPECT_EQ(worker.getNumberOfConnections(), 4);
+
+    start = GetTickCount();
+    storage.destroy();
+    EXPECT_GE(msSince(start), 900u);
+    EXPECT_LT(msSince(start), 3000u);
+    hung.answer();
+    ASSERT_TRUE(eventually([] { return gHangReturned.load(); }));
+    Sleep(100);
+    EXPECT_TRUE(storage.untouched());
+    EXPECT_EQ(trace(), "Hm"); // the worker ran nothing more
+}
+
+// Stopped mid-gesture, the function that ran last hears a zero event before the destructor
+// returns, so that it can release what it holds.
+TEST(PluginThread, TeardownMidGestureEndsTheGestureFirst) {
+    {
+        Worker worker;
+        worker.send(200);
+        ASSERT_TRUE(eventually([] { return count("Pm") >= 3; }));
+    }
+    EXPECT_TRUE(std::regex_match(trace(), std::regex("(Pm)+Pz"))) << trace();
+    {
+        Worker worker; // at rest nothing is ended twice
+        worker.send(200);
+        ASSERT_TRUE(eventually([] { return count("Pm") >= 1; }));
+        worker.send(0);
+        ASSERT_TRUE(eventually([] { return count("Pz") == 1; }));
+    }
+    EXPECT_EQ(count("Pz"), 1) << trace();
+}
+
+// A function that stops or destroys its own application: the worker leaves as soon as the
+// function returns and touches nothing of the object.
+TEST(PluginThread, AFunctionMayEndItsOwnApplication) {
+    WorkerStorage storage;
+    gSelf = &storage;
+    storage.worker->setConfiguration(gEndSetups, sizeof gEndSetups);
+    storage.worker->send(0, 0, 3, 1); // destroys its application
+    ASSERT_TRUE(eventually([] { return count("Db") == 1; }));
+    Sleep(100);
+    EXPECT_TRUE(storage.untouched());
+
+    Worker worker;
+    gSelfWorker = &worker;
+    worker.setConfiguration(gEndSetups, sizeof gEndSetups);
+    worker.send(0, 0, 4, 1); // stops its own worker
+    ASSERT_TRUE(eventually([] { return count("Sb") == 1; }));
+    ASSERT_TRUE(eventually(
+        [&] { return WaitForSingleObject(worker.workerThreadCopy, 0) == WAIT_OBJECT_0; }));
+    worker.send(0, 0, 4, 1);
+    Sleep(50);
+    EXPECT_EQ(count("Sb"), 1); // nothing runs any more; destruction returns at once
+}
+
+// Every function hears the zero event at rest: one-shots too, and continuous functions whose
+// repetition could not be armed.
+TEST(PluginThread, TheRestingZeroReachesTheLastFunctionInEveryMode) {
+    Worker worker;
+    worker.send(0, 200); // Flip
+    ASSERT_TRUE(eventually([] { return count("Fm") == 1; }));
+    worker.send(0);
+    ASSERT_TRUE(eventually([] { return count("Fz") == 1; }));
+
+    // The timer's handle value comes to stand for an event, which can be waited on but not
+    // armed (handle values are reused lowest first).
+    const HANDLE timer = worker.repeatTimer;
+    CloseHandle(timer);
+    worker.repeatTimer = CreateEventW(nullptr, FALSE, FALSE, nullptr); // closed by the destructor
+    if (worker.repeatTimer != timer)
+        GTEST_SKIP() << "the handle value was not reused";
+    worker.send(200);
+    ASSERT_TRUE(eventually([] { return count("Pm") == 1; }));
+    Sleep(50);
+    EXPECT_EQ(count("Pm"), 1); // not repeated
+    worker.send(0);
+    ASSERT_TRUE(eventually([] { return count("Pz") == 1; })) << trace();
+}
+
+// The setups handed over may be the application's own, which the change empties first.
+TEST(PluginThread, ConfigurationFromItsOwnSetups) {
+    Worker worker; // buttons Key and Pan, then motion Pan and Flip
+    ASSERT_EQ(worker.getNumberOfConnections(), 4);
+    worker.setConfiguration(worker.queryFunctionSetup(3), sizeof(CGlo_FunctionSetup));
+    ASSERT_EQ(worker.getNumberOfConnections(), 3);
+    EXPECT_STREQ(worker.queryFunctionSetup(2)->getName(), L"Flip");
+    EXPECT_EQ(worker.queryFunctionSetup(2)->getEventType(), GLO_MotionEvent);
 }
 
 TEST(PluginThread, AFailedWaitEndsTheWorkerInsteadOfSpinning) {

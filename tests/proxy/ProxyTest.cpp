@@ -2,6 +2,7 @@
 // registered messages, with the event path checked for heap allocation.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -175,6 +176,14 @@ TEST_F(Proxy, StartsOnlyWithARecentDriverAndAUsbDevice) {
         {"driver 3.255.255", [](auto&) { g_driver.version[0] = 3; }, Fails},
         {"size 20 (32-bit)", [](auto& t) { t.size = offsetof(ZuVidCallbackTable, getVersion); },
          Fails},
+        {"size ending inside an entry",
+         [](auto& t) { t.size = offsetof(ZuVidCallbackTable, getVersion) + sizeof(void*) / 2; },
+         Fails},
+        {"driver 4.0.256", [](auto&) { g_driver.version[2] = 256; }, Starts},
+        {"driver 3.256.6 (no spill into the major)",
+         [](auto&) { g_driver.version[0] = 3, g_driver.version[1] = 256; }, Fails},
+        {"driver 4.0.-1", [](auto&) { g_driver.version[2] = -1; }, Fails},
+        {"driver -1.0.6", [](auto&) { g_driver.version[0] = -1; }, Fails},
         {"lower-case usb", [](auto&) { g_driver.deviceName = L"usb cap"; }, NoUsb},
         {"no getDeviceName", [](auto& t) { t.getDeviceName = nullptr; }, NoUsb},
         {"unterminated", [](auto&) { g_driver.deviceName = std::wstring(40, L'X'); }, NoUsb},
@@ -271,6 +280,39 @@ TEST_F(Proxy, ScalesAxesByDeviceType) {
     AllocationCounter counter;
     send(2, 0, 0, {-900, -600, -300, 0, 300, 600});
     EXPECT_EQ(g_allocations, 0);
+}
+
+// Values beyond the int range saturate, and the most negative one is turned into the largest.
+TEST_F(Proxy, ExtremeValuesSaturate) {
+    g_driver.deviceType = 14; // gain 1.2
+    start();
+    EXPECT_EQ(proxy().scaleAxis(2000000000), INT_MAX);
+    EXPECT_EQ(proxy().scaleAxis(-2000000000), INT_MIN);
+    static int live[6];
+    CGdrProxy::setLiveMotionProc(
+        [](HWND, const int values[6]) { std::copy(values, values + 6, live); });
+    HWND dialog = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 9, 9, 0, 0, 0, 0);
+    proxy().setConfigDialog(dialog);
+    send(2, 0, 0, {0, 0, -2000000000, 0, 0, 2000000000});
+    EXPECT_EQ(live[2], INT_MAX);
+    EXPECT_EQ(live[5], -INT_MAX);
+    EXPECT_EQ(g_log.back(), "0 0 -2147483648 0 0 2147483647 / -1 0");
+    proxy().setConfigDialog(nullptr);
+    CGdrProxy::setLiveMotionProc(nullptr);
+    DestroyWindow(dialog);
+}
+
+// A stray close leaves the core window alone, and the driver's close ends the core even after
+// its window died another way.
+TEST_F(Proxy, TheDriversCloseWorksWhateverHappenedToTheWindow) {
+    start();
+    const HWND window = core();
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(window));
+    DestroyWindow(window);
+    EXPECT_EQ(proxy().isInitialised(), 1);
+    ZuVidCloseHdl(window);
+    EXPECT_EQ(proxy().isInitialised(), 0);
 }
 
 TEST_F(Proxy, RegisteredMessagesAndCloneCopies) {

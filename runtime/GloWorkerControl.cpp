@@ -1,0 +1,195 @@
+#include "runtime/GloWorkerControl.h"
+
+#include <new>
+
+#include "GloEvent.h"
+#include "GloPluginThread.h"
+
+namespace {
+SRWLOCK s_registryLock = SRWLOCK_INIT;
+CGlo_WorkerControl* s_registry = nullptr;
+// A worker outside plug-in functions only selects or waits; beyond this something is broken.
+const DWORD kHardLimitMs = 10000;
+const DWORD kPollMs = 20;
+
+class CSection {
+public:
+    explicit CSection(CRITICAL_SECTION& section) : section(section) {
+        EnterCriticalSection(&section);
+    }
+    ~CSection() { LeaveCriticalSection(&section); }
+    CSection(const CSection&) = delete;
+    CSection& operator=(const CSection&) = delete;
+
+private:
+    CRITICAL_SECTION& section;
+};
+} // namespace
+
+CGlo_WorkerControl::CGlo_WorkerControl(CGlo_PluginThread* application, HANDLE stopSignal)
+    : references(2), leftSignal(CreateEventW(nullptr, TRUE, FALSE, nullptr)), stopSignal(nullptr),
+      codeModule(nullptr), phase(InApplication), abandoned(false), handedOverUnload(nullptr),
+      handedOverLibrary(nullptr), application(application), owner(application), next(nullptr) {
+    InitializeCriticalSection(&lock);
+    if (stopSignal != nullptr)
+        DuplicateHandle(GetCurrentProcess(), stopSignal, GetCurrentProcess(), &this->stopSignal, 0,
+                        FALSE, DUPLICATE_SAME_ACCESS);
+    // The worker runs this library's code to its very end: keep the library loaded until then.
+    HMODULE module = nullptr;
+    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                           reinterpret_cast<LPCWSTR>(&CGlo_WorkerControl::create), &module)) {
+        if (module == GetModuleHandleW(nullptr))
+            FreeLibrary(module); // linked into the program: nothing to keep
+        else
+            codeModule = module;
+    }
+}
+
+CGlo_WorkerControl::~CGlo_WorkerControl() {
+    if (leftSignal != nullptr)
+        CloseHandle(leftSignal);
+    if (stopSignal != nullptr)
+        CloseHandle(stopSignal);
+    DeleteCriticalSection(&lock);
+}
+
+CGlo_WorkerControl* CGlo_WorkerControl::create(CGlo_PluginThread* application, HANDLE stopSignal) {
+    CGlo_WorkerControl* control = new (std::nothrow) CGlo_WorkerControl(application, stopSignal);
+    if (control == nullptr)
+        return nullptr;
+    if (control->leftSignal == nullptr || control->stopSignal == nullptr) {
+        if (control->codeModule != nullptr)
+            FreeLibrary(control->codeModule);
+        delete control;
+        return nullptr;
+    }
+    AcquireSRWLockExclusive(&s_registryLock);
+    control->next = s_registry;
+    s_registry = control;
+    ReleaseSRWLockExclusive(&s_registryLock);
+    return control;
+}
+
+CGlo_WorkerControl* CGlo_WorkerControl::find(const CGlo_Application* owner) {
+    if (owner == nullptr)
+        return nullptr;
+    AcquireSRWLockShared(&s_registryLock);
+    CGlo_WorkerControl* found = s_registry;
+    while (found != nullptr && found->owner != owner)
+        found = found->next;
+    if (found != nullptr)
+        InterlockedIncrement(&found->references);
+    ReleaseSRWLockShared(&s_registryLock);
+    return found;
+}
+
+void CGlo_WorkerControl::unregister() {
+    AcquireSRWLockExclusive(&s_registryLock);
+    for (CGlo_WorkerControl** link = &s_registry; *link != nullptr; link = &(*link)->next) {
+        if (*link == this) {
+            *link = next;
+            break;
+        }
+    }
+    owner = nullptr;
+    next = nullptr;
+    ReleaseSRWLockExclusive(&s_registryLock);
+}
+
+void CGlo_WorkerControl::release() {
+    if (InterlockedDecrement(&references) != 0)
+        return;
+    unregister();
+    delete this;
+}
+
+void CGlo_WorkerControl::requestStop() {
+    SetEvent(stopSignal);
+}
+
+bool CGlo_WorkerControl::call(void (*function)(const CGlo_Event&), const CGlo_Event& event) {
+    {
+        CSection section(lock);
+        if (abandoned)
+            return false;
+        phase = InFunction;
+    }
+    if (function != nullptr)
+        function(event);
+    CSection section(lock);
+    phase = InApplication;
+    return !abandoned;
+}
+
+void CGlo_WorkerControl::leave() {
+    CSection section(lock);
+    phase = Left;
+    SetEvent(leftSignal);
+}
+
+bool CGlo_WorkerControl::isAbandoned() {
+    CSection section(lock);
+    return abandoned;
+}
+
+void CGlo_WorkerControl::abandonFromWorker() {
+    CSection section(lock);
+    abandoned = true;
+}
+
+void CGlo_WorkerControl::runHandedOverUnload() {
+    UnloadProc unload;
+    HMODULE library;
+    {
+        CSection section(lock);
+        unload = handedOverUnload;
+        library = handedOverLibrary;
+        handedOverUnload = nullptr;
+        handedOverLibrary = nullptr;
+    }
+    if (unload != nullptr)
+        unload();
+    if (library != nullptr)
+        FreeLibrary(library);
+}
+
+void CGlo_WorkerControl::exitWorker(DWORD code) {
+    HMODULE module = codeModule;
+    release();
+    if (module != nullptr)
+        FreeLibraryAndExitThread(module, code);
+    ExitThread(code);
+}
+
+CGlo_WorkerControl::StopResult CGlo_WorkerControl::waitForLeave(DWORD timeoutMs, UnloadProc unload,
+                                                                HMODULE library) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const DWORD elapsed = GetTickCount() - start;
+        DWORD wait = elapsed < timeoutMs ? timeoutMs - elapsed : 0;
+        if (wait == 0) {
+            CSection section(lock);
+            if (phase == Left)
+                return WorkerLeft;
+            if (phase == InFunction || elapsed >= kHardLimitMs) {
+                if (unload != nullptr || library != nullptr) {
+                    handedOverUnload = unload;
+                    handedOverLibrary = library;
+                } else {
+                    abandoned = true;
+                }
+                return WorkerInFunction;
+            }
+            wait = kPollMs;
+        }
+        const DWORD result = MsgWaitForMultipleObjects(1, &leftSignal, FALSE, wait, QS_SENDMESSAGE);
+        if (result == WAIT_OBJECT_0)
+            return WorkerLeft;
+        if (result == WAIT_OBJECT_0 + 1) {
+            MSG message; // delivers the messages sent to this thread
+            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        } else if (result == WAIT_FAILED) {
+            Sleep(kPollMs);
+        }
+    }
+}

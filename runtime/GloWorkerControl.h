@@ -1,0 +1,82 @@
+// What a plug-in application and its worker thread share about the worker's lifetime. It lives
+// apart from the application so that a worker stuck in a plug-in function can come back after
+// the application gave up waiting and still find out, without touching the application, whether
+// it may go on.
+#pragma once
+
+#include <windows.h>
+
+class CGlo_Application;
+class CGlo_Event;
+class CGlo_PluginThread;
+
+class CGlo_WorkerControl {
+public:
+    // How a stop ended: the worker left the application, or it is still inside a function.
+    enum StopResult { WorkerLeft, WorkerInFunction };
+    // The plug-in's "unload", handed to the worker when it cannot be called now.
+    typedef void (*UnloadProc)();
+
+    // Registered under `owner` so that the host can find the worker of an application. Holds
+    // one reference for the application and one for the worker; null when out of resources.
+    // `stopSignal` is the application's stop event, duplicated so that it can be set after the
+    // application is gone. The library holding this code stays loaded until the worker ends.
+    static CGlo_WorkerControl* create(CGlo_PluginThread* application, HANDLE stopSignal);
+    // The registered control of `owner` with a reference for the caller, or null.
+    static CGlo_WorkerControl* find(const CGlo_Application* owner);
+    // Drops one reference; the last one frees the control.
+    void release();
+    // No longer found under its owner (the application is going away).
+    void unregister();
+
+    // The application the worker serves (the worker's own start argument is this control).
+    CGlo_PluginThread* getApplication() const { return application; }
+    // Sets the application's stop signal.
+    void requestStop();
+
+    // Worker side: runs `function` unless the application is gone; false when the application
+    // must not be touched any more (before or after the call).
+    bool call(void (*function)(const CGlo_Event&), const CGlo_Event& event);
+    // Worker side: the application is no longer touched from here on.
+    void leave();
+    // Worker side: whether the application is gone.
+    bool isAbandoned();
+    // Worker side, after leaving: runs an unload that was handed over (then frees its library).
+    void runHandedOverUnload();
+    // Worker side, last: releases the worker's reference and ends the thread, letting go of the
+    // library that holds this code.
+    [[noreturn]] void exitWorker(DWORD code);
+
+    // Waits up to `timeoutMs` for the worker to leave, serving messages sent to this thread
+    // meanwhile (a function may be waiting on one of its windows). A worker still in a function
+    // then is given up: either abandoned (it will not touch the application again) or, when
+    // `unload` is given, handed the unload of the application and its library, which it runs
+    // once the function returns. A worker outside functions only has short work left, so it is
+    // waited for beyond `timeoutMs`, up to a hard limit.
+    StopResult waitForLeave(DWORD timeoutMs, UnloadProc unload = nullptr,
+                            HMODULE library = nullptr);
+    // Called on the worker itself (a function stopping or destroying its own application):
+    // the worker leaves without touching the application once the function returns.
+    void abandonFromWorker();
+
+private:
+    CGlo_WorkerControl(CGlo_PluginThread* application, HANDLE stopSignal);
+    ~CGlo_WorkerControl();
+    CGlo_WorkerControl(const CGlo_WorkerControl&) = delete;
+    CGlo_WorkerControl& operator=(const CGlo_WorkerControl&) = delete;
+
+    enum Phase { InApplication, InFunction, Left };
+
+    volatile LONG references;
+    CRITICAL_SECTION lock;
+    HANDLE leftSignal;  // manual reset
+    HANDLE stopSignal;  // a duplicate of the application's
+    HMODULE codeModule; // pinned while the worker runs; null when it is the program itself
+    Phase phase;
+    bool abandoned;
+    UnloadProc handedOverUnload;
+    HMODULE handedOverLibrary;
+    CGlo_PluginThread* const application;
+    const CGlo_Application* owner; // registry key; null once unregistered
+    CGlo_WorkerControl* next;      // registry list
+};

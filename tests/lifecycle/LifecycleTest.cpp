@@ -1,0 +1,231 @@
+// The core as a driver uses it: loaded with LoadLibrary, started on one thread, shut down and
+// unloaded from another, with plug-ins and their workers. Nothing of it may stay behind: no
+// window whose procedure is gone, no plug-in, no worker thread.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+// (needs the types of windows.h)
+#include <tlhelp32.h>
+
+#include <functional>
+#include <thread>
+
+#include "PluginHome.h"
+#include "ZuVidDriver.h"
+
+namespace {
+
+HWND gAnnounced = nullptr;
+
+std::int32_t WINAPI registerWindow(std::uint32_t, const wchar_t*, HWND window,
+                                   std::int32_t* status) {
+    gAnnounced = window;
+    *status = 0;
+    return 0;
+}
+std::int32_t WINAPI getDeviceName(HWND, wchar_t* buffer, std::int32_t capacity) {
+    lstrcpynW(buffer, L"USB 3D Cap", capacity);
+    return 0;
+}
+std::int32_t WINAPI getVersion(ZuVidVersionInfo* info) {
+    *info = {4, 0, 6, {}};
+    return 0;
+}
+
+template <class T> T entry(HMODULE module, const char* name) {
+    return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// The library as the driver holds it.
+struct Core {
+    Core() : module(LoadLibraryW(L"Glo_core_proxy.dll")) {
+        init = entry<ZuVidInitProc>(module, "ZuVidInit");
+        term = entry<ZuVidTermProc>(module, "ZuVidTerm");
+        close = entry<ZuVidCloseHdlProc>(module, "ZuVidCloseHdl");
+    }
+    ~Core() { unload(); }
+    void start() {
+        ZuVidCallbackTable table = {sizeof(table), nullptr,        &registerWindow,
+                                    nullptr,       &getDeviceName, &getVersion};
+        gAnnounced = nullptr;
+        init(1, &table);
+    }
+    void unload() {
+        if (module)
+            FreeLibrary(module);
+        module = nullptr;
+    }
+    HMODULE module;
+    ZuVidInitProc init = nullptr;
+    ZuVidTermProc term = nullptr;
+    ZuVidCloseHdlProc close = nullptr;
+};
+
+int threadCount() {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 thread = {sizeof(thread)};
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &thread); more; more = Thread32Next(snapshot, &thread))
+        count += thread.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
+    return count;
+}
+
+bool eventually(const std::function<bool()>& condition) {
+    for (int waited = 0; waited < 3000 && !condition(); waited += 10)
+        Sleep(10);
+    return condition();
+}
+
+bool coreLoaded() {
+    return GetModuleHandleW(L"Glo_core_proxy.dll") != nullptr;
+}
+
+// A thread of the driver that starts the core and then pumps messages until told to end. While
+// `busy` is set it does not pump.
+class DriverThread {
+public:
+    explicit DriverThread(Core& core, bool exitAfterStart = false) {
+        thread = std::thread([this, &core, exitAfterStart] {
+            core.start();
+            SetEvent(started);
+            if (exitAfterStart)
+                return;
+            const HANDLE events[2] = {end, busy};
+            for (;;) {
+                const DWORD result =
+                    MsgWaitForMultipleObjects(2, events, FALSE, INFINITE, QS_ALLINPUT);
+                if (result == WAIT_OBJECT_0)
+                    break;
+                if (result == WAIT_OBJECT_0 + 1) {
+                    WaitForSingleObject(idle, INFINITE);
+                    continue;
+                }
+                MSG message;
+                while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+                    DispatchMessageW(&message);
+            }
+        });
+        WaitForSingleObject(started, INFINITE);
+    }
+    ~DriverThread() {
+        SetEvent(idle);
+        SetEvent(end);
+        thread.join();
+        for (HANDLE h : {started, end, busy, idle})
+            CloseHandle(h);
+    }
+    // Stops pumping until resume().
+    void block() { SetEvent(busy); }
+    void resume() {
+        ResetEvent(busy);
+        SetEvent(idle);
+    }
+    // Lets the thread take what is queued for it.
+    static void pumpFor(DWORD ms) { Sleep(ms); }
+
+private:
+    HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE end = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE busy = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE idle = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    std::thread thread;
+};
+
+// Messages for every top-level window, as the system sends them (a settings change, say).
+void broadcast() {
+    static const UINT message = RegisterWindowMessageW(L"GloLifecycleBroadcast");
+    DWORD_PTR result;
+    SendMessageTimeoutW(HWND_BROADCAST, message, 0, 0, SMTO_ABORTIFHUNG, 2000, &result);
+    PostMessageW(HWND_BROADCAST, message, 0, 0);
+}
+
+class Lifecycle : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // A fault would start the debugger and hang the run: end at once instead.
+        SetUnhandledExceptionFilter([](EXCEPTION_POINTERS*) -> LONG { ExitProcess(3); });
+        ASSERT_FALSE(coreLoaded());
+    }
+    void TearDown() override {
+        EXPECT_TRUE(eventually([] { return !coreLoaded(); }));
+    }
+
+    glotest::PluginHome home{L"glo_life"};
+};
+
+// The core window lives on the thread that started the core; shut down and unloaded from
+// another thread, it must go with the library, whose window procedure goes too.
+TEST_F(Lifecycle, ShutdownFromAnotherThreadLeavesNoWindowBehind) {
+    Core core;
+    DriverThread driver(core);
+    const HWND window = gAnnounced;
+    ASSERT_TRUE(IsWindow(window));
+    core.term();
+    core.unload();
+    EXPECT_TRUE(eventually([] { return !coreLoaded(); }));
+    EXPECT_FALSE(IsWindow(window));
+    broadcast();
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    DriverThread::pumpFor(200);
+}
+
+// When the starting thread does not answer, the window is cut loose from the library and
+// closes itself later; the library can be loaded and started again meanwhile.
+TEST_F(Lifecycle, ShutdownWhileTheStartingThreadIsBusy) {
+    {
+        Core core;
+        DriverThread driver(core);
+        const HWND window = gAnnounced;
+        driver.block();
+        core.term();
+        core.unload();
+        EXPECT_TRUE(eventually([] { return !coreLoaded(); }));
+        broadcast();
+
+        Core again;
+        again.start();
+        ASSERT_TRUE(IsWindow(gAnnounced));
+        const UINT changed = RegisterWindowMessageW(L"WM_VEX_CONFIGCHANGED");
+        EXPECT_EQ(SendMessageW(gAnnounced, changed, 0, 0), 1); // its handler is reached
+        again.term();
+        again.unload();
+
+        driver.resume();
+        EXPECT_TRUE(eventually([&] { return !IsWindow(window); }));
+        broadcast();
+        DriverThread::pumpFor(200);
+    }
+    EXPECT_EQ(FindWindowW(L"glidora_wind_class", nullptr), nullptr);
+}
+
+// ZuVidTerm unloads the plug-ins: each imports the core, so otherwise neither the core nor the
+// plug-ins and their worker threads would ever leave the driver's process.
+TEST_F(Lifecycle, TermUnloadsPluginsAndTheirWorkers) {
+    const std::wstring plugin = home.add(L"e2e_recorder");
+    const int threadsBefore = threadCount();
+    {
+        Core core;
+        core.start();
+        ASSERT_NE(GetModuleHandleW(plugin.c_str()), nullptr);
+        EXPECT_GT(threadCount(), threadsBefore);
+        core.term();
+    }
+    EXPECT_TRUE(eventually([] { return !coreLoaded(); }));
+    EXPECT_EQ(GetModuleHandleW(plugin.c_str()), nullptr);
+    EXPECT_TRUE(eventually([&] { return threadCount() == threadsBefore; }));
+}
+
+// The driver's close names the window the core announced, also after that window died with
+// the thread that started the core.
+TEST_F(Lifecycle, CloseAfterTheStartingThreadEnded) {
+    const std::wstring plugin = home.add(L"e2e_recorder");
+    Core core;
+    { DriverThread driver(core, true); }
+    ASSERT_NE(GetModuleHandleW(plugin.c_str()), nullptr);
+    EXPECT_FALSE(IsWindow(gAnnounced));
+    core.close(gAnnounced);
+    EXPECT_EQ(GetModuleHandleW(plugin.c_str()), nullptr);
+}
+
+} // namespace

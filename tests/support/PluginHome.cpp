@@ -1,0 +1,56 @@
+#include "PluginHome.h"
+
+#include <gtest/gtest.h>
+
+namespace glotest {
+
+namespace {
+const wchar_t kKey[] = L"SOFTWARE\\Veltrana\\Halcyra";
+
+std::wstring programFolder() {
+    wchar_t path[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::wstring exe = path;
+    return exe.substr(0, exe.rfind(L'\\'));
+}
+} // namespace
+
+PluginHome::PluginHome(const std::wstring& name, bool withFolder) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    home = temp + (name + L"_" + std::to_wstring(GetCurrentProcessId()));
+    plugins = home + L"\\Office\\Plugins\\";
+    CreateDirectoryW(home.c_str(), nullptr);
+    if (withFolder) {
+        CreateDirectoryW((home + L"\\Office").c_str(), nullptr);
+        CreateDirectoryW(plugins.c_str(), nullptr);
+    }
+    setHome(home);
+}
+
+PluginHome::~PluginHome() {
+    removeHome();
+    for (const std::wstring& file : files)
+        DeleteFileW(file.c_str());
+    for (const std::wstring& folder : {plugins, home + L"\\Office", home})
+        RemoveDirectoryW(folder.c_str());
+}
+
+std::wstring PluginHome::add(const wchar_t* fixture, std::wstring path) {
+    files.push_back(path.empty() ? plugins + fixture + L".dll" : path);
+    EXPECT_TRUE(CopyFileW((programFolder() + L"\\..\\plugins\\" + fixture + L".dll").c_str(),
+                          files.back().c_str(), FALSE));
+    return files.back();
+}
+
+void PluginHome::setHome(const std::wstring& value) {
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey, L"Home Directory", REG_SZ, value.c_str(),
+                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+void PluginHome::removeHome() {
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Veltrana"); // only when empty
+}
+
+} // namespace glotest

@@ -1,0 +1,30 @@
+// A driver home of the test's own with its plug-in folder, named in the registry as the driver's
+// installer names it (without trailing backslash). Everything is removed again at the end.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace glotest {
+
+class PluginHome {
+public:
+    // A folder `name`_<process id> in the temporary folder; `withFolder` creates "Office\Plugins".
+    explicit PluginHome(const std::wstring& name, bool withFolder = true);
+    ~PluginHome();
+    PluginHome(const PluginHome&) = delete;
+    PluginHome& operator=(const PluginHome&) = delete;
+
+    // Copies a plug-in the build put in ../plugins to `path` (default: the plug-in folder).
+    std::wstring add(const wchar_t* fixture, std::wstring path = L"");
+
+    static void setHome(const std::wstring& value);
+    static void removeHome();
+
+    std::wstring home, plugins; // plugins ends with a backslash
+    std::vector<std::wstring> files;
+};
+
+} // namespace glotest
