@@ -82,6 +82,8 @@ void CGlo_EventMultiplexer::addConnection(CGlo_FunctionSetup& setup,
         if (storage == nullptr)
             return;
         T* moved = static_cast<T*>(storage);
+        // The new element first: the setup may be an element of the old table.
+        new (&moved[count]) T(setup, function);
         for (int i = 0; i < count; ++i) {
             new (&moved[i]) T(table[i]);
             table[i].~T();
@@ -92,8 +94,9 @@ void CGlo_EventMultiplexer::addConnection(CGlo_FunctionSetup& setup,
         // The references pointed into the old storage.
         currentAxisConnection = nullptr;
         heldTriggerConnection = nullptr;
+    } else {
+        new (&table[count]) T(setup, function);
     }
-    new (&table[count]) T(setup, function);
     ++count;
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -176,6 +177,15 @@ std::string str(const CGlo_Event& e) {
            "/" + std::to_string(e.getButtonState());
 }
 
+// Name, type, axes, polarities and threshold of a motion setup.
+std::string setupStr(const CGlo_FunctionSetup& f) {
+    std::string s(f.getName(), f.getName() + wcslen(f.getName()));
+    s += ":" + std::to_string(f.getEventType());
+    for (int i = 0; i < 6; ++i)
+        s += " " + std::to_string(f.getAxis(i)) + "/" + std::to_string(f.getPolarity(i));
+    return s + " |" + std::to_string(f.getThreshold()) + "|";
+}
+
 void drive(CGlo_EventMultiplexer& mux, const std::vector<Step>& steps) {
     for (const Step& s : steps) {
         CGlo_Event e = s.in;
@@ -226,6 +236,43 @@ TEST(Multiplexer, OutOfRangeSetupsStayInBounds) {
         CGlo_Event e = c.in;
         mux.getFunction(e);
     }
+}
+
+// Growing the table moves it: a setup taken from the table itself must be copied before the old
+// storage goes, and the selection must not keep pointing into it. Freed blocks are poisoned,
+// since the heap would hand them back unchanged.
+TEST(Multiplexer, TableGrowsPastItsCapacityFromItsOwnElements) {
+    ASSERT_GT(heap_call_counter::install(GetModuleHandleW(L"Glo_core_proxy.dll")), 0);
+    std::vector<CGlo_PluginFunction> functions;
+    for (int i = 0; i < 8; ++i)
+        functions.push_back(fn((L"F" + std::to_wstring(i)).c_str(), GLO_OneAxisFunction));
+    CGlo_EventMultiplexer mux;
+    std::vector<std::string> want;
+    for (int i = 0; i < 8; ++i) { // F0..F5 on device axes 0..5, F6 and F7 inverted on 0 and 1
+        CGlo_FunctionSetup setup = axis(functions[i].getName(), 1, i % 6, i < 6 ? 1 : -1);
+        mux.addConnection(setup, &functions[i]);
+        want.push_back(setupStr(setup));
+    }
+    CGlo_Event push = m(0, 0, 200, 0, 0, 0);
+    ASSERT_EQ(mux.getFunction(push), &functions[2]);
+
+    heap_call_counter::poisoning() = true;
+    for (int i = 0; i < 9; ++i) { // growth at 8 and at 16
+        mux.addConnection(*mux.getFunctionSetup(i), &functions[i % 8]);
+        want.push_back(want[i]);
+    }
+    heap_call_counter::poisoning() = false;
+    std::vector<std::string> table;
+    for (int i = 0; i < mux.getNumberOfConnections(); ++i)
+        table.push_back(setupStr(*mux.getFunctionSetup(i)));
+    EXPECT_EQ(table, want);
+
+    // The running function was forgotten with the old storage: a weak push does not hold it.
+    CGlo_Event weak = m(0, 0, 50, 0, 0, 0);
+    EXPECT_EQ(mux.getFunction(weak), nullptr);
+    drive(mux, {{"F2 starts", m(0, 0, 200, 0, 0, 0), &functions[2], m(168, 0, 0, 0, 0, 0)},
+                {"F2 holds", m(0, 0, 50, 0, 0, 0), &functions[2], m(1, 0, 0, 0, 0, 0)},
+                {"F5 takes over", m(0, 0, 0, 0, 0, -200), &functions[5], m(-168, 0, 0, 0, 0, 0)}});
 }
 
 // A copy has its own table and starts without a running function; neither the source's later
