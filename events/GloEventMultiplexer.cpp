@@ -249,5 +249,14 @@ CGlo_PluginFunction* CGlo_EventMultiplexer::selectMotion(CGlo_Event& event) {
             scaled = 1;
     }
     event.setVectorLength(clampToInt(scaled));
+    if (!event.isMotionEvent()) {
+        // Spread over several axes, a short vector truncates to nothing, which would read as
+        // "stop": the strongest axis keeps 1 with its sign.
+        const CGlo_Event& mapped = *candidate;
+        const int strongest = mapped.getDominantAxis();
+        int unit[6] = {0, 0, 0, 0, 0, 0};
+        unit[strongest] = mapped.getAxis(strongest) < 0 ? -1 : 1;
+        event.setData(unit);
+    }
     return candidate->function;
 }

@@ -275,6 +275,45 @@ TEST(Multiplexer, TableGrowsPastItsCapacityFromItsOwnElements) {
                 {"F5 takes over", m(0, 0, 0, 0, 0, -200), &functions[5], m(-168, 0, 0, 0, 0, 0)}});
 }
 
+// Near release a two-axis event scaled to length 1 truncates to nothing on every axis; the
+// function must still get a motion: its strongest axis, 1 with that axis's sign.
+TEST(Multiplexer, AChosenFunctionNeverReceivesAnEmptyEvent) {
+    CGlo_PluginFunction pan = fn(L"Pan", GLO_TwoAxisFunction);
+    CGlo_PluginFunction tilt = fn(L"Tilt", GLO_TwoAxisFunction);
+    CGlo_PluginFunction fly = fn(L"Fly", GLO_SixAxisFunction);
+    CGlo_EventMultiplexer mux;
+    CGlo_FunctionSetup panSetup(L"Pan", GLO_MotionEvent, 2, 0, 2, 0, 0, 0, 0, 1, -1, 0, 0, 0, 0, 0);
+    mux.addConnection(panSetup, &pan);
+    drive(mux, {{"start", m(200, 0, 0, 0, 0, 0), &pan, m(168, 0, 0, 0, 0, 0)},
+                {"equal axes: the first", m(35, 0, 35, 0, 0, 0), &pan, m(1, 0, 0, 0, 0, 0)},
+                {"second axis, inverted", m(-30, 0, 40, 0, 0, 0), &pan, m(0, -1, 0, 0, 0, 0)},
+                {"first axis negative", m(-40, 0, -30, 0, 0, 0), &pan, m(-1, 0, 0, 0, 0, 0)}});
+
+    CGlo_FunctionSetup tiltSetup(L"Tilt", GLO_MotionEvent, 2, 3, 5, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0,
+                                 20);
+    CGlo_FunctionSetup flySetup(L"Fly", GLO_MotionEvent, 6, 0, 1, 2, 3, 4, 5, 1, 1, 1, 1, 1, 1, 0);
+    mux.addConnection(tiltSetup, &tilt);
+    mux.addConnection(flySetup, &fly);
+    // Random gestures: drift toward a random deflection, now and then back to rest.
+    unsigned seed = 12345;
+    auto next = [&](int range) { return int((seed = seed * 1103515245u + 12345u) >> 8) % range; };
+    int at[6] = {}, to[6] = {}, chosen = 0;
+    for (int step = 0; step < 200000; ++step) {
+        if (step % 40 == 0)
+            for (int i = 0; i < 6; ++i)
+                to[i] = next(8) == 0 ? 0 : next(401) - 200;
+        for (int i = 0; i < 6; ++i)
+            at[i] += (to[i] - at[i]) / 8 + next(9) - 4;
+        CGlo_Event e = step % 500 == 0 ? CGlo_Event() : m(at[0], at[1], at[2], at[3], at[4], at[5]);
+        const CGlo_Event raw = e;
+        if (mux.getFunction(e) != nullptr && raw.isMotionEvent()) {
+            ++chosen;
+            ASSERT_TRUE(e.isMotionEvent() && e.getVectorLength() > 0) << step << " " << str(raw);
+        }
+    }
+    EXPECT_GT(chosen, 10000);
+}
+
 // A copy has its own table and starts without a running function; neither the source's later
 // changes nor its destruction reach it.
 TEST(Multiplexer, CopiesKeepNoReferencesIntoTheSource) {
