@@ -99,10 +99,11 @@ bool CGdrConfigFile::emptySlot(wchar_t*& slot) {
 }
 
 bool CGdrConfigFile::writeItem(const std::wstring& item) {
-    if (sections == nullptr || sectionIndex >= sectionCount || itemIndex >= itemsOf(sectionIndex))
+    if (sections == nullptr || sectionIndex >= sectionCount)
         return false;
     wchar_t** items = sections[sectionIndex].items;
     const wchar_t* text = item.c_str();
+    // The end of a record needs no slot: a record that fills its section still moves on.
     if (wcscmp(text, EndOfRecord) == 0) {
         for (int i = itemIndex; i < itemsOf(sectionIndex); ++i)
             if (!emptySlot(items[i]))
@@ -111,6 +112,8 @@ bool CGdrConfigFile::writeItem(const std::wstring& item) {
         itemIndex = 0;
         return true;
     }
+    if (itemIndex >= itemsOf(sectionIndex))
+        return false;
     wchar_t*& slot = items[itemIndex];
     if (slot != nullptr && wcscmp(slot, text) == 0) {
         ++itemIndex;

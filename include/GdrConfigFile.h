@@ -36,7 +36,8 @@ public:
     // section's record). False when nothing is left.
     bool readItem(std::wstring& item);
     // Overwrites the next item; "\n" ends the record: the rest of the section is emptied and
-    // the cursor moves to the next section. False, and nothing changes, without a free slot.
+    // the cursor moves to the next section, also from a full one. Any other item: false, and
+    // nothing changes, without a free slot.
     bool writeItem(const std::wstring& item);
     // Empties every item from the cursor to the end; the cursor ends behind the last section.
     bool clearRemaining();

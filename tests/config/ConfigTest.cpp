@@ -225,19 +225,44 @@ TEST(ExchangeCursor, ReadingAndOverwritingTheHeader) {
     EXPECT_EQ(file.writes, 1);
 }
 
-TEST(ExchangeCursor, AFullSectionStopsTheWriteAndClearRemainingEmptiesTheRest) {
-    StoreFile file({{L"App", L"\n"}, {L"a", L"b", L"c", L"d"}, {L"e", L"f"}, {L"g", nullptr}});
+// Records that exactly fill their sections, and a button setup whose transition has no word:
+// every record must come back, in step.
+TEST(ExchangeRoundTrip, FullSectionsAndBadButtonTransitionsKeepTheRecordsInStep) {
+    StoreFile file({{L"old"},
+                    {L"a", L"b", L"c", L"d"},
+                    {L"a", L"b", L"c", L"d"},
+                    {L"a", L"b", L"c", L"d", L"e", L"f"},
+                    {L"a", L"b", L"c", L"d", L"e"},
+                    {L"stale", L"x"}});
+    const GLO_ButtonEventType unknown = static_cast<GLO_ButtonEventType>(7);
+    std::vector<CGlo_FunctionSetup> setups = {
+        CGlo_FunctionSetup(L"Key", GLO_ButtonEvent, 3, GLO_ButtonPress),
+        CGlo_FunctionSetup(L"Bad", GLO_ButtonEvent, 5, unknown),
+        CGlo_FunctionSetup(L"Pan", GLO_MotionEvent, 2, 0, 2, 0, 0, 0, 0, 1, -1, 0, 0, 0, 0, 30),
+        CGlo_FunctionSetup(L"Release", GLO_ButtonEvent, 1, GLO_ButtonRelease)};
     ASSERT_TRUE(file.open());
-    for (const wchar_t* item : {L"App", L"\n", L"Key", L"button", L"3", L"press"})
-        EXPECT_TRUE(file.writeItem(item));
-    EXPECT_FALSE(file.writeItem(L"\n")); // no slot left for the end of the record
-    EXPECT_EQ(file.getSectionIndex(), 1);
-    EXPECT_FALSE(file.writeItem(L"Next") || file.writeItem(L"\n"));
-    EXPECT_TRUE(file.clearRemaining() && !file.hasMoreSections() && file.close());
-    EXPECT_EQ(
-        file.content(),
-        (Content{
-            {L"App", L""}, {L"Key", L"button", L"3", L"press"}, {L"", L""}, {L"", L"<null>"}}));
+    EXPECT_TRUE(file.writeItem(L"App") && file.writeItem(CGdrConfigFile::EndOfRecord));
+    for (CGlo_FunctionSetup& s : setups)
+        s.serialize(file);
+    // A record longer than its section loses its last items, not the records after it.
+    EXPECT_TRUE(file.writeItem(L"Over") && file.writeItem(L"button") && !file.writeItem(L"2"));
+    EXPECT_TRUE(file.writeItem(CGdrConfigFile::EndOfRecord) && !file.hasMoreSections());
+    EXPECT_TRUE(file.clearRemaining() && file.close());
+    EXPECT_EQ(file.content(), (Content{{L"App"},
+                                       {L"Key", L"button", L"3", L"press"},
+                                       {L"Bad", L"button", L"5", L"none"},
+                                       {L"Pan", L"motion", L"2", L"0 2", L"1 -1", L"30"},
+                                       {L"Release", L"button", L"1", L"release", L""},
+                                       {L"Over", L"button"}}));
+
+    std::wstring header;
+    ASSERT_TRUE(file.open() && file.readItem(header) && header == L"App");
+    setups[1] = CGlo_FunctionSetup(L"Bad", GLO_ButtonEvent, 5, GLO_NoButtonEvent);
+    for (CGlo_FunctionSetup& s : setups) {
+        CGlo_FunctionSetup fromStore(L"", GLO_NoEvent);
+        fromStore.deserialize(file);
+        EXPECT_EQ(dump(fromStore), dump(s));
+    }
 }
 
 TEST(AtomicWrite, AFailedWriteKeepsTheOldFile) {
