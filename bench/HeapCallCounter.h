@@ -24,10 +24,11 @@ inline DWORD& countedThread() {
     return id;
 }
 
-// While set, the counted thread's allocations fail as when memory runs out.
-inline volatile bool& failing() {
-    static volatile bool fail = false;
-    return fail;
+// When not 0, the counted thread's allocations of at least this many bytes fail, as when
+// memory runs out. Smaller ones still succeed: throwing std::bad_alloc needs them.
+inline volatile size_t& failingFrom() {
+    static volatile size_t bytes = 0;
+    return bytes;
 }
 
 // While set, every block the module frees is filled with 0xFE first.
@@ -37,11 +38,11 @@ inline volatile bool& poisoning() {
 }
 
 // Counts the call; true when it is to fail.
-inline bool note() {
+inline bool note(size_t bytes) {
     if (GetCurrentThreadId() != countedThread())
         return false;
     InterlockedIncrement(&calls());
-    return failing();
+    return failingFrom() != 0 && bytes >= failingFrom();
 }
 
 struct Originals {
@@ -59,19 +60,19 @@ inline Originals& originals() {
 }
 
 inline void* countedMalloc(size_t n) {
-    return note() ? nullptr : originals().malloc_(n);
+    return note(n) ? nullptr : originals().malloc_(n);
 }
 inline void* countedCalloc(size_t n, size_t size) {
-    return note() ? nullptr : originals().calloc_(n, size);
+    return note(n * size) ? nullptr : originals().calloc_(n, size);
 }
 inline void* countedRealloc(void* p, size_t n) {
-    return note() ? nullptr : originals().realloc_(p, n);
+    return note(n) ? nullptr : originals().realloc_(p, n);
 }
 inline LPVOID WINAPI countedHeapAlloc(HANDLE heap, DWORD flags, SIZE_T n) {
-    return note() ? nullptr : originals().heapAlloc(heap, flags, n);
+    return note(n) ? nullptr : originals().heapAlloc(heap, flags, n);
 }
 inline LPVOID WINAPI countedHeapReAlloc(HANDLE heap, DWORD flags, LPVOID p, SIZE_T n) {
-    return note() ? nullptr : originals().heapReAlloc(heap, flags, p, n);
+    return note(n) ? nullptr : originals().heapReAlloc(heap, flags, p, n);
 }
 // Not counted: releasing memory is no allocation.
 inline void poisonedFree(void* p) {

@@ -72,6 +72,11 @@ bool CGdrConfigFile::readItem(std::wstring& item) {
                 try {
                     item = text;
                 } catch (...) {
+                    // Out of memory. Skipping the item would read the rest out of step, and
+                    // staying would let a reader's loop spin: the read ends the transfer.
+                    sectionIndex = sectionCount;
+                    itemIndex = 0;
+                    item.clear();
                     return false;
                 }
                 ++itemIndex;

@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "GdrConfigFile.h"
+#include "bench/HeapCallCounter.h"
 #include "config/ConfigRecord.h"
 
 namespace fs = std::filesystem;
@@ -223,6 +224,25 @@ TEST(ExchangeCursor, ReadingAndOverwritingTheHeader) {
                 file.writeItem(CGdrConfigFile::EndOfRecord));
     EXPECT_TRUE(!file.isDirty() && file.flush());
     EXPECT_EQ(file.writes, 1);
+}
+
+// Out of memory, a read cannot copy its item and the cursor stays: the read must end the
+// transfer, or a reload (read setups while sections are left) never ends.
+TEST(ExchangeCursor, AReadThatRunsOutOfMemoryEndsTheTransfer) {
+    ASSERT_GT(heap_call_counter::install(GetModuleHandleW(L"Glo_core_proxy.dll")), 0);
+    const std::wstring name(1000, L'n');
+    StoreFile file({{L"App"},
+                    {name.c_str(), L"motion", L"1", L"0", L"1", L"20"},
+                    {L"Key", L"button", L"3", L"press"}});
+    std::wstring item;
+    ASSERT_TRUE(file.open() && file.readItem(item));
+    heap_call_counter::failingFrom() = 2000;
+    int rounds = 0;
+    for (; file.hasMoreSections() && rounds < 100; ++rounds)
+        CGlo_FunctionSetup(L"", GLO_NoEvent).deserialize(file);
+    heap_call_counter::failingFrom() = 0;
+    EXPECT_EQ(rounds, 1);
+    EXPECT_FALSE(file.readItem(item));
 }
 
 // Records that exactly fill their sections, and a button setup whose transition has no word:
