@@ -155,8 +155,8 @@ inline Result parse(const std::string& text) {
                 number = block.line;
                 return fail("repeat around nothing: no event or wait before its end");
             }
-            if (length > 0 && static_cast<unsigned long long>(block.count - 1) >
-                                  (kMaxSteps - result.steps.size()) / length)
+            if (static_cast<unsigned long long>(block.count - 1) >
+                (kMaxSteps - result.steps.size()) / length)
                 return fail("trace too long");
             result.steps.reserve(result.steps.size() +
                                  length * static_cast<std::size_t>(block.count - 1));
