@@ -1,11 +1,14 @@
 // Counts the heap calls a loaded module makes, by redirecting the entries of its import table
 // for the C runtime's allocators and the Win32 heap functions. Unlike a replaced operator new
 // in the calling executable, this sees what the DLL itself allocates (it carries its own
-// statically linked C++ runtime).
+// statically linked C++ runtime). Tests can also make those allocations fail, and have the
+// blocks the module frees filled with a pattern: the heap hands small freed blocks back
+// unchanged, so a read after free would otherwise go unnoticed.
 #pragma once
 
 #include <windows.h>
 
+#include <malloc.h>
 #include <cstring>
 
 namespace heap_call_counter {
@@ -21,9 +24,25 @@ inline DWORD& countedThread() {
     return id;
 }
 
-inline void note() {
-    if (GetCurrentThreadId() == countedThread())
-        InterlockedIncrement(&calls());
+// When not 0, the counted thread's allocations of at least this many bytes fail, as when
+// memory runs out. Smaller ones still succeed: throwing std::bad_alloc needs them.
+inline volatile size_t& failingFrom() {
+    static volatile size_t bytes = 0;
+    return bytes;
+}
+
+// While set, every block the module frees is filled with 0xFE first.
+inline volatile bool& poisoning() {
+    static volatile bool poison = false;
+    return poison;
+}
+
+// Counts the call; true when it is to fail.
+inline bool note(size_t bytes) {
+    if (GetCurrentThreadId() != countedThread())
+        return false;
+    InterlockedIncrement(&calls());
+    return failingFrom() != 0 && bytes >= failingFrom();
 }
 
 struct Originals {
@@ -32,6 +51,7 @@ struct Originals {
     void* (*realloc_)(void*, size_t) = nullptr;
     LPVOID(WINAPI* heapAlloc)(HANDLE, DWORD, SIZE_T) = nullptr;
     LPVOID(WINAPI* heapReAlloc)(HANDLE, DWORD, LPVOID, SIZE_T) = nullptr;
+    void (*free_)(void*) = nullptr;
 };
 
 inline Originals& originals() {
@@ -40,24 +60,25 @@ inline Originals& originals() {
 }
 
 inline void* countedMalloc(size_t n) {
-    note();
-    return originals().malloc_(n);
+    return note(n) ? nullptr : originals().malloc_(n);
 }
 inline void* countedCalloc(size_t n, size_t size) {
-    note();
-    return originals().calloc_(n, size);
+    return note(n * size) ? nullptr : originals().calloc_(n, size);
 }
 inline void* countedRealloc(void* p, size_t n) {
-    note();
-    return originals().realloc_(p, n);
+    return note(n) ? nullptr : originals().realloc_(p, n);
 }
 inline LPVOID WINAPI countedHeapAlloc(HANDLE heap, DWORD flags, SIZE_T n) {
-    note();
-    return originals().heapAlloc(heap, flags, n);
+    return note(n) ? nullptr : originals().heapAlloc(heap, flags, n);
 }
 inline LPVOID WINAPI countedHeapReAlloc(HANDLE heap, DWORD flags, LPVOID p, SIZE_T n) {
-    note();
-    return originals().heapReAlloc(heap, flags, p, n);
+    return note(n) ? nullptr : originals().heapReAlloc(heap, flags, p, n);
+}
+// Not counted: releasing memory is no allocation.
+inline void poisonedFree(void* p) {
+    if (p != nullptr && poisoning())
+        std::memset(p, 0xFE, _msize(p));
+    originals().free_(p);
 }
 
 template <typename F> inline void patch(void** slot, F replacement, F& original) {
@@ -107,6 +128,8 @@ inline int install(HMODULE module) {
                 patch(slot, &countedHeapAlloc, o.heapAlloc);
             } else if (std::strcmp(name, "HeapReAlloc") == 0) {
                 patch(slot, &countedHeapReAlloc, o.heapReAlloc);
+            } else if (std::strcmp(name, "free") == 0) {
+                patch(slot, &poisonedFree, o.free_);
             } else {
                 continue;
             }

@@ -72,6 +72,11 @@ bool CGdrConfigFile::readItem(std::wstring& item) {
                 try {
                     item = text;
                 } catch (...) {
+                    // Out of memory. Skipping the item would read the rest out of step, and
+                    // staying would let a reader's loop spin: the read ends the transfer.
+                    sectionIndex = sectionCount;
+                    itemIndex = 0;
+                    item.clear();
                     return false;
                 }
                 ++itemIndex;
@@ -99,10 +104,11 @@ bool CGdrConfigFile::emptySlot(wchar_t*& slot) {
 }
 
 bool CGdrConfigFile::writeItem(const std::wstring& item) {
-    if (sections == nullptr || sectionIndex >= sectionCount || itemIndex >= itemsOf(sectionIndex))
+    if (sections == nullptr || sectionIndex >= sectionCount)
         return false;
     wchar_t** items = sections[sectionIndex].items;
     const wchar_t* text = item.c_str();
+    // The end of a record needs no slot: a record that fills its section still moves on.
     if (wcscmp(text, EndOfRecord) == 0) {
         for (int i = itemIndex; i < itemsOf(sectionIndex); ++i)
             if (!emptySlot(items[i]))
@@ -111,6 +117,8 @@ bool CGdrConfigFile::writeItem(const std::wstring& item) {
         itemIndex = 0;
         return true;
     }
+    if (itemIndex >= itemsOf(sectionIndex))
+        return false;
     wchar_t*& slot = items[itemIndex];
     if (slot != nullptr && wcscmp(slot, text) == 0) {
         ++itemIndex;

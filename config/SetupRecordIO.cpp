@@ -121,10 +121,12 @@ void CGlo_FunctionSetup::serialize(CGdrConfigFile& configFile) {
         if (eventType == GLO_ButtonEvent) {
             configFile.writeItem(L"button");
             configFile.writeItem(std::to_wstring(button));
-            if (buttonEvent >= GLO_NoButtonEvent && buttonEvent <= GLO_AnyButtonEvent) {
-                const char* word = glo_config::buttonEventWord(buttonEvent);
-                configFile.writeItem(std::wstring(word, word + strlen(word)));
-            }
+            // Always an item, or the reader would take the next record's name for it: a
+            // transition without a word is stored as "none".
+            const bool known =
+                buttonEvent >= GLO_NoButtonEvent && buttonEvent <= GLO_AnyButtonEvent;
+            const char* word = glo_config::buttonEventWord(known ? buttonEvent : GLO_NoButtonEvent);
+            configFile.writeItem(std::wstring(word, word + strlen(word)));
         } else if (eventType == GLO_MotionEvent) {
             const int axes = writtenAxes(numberOfAxes);
             long long axisValues[6], polarityValues[6];

@@ -83,6 +83,8 @@ CGlo_FunctionSetup* CGlo_Application::queryFunctionSetup(int index) {
     return multiplexer.getFunctionSetup(index);
 }
 
+// Both writers leave out the button setups: every load rebuilds them with
+// setButtonConfiguration() before the stored records, so stored ones would double each time.
 void CGlo_Application::serialize() {
     if (multiplexer.getNumberOfConnections() == 0)
         return;
@@ -90,8 +92,11 @@ void CGlo_Application::serialize() {
     if (!narrowFileName(configFileName, fileName))
         return;
     // Written to a temporary file first: a failed write leaves the user's file as it was.
-    glo_config::writeFileAtomically(fileName,
-                                    [this](std::ostream& out) { multiplexer.serialize(out); });
+    glo_config::writeFileAtomically(fileName, [this](std::ostream& out) {
+        for (int i = 0; i < multiplexer.getNumberOfConnections(); ++i)
+            if (!multiplexer.getFunctionSetup(i)->isButton())
+                multiplexer.getFunctionSetup(i)->serialize(out);
+    });
 }
 
 namespace {
@@ -131,8 +136,9 @@ void CGlo_Application::serialize(CGdrProxy& proxy) {
         return;
     configFile.writeItem(std::wstring(name));
     configFile.writeItem(std::wstring(CGdrConfigFile::EndOfRecord));
-    if (multiplexer.getNumberOfConnections() > 0)
-        multiplexer.serialize(configFile);
+    for (int i = 0; i < multiplexer.getNumberOfConnections(); ++i)
+        if (!multiplexer.getFunctionSetup(i)->isButton())
+            multiplexer.getFunctionSetup(i)->serialize(configFile);
     configFile.clearRemaining();
     configFile.close();
 }

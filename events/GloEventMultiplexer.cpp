@@ -82,6 +82,8 @@ void CGlo_EventMultiplexer::addConnection(CGlo_FunctionSetup& setup,
         if (storage == nullptr)
             return;
         T* moved = static_cast<T*>(storage);
+        // The new element first: the setup may be an element of the old table.
+        new (&moved[count]) T(setup, function);
         for (int i = 0; i < count; ++i) {
             new (&moved[i]) T(table[i]);
             table[i].~T();
@@ -92,8 +94,9 @@ void CGlo_EventMultiplexer::addConnection(CGlo_FunctionSetup& setup,
         // The references pointed into the old storage.
         currentAxisConnection = nullptr;
         heldTriggerConnection = nullptr;
+    } else {
+        new (&table[count]) T(setup, function);
     }
-    new (&table[count]) T(setup, function);
     ++count;
 }
 
@@ -246,5 +249,14 @@ CGlo_PluginFunction* CGlo_EventMultiplexer::selectMotion(CGlo_Event& event) {
             scaled = 1;
     }
     event.setVectorLength(clampToInt(scaled));
+    if (!event.isMotionEvent()) {
+        // Spread over several axes, a short vector truncates to nothing, which would read as
+        // "stop": the strongest axis keeps 1 with its sign.
+        const CGlo_Event& mapped = *candidate;
+        const int strongest = mapped.getDominantAxis();
+        int unit[6] = {0, 0, 0, 0, 0, 0};
+        unit[strongest] = mapped.getAxis(strongest) < 0 ? -1 : 1;
+        event.setData(unit);
+    }
     return candidate->function;
 }

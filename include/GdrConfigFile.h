@@ -33,10 +33,12 @@ public:
     // becomes the application key. The cursor then stands on the first item.
     bool open();
     // The next non-empty item, across section boundaries (an empty or null item ends its
-    // section's record). False when nothing is left.
+    // section's record). False when nothing is left, or when the item cannot be copied (out of
+    // memory): the cursor then ends behind the last section.
     bool readItem(std::wstring& item);
     // Overwrites the next item; "\n" ends the record: the rest of the section is emptied and
-    // the cursor moves to the next section. False, and nothing changes, without a free slot.
+    // the cursor moves to the next section, also from a full one. Any other item: false, and
+    // nothing changes, without a free slot.
     bool writeItem(const std::wstring& item);
     // Empties every item from the cursor to the end; the cursor ends behind the last section.
     bool clearRemaining();

@@ -35,10 +35,12 @@ public:
     virtual CGlo_PluginFunction* queryFunction(const wchar_t* name) = 0;
     // Slot 5.
     virtual CGlo_PluginFunction* queryFunction(int index) = 0;
-    // Slot 6: writes name and setups through the driver's configuration exchange.
+    // Slot 6: writes the name and the setups through the driver's configuration exchange. Like
+    // the file, it leaves out the button setups: every load rebuilds them.
     virtual void serialize(CGdrProxy& proxy);
-    // Slot 7: writes the configuration file; nothing when there is no connection. The file is
-    // replaced only once the new content is completely written.
+    // Slot 7: writes the configuration file, all setups but the button setups; nothing when
+    // there is no connection. The file is replaced only once the new content is completely
+    // written.
     virtual void serialize();
     // Slot 8: replaces the connections; size is the array size in bytes.
     virtual int setConfiguration(CGlo_FunctionSetup* setups, int size) = 0;

@@ -60,7 +60,8 @@ public:
     // Setup of element index, null outside the table.
     CGlo_FunctionSetup* getFunctionSetup(int index);
     // Picks the function for a device event, or null; when a function is returned, event is
-    // rewritten into that function's axes and scaled for it. Allocates nothing.
+    // rewritten into that function's axes and scaled for it (a motion stays a motion of at least
+    // length 1). Allocates nothing.
     CGlo_PluginFunction* getFunction(CGlo_Event& event);
     void clear();
 

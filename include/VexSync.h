@@ -95,7 +95,9 @@ public:
     CSingleLock& operator=(const CSingleLock&) = delete;
     ~CSingleLock();
 
-    // A holder that already holds its object answers TRUE without acquiring it a second time.
+    // Waits for the object; a holder that already owns its mutex or critical section answers
+    // TRUE at once. Events and semaphores are waited for on every call; a failed wait keeps
+    // what was held before.
     BOOL Lock(DWORD dwTimeOut = INFINITE);
     // TRUE when nothing is held any more (also when nothing was held).
     BOOL Unlock();

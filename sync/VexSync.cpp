@@ -134,16 +134,20 @@ CSingleLock::~CSingleLock() {
 }
 
 BOOL CSingleLock::Lock(DWORD dwTimeOut) {
-    // Acquiring twice would leave one acquisition that this holder never gives back (and a
-    // failed second attempt would forget the first).
-    if (m_bAcquired) {
-        return TRUE;
-    }
     if (m_pObject == nullptr) {
         return FALSE;
     }
-    m_bAcquired = m_pObject->Lock(dwTimeOut);
-    return m_bAcquired;
+    // A mutex or section this holder owns would only be entered once more, and this holder
+    // releases it once. Events and semaphores are waited for again on every Lock.
+    const bool owned = dynamic_cast<CMutex*>(m_pObject) != nullptr ||
+                       dynamic_cast<CCriticalSection*>(m_pObject) != nullptr;
+    if (m_bAcquired && owned) {
+        return TRUE;
+    }
+    const BOOL acquired = m_pObject->Lock(dwTimeOut);
+    // A failed wait does not forget a semaphore unit taken before.
+    m_bAcquired = acquired || m_bAcquired;
+    return acquired;
 }
 
 BOOL CSingleLock::Unlock() {

@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "GdrConfigFile.h"
+#include "bench/HeapCallCounter.h"
 #include "config/ConfigRecord.h"
 
 namespace fs = std::filesystem;
@@ -146,9 +147,6 @@ TEST(ConfigRecord, EverySetupKindRoundTripsThroughAFileAndTheExchange) {
     for (CGlo_FunctionSetup& s : setups)
         s.serialize(store);
     EXPECT_TRUE(store.clearRemaining() && store.close());
-    // The end of a record empties the rest of its section.
-    EXPECT_EQ(store.content()[4],
-              (std::vector<std::wstring>{L"Motion", L"motion", L"1", L"1", L"1", L"30", L"", L""}));
     std::wstring header;
     ASSERT_TRUE(store.open() && store.readItem(header) && header == L"App");
 
@@ -203,41 +201,77 @@ TEST(DamagedFile, NulBytesBinaryJunkAndHugeLinesAreSkipped) {
     EXPECT_EQ(found, 1);
 }
 
-TEST(ExchangeCursor, ReadingAndOverwritingTheHeader) {
+TEST(ExchangeCursor, ReadingRunsAcrossSections) {
     StoreFile items({{L"A"}, {L"B", L"motion", L"1", L"0", L"1", L"20"}});
     EXPECT_EQ(items.openAndReadAll(),
               (std::vector<std::wstring>{L"A", L"B", L"motion", L"1", L"0", L"1", L"20"}));
     StoreFile ended({{L"A", nullptr, L"hidden"}, {L"B", L"", L"hidden"}, {L"C"}});
     EXPECT_EQ(ended.openAndReadAll(), (std::vector<std::wstring>{L"A", L"B", L"C"}));
-
-    // Writing the header overwrites in place and ends the record.
-    StoreFile file({{L"old name", L"x", L"y"}, {L"keep"}});
-    EXPECT_TRUE(file.open() && file.writeItem(L"new name") &&
-                file.writeItem(CGdrConfigFile::EndOfRecord) && file.isDirty());
-    EXPECT_EQ(file.getSectionIndex(), 1);
-    EXPECT_TRUE(file.close());
-    EXPECT_EQ(file.writes, 1);
-    EXPECT_EQ(file.content(), (Content{{L"new name", L"", L""}, {L"keep"}}));
-    // The same name again changes nothing, so the store is not called.
-    EXPECT_TRUE(file.open() && file.writeItem(L"new name") &&
-                file.writeItem(CGdrConfigFile::EndOfRecord));
-    EXPECT_TRUE(!file.isDirty() && file.flush());
-    EXPECT_EQ(file.writes, 1);
 }
 
-TEST(ExchangeCursor, AFullSectionStopsTheWriteAndClearRemainingEmptiesTheRest) {
-    StoreFile file({{L"App", L"\n"}, {L"a", L"b", L"c", L"d"}, {L"e", L"f"}, {L"g", nullptr}});
+// Out of memory, a read cannot copy its item and the cursor stays: the read must end the
+// transfer, or a reload (read setups while sections are left) never ends.
+TEST(ExchangeCursor, AReadThatRunsOutOfMemoryEndsTheTransfer) {
+    ASSERT_GT(heap_call_counter::install(GetModuleHandleW(L"Glo_core_proxy.dll")), 0);
+    const std::wstring name(1000, L'n');
+    StoreFile file({{L"App"},
+                    {name.c_str(), L"motion", L"1", L"0", L"1", L"20"},
+                    {L"Key", L"button", L"3", L"press"}});
+    std::wstring item;
+    ASSERT_TRUE(file.open() && file.readItem(item));
+    heap_call_counter::failingFrom() = 2000;
+    int rounds = 0;
+    for (; file.hasMoreSections() && rounds < 100; ++rounds)
+        CGlo_FunctionSetup(L"", GLO_NoEvent).deserialize(file);
+    heap_call_counter::failingFrom() = 0;
+    EXPECT_EQ(rounds, 1);
+    EXPECT_FALSE(file.readItem(item));
+}
+
+// Records that exactly fill their sections, and a button setup whose transition has no word:
+// every record must come back, in step.
+TEST(ExchangeRoundTrip, FullSectionsAndBadButtonTransitionsKeepTheRecordsInStep) {
+    StoreFile file({{L"old", L"x"},
+                    {L"a", L"b", L"c", L"d"},
+                    {L"a", L"b", L"c", L"d"},
+                    {L"a", L"b", L"c", L"d", L"e", L"f"},
+                    {L"a", L"b", L"c", L"d", L"e"},
+                    {L"stale", L"x"}});
+    const GLO_ButtonEventType unknown = static_cast<GLO_ButtonEventType>(7);
+    std::vector<CGlo_FunctionSetup> setups = {
+        CGlo_FunctionSetup(L"Key", GLO_ButtonEvent, 3, GLO_ButtonPress),
+        CGlo_FunctionSetup(L"Bad", GLO_ButtonEvent, 5, unknown),
+        CGlo_FunctionSetup(L"Pan", GLO_MotionEvent, 2, 0, 2, 0, 0, 0, 0, 1, -1, 0, 0, 0, 0, 30),
+        CGlo_FunctionSetup(L"Release", GLO_ButtonEvent, 1, GLO_ButtonRelease)};
     ASSERT_TRUE(file.open());
-    for (const wchar_t* item : {L"App", L"\n", L"Key", L"button", L"3", L"press"})
-        EXPECT_TRUE(file.writeItem(item));
-    EXPECT_FALSE(file.writeItem(L"\n")); // no slot left for the end of the record
-    EXPECT_EQ(file.getSectionIndex(), 1);
-    EXPECT_FALSE(file.writeItem(L"Next") || file.writeItem(L"\n"));
-    EXPECT_TRUE(file.clearRemaining() && !file.hasMoreSections() && file.close());
-    EXPECT_EQ(
-        file.content(),
-        (Content{
-            {L"App", L""}, {L"Key", L"button", L"3", L"press"}, {L"", L""}, {L"", L"<null>"}}));
+    EXPECT_TRUE(file.writeItem(L"App") && file.writeItem(CGdrConfigFile::EndOfRecord));
+    for (CGlo_FunctionSetup& s : setups)
+        s.serialize(file);
+    // A record longer than its section loses its last items, not the records after it.
+    EXPECT_TRUE(file.writeItem(L"Over") && file.writeItem(L"button") && !file.writeItem(L"2"));
+    EXPECT_TRUE(file.writeItem(CGdrConfigFile::EndOfRecord) && !file.hasMoreSections());
+    EXPECT_TRUE(file.clearRemaining() && file.close() && file.writes == 1);
+    EXPECT_EQ(file.content(), (Content{{L"App", L""},
+                                       {L"Key", L"button", L"3", L"press"},
+                                       {L"Bad", L"button", L"5", L"none"},
+                                       {L"Pan", L"motion", L"2", L"0 2", L"1 -1", L"30"},
+                                       {L"Release", L"button", L"1", L"release", L""},
+                                       {L"Over", L"button"}}));
+
+    std::wstring header;
+    ASSERT_TRUE(file.open() && file.readItem(header) && header == L"App");
+    setups[1] = CGlo_FunctionSetup(L"Bad", GLO_ButtonEvent, 5, GLO_NoButtonEvent);
+    for (CGlo_FunctionSetup& s : setups) {
+        CGlo_FunctionSetup fromStore(L"", GLO_NoEvent);
+        fromStore.deserialize(file);
+        EXPECT_EQ(dump(fromStore), dump(s));
+    }
+    // The same records again change nothing, so the store is not called.
+    ASSERT_TRUE(file.open() && file.writeItem(L"App") &&
+                file.writeItem(CGdrConfigFile::EndOfRecord));
+    for (CGlo_FunctionSetup& s : setups)
+        s.serialize(file);
+    EXPECT_TRUE(!file.isDirty() && file.close() && file.writes == 1);
 }
 
 TEST(AtomicWrite, AFailedWriteKeepsTheOldFile) {

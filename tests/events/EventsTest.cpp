@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -176,13 +177,23 @@ std::string str(const CGlo_Event& e) {
            "/" + std::to_string(e.getButtonState());
 }
 
+// Name, type, axes, polarities and threshold of a motion setup.
+std::string setupStr(const CGlo_FunctionSetup& f) {
+    std::string s(f.getName(), f.getName() + wcslen(f.getName()));
+    s += ":" + std::to_string(f.getEventType());
+    for (int i = 0; i < 6; ++i)
+        s += " " + std::to_string(f.getAxis(i)) + "/" + std::to_string(f.getPolarity(i));
+    return s + " |" + std::to_string(f.getThreshold()) + "|";
+}
+
 void drive(CGlo_EventMultiplexer& mux, const std::vector<Step>& steps) {
     for (const Step& s : steps) {
         CGlo_Event e = s.in;
         const CGlo_PluginFunction* got = mux.getFunction(e);
         EXPECT_EQ(got, s.want) << s.what << ": got " << (got ? got->getName() : L"none");
-        if (s.want != nullptr)
+        if (s.want != nullptr) {
             EXPECT_EQ(str(e), str(s.out)) << s.what;
+        }
     }
 }
 
@@ -226,6 +237,81 @@ TEST(Multiplexer, OutOfRangeSetupsStayInBounds) {
         CGlo_Event e = c.in;
         mux.getFunction(e);
     }
+}
+
+// Growing the table moves it: a setup taken from the table itself must be copied before the old
+// storage goes, and the selection must not keep pointing into it. Freed blocks are poisoned,
+// since the heap would hand them back unchanged.
+TEST(Multiplexer, TableGrowsPastItsCapacityFromItsOwnElements) {
+    ASSERT_GT(heap_call_counter::install(GetModuleHandleW(L"Glo_core_proxy.dll")), 0);
+    std::vector<CGlo_PluginFunction> functions;
+    for (int i = 0; i < 8; ++i)
+        functions.push_back(fn((L"F" + std::to_wstring(i)).c_str(), GLO_OneAxisFunction));
+    CGlo_EventMultiplexer mux;
+    std::vector<std::string> want;
+    for (int i = 0; i < 8; ++i) { // F0..F5 on device axes 0..5, F6 and F7 inverted on 0 and 1
+        CGlo_FunctionSetup setup = axis(functions[i].getName(), 1, i % 6, i < 6 ? 1 : -1);
+        mux.addConnection(setup, &functions[i]);
+        want.push_back(setupStr(setup));
+    }
+    CGlo_Event push = m(0, 0, 200, 0, 0, 0);
+    ASSERT_EQ(mux.getFunction(push), &functions[2]);
+
+    heap_call_counter::poisoning() = true;
+    for (int i = 0; i < 9; ++i) { // growth at 8 and at 16
+        mux.addConnection(*mux.getFunctionSetup(i), &functions[i % 8]);
+        want.push_back(want[i]);
+    }
+    heap_call_counter::poisoning() = false;
+    std::vector<std::string> table;
+    for (int i = 0; i < mux.getNumberOfConnections(); ++i)
+        table.push_back(setupStr(*mux.getFunctionSetup(i)));
+    EXPECT_EQ(table, want);
+
+    // The running function was forgotten with the old storage: a weak push does not hold it.
+    CGlo_Event weak = m(0, 0, 50, 0, 0, 0);
+    EXPECT_EQ(mux.getFunction(weak), nullptr);
+    drive(mux, {{"F2 starts", m(0, 0, 200, 0, 0, 0), &functions[2], m(168, 0, 0, 0, 0, 0)},
+                {"F2 holds", m(0, 0, 50, 0, 0, 0), &functions[2], m(1, 0, 0, 0, 0, 0)}});
+}
+
+// Near release a two-axis event scaled to length 1 truncates to nothing on every axis; the
+// function must still get a motion: its strongest axis, 1 with that axis's sign.
+TEST(Multiplexer, AChosenFunctionNeverReceivesAnEmptyEvent) {
+    CGlo_PluginFunction pan = fn(L"Pan", GLO_TwoAxisFunction);
+    CGlo_PluginFunction tilt = fn(L"Tilt", GLO_TwoAxisFunction);
+    CGlo_PluginFunction fly = fn(L"Fly", GLO_SixAxisFunction);
+    CGlo_EventMultiplexer mux;
+    CGlo_FunctionSetup panSetup(L"Pan", GLO_MotionEvent, 2, 0, 2, 0, 0, 0, 0, 1, -1, 0, 0, 0, 0, 0);
+    mux.addConnection(panSetup, &pan);
+    drive(mux, {{"start", m(200, 0, 0, 0, 0, 0), &pan, m(168, 0, 0, 0, 0, 0)},
+                {"equal axes: the first", m(35, 0, 35, 0, 0, 0), &pan, m(1, 0, 0, 0, 0, 0)},
+                {"second axis, inverted", m(-30, 0, 40, 0, 0, 0), &pan, m(0, -1, 0, 0, 0, 0)},
+                {"first axis negative", m(-40, 0, -30, 0, 0, 0), &pan, m(-1, 0, 0, 0, 0, 0)}});
+
+    CGlo_FunctionSetup tiltSetup(L"Tilt", GLO_MotionEvent, 2, 3, 5, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0,
+                                 20);
+    CGlo_FunctionSetup flySetup(L"Fly", GLO_MotionEvent, 6, 0, 1, 2, 3, 4, 5, 1, 1, 1, 1, 1, 1, 0);
+    mux.addConnection(tiltSetup, &tilt);
+    mux.addConnection(flySetup, &fly);
+    // Random gestures: drift toward a random deflection, now and then back to rest.
+    unsigned seed = 12345;
+    auto next = [&](int range) { return int((seed = seed * 1103515245u + 12345u) >> 8) % range; };
+    int at[6] = {}, to[6] = {}, chosen = 0;
+    for (int step = 0; step < 200000; ++step) {
+        if (step % 40 == 0)
+            for (int i = 0; i < 6; ++i)
+                to[i] = next(8) == 0 ? 0 : next(401) - 200;
+        for (int i = 0; i < 6; ++i)
+            at[i] += (to[i] - at[i]) / 8 + next(9) - 4;
+        CGlo_Event e = step % 500 == 0 ? CGlo_Event() : m(at[0], at[1], at[2], at[3], at[4], at[5]);
+        const CGlo_Event raw = e;
+        if (mux.getFunction(e) != nullptr && raw.isMotionEvent()) {
+            ++chosen;
+            ASSERT_TRUE(e.isMotionEvent() && e.getVectorLength() > 0) << step << " " << str(raw);
+        }
+    }
+    EXPECT_GT(chosen, 10000);
 }
 
 // A copy has its own table and starts without a running function; neither the source's later

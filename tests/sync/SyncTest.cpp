@@ -47,18 +47,27 @@ DWORD exitCodeOf(HANDLE thread) {
 
 } // namespace
 
-TEST(SingleLock, ReleasesWhatItHoldsAndMutexesStayUsable) {
+TEST(SingleLock, RepeatedLocksWaitAgainUnlessTheObjectIsOwned) {
     CSemaphore semaphore(1, 2);
     {
         CSingleLock never(&semaphore); // never acquired: its unlocks release nothing
         EXPECT_TRUE(never.Unlock() && never.Unlock(1, nullptr));
         EXPECT_EQ(1, units(&semaphore));
         CSingleLock lock(&semaphore, TRUE);
-        // A second Lock neither times out on the empty semaphore nor forgets the held unit.
-        EXPECT_TRUE(lock.Lock(0) && lock.IsLocked());
+        // Each Lock takes a unit: a second one times out on the empty semaphore, without
+        // forgetting the unit held.
+        EXPECT_FALSE(lock.Lock(0));
+        EXPECT_TRUE(lock.IsLocked());
         EXPECT_EQ(0, units(&semaphore));
     }
     EXPECT_EQ(1, units(&semaphore));
+
+    // Each Lock waits for the event again: a loop over an automatic-reset event must block.
+    CEvent event;
+    CSingleLock eventLock(&event);
+    event.SetEvent();
+    EXPECT_TRUE(eventLock.Lock(0));
+    EXPECT_FALSE(eventLock.Lock(50));
 
     // A counted unlock cannot release a mutex or section; the destructor does.
     CMutex mutex;
@@ -66,6 +75,8 @@ TEST(SingleLock, ReleasesWhatItHoldsAndMutexesStayUsable) {
     {
         CSingleLock mutexLock(&mutex, TRUE);
         CSingleLock sectionLock(&section, TRUE);
+        // Owned already: a second Lock takes nothing more, so one release will do.
+        EXPECT_TRUE(mutexLock.Lock(0) && sectionLock.Lock(0));
         EXPECT_FALSE(mutexLock.Unlock(1, nullptr) || sectionLock.Unlock(1, nullptr));
         EXPECT_TRUE(mutexLock.IsLocked() && sectionLock.IsLocked());
         EXPECT_FALSE(lockableFromOtherThread(mutex) || lockableFromOtherThread(section));

@@ -150,8 +150,13 @@ inline Result parse(const std::string& text) {
                 result.steps.resize(block.start);
                 continue;
             }
-            if (length > 0 && static_cast<unsigned long long>(block.count - 1) >
-                                  (kMaxSteps - result.steps.size()) / length)
+            // Repeating nothing a huge number of times would only spin.
+            if (length == 0) {
+                number = block.line;
+                return fail("repeat around nothing: no event or wait before its end");
+            }
+            if (static_cast<unsigned long long>(block.count - 1) >
+                (kMaxSteps - result.steps.size()) / length)
                 return fail("trace too long");
             result.steps.reserve(result.steps.size() +
                                  length * static_cast<std::size_t>(block.count - 1));
