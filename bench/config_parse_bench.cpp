@@ -72,25 +72,22 @@ int main() {
     for (int i = 0; i < kFunctions; ++i) {
         wchar_t name[32];
         swprintf(name, 32, L"NavigationFunction%02d", i);
-        gFunctions.emplace_back(name, i % 4 == 0 ? GLO_ButtonFunction : GLO_TwoAxisFunction, noop,
-                                1, 2, 4, 3, 5, 0, 0, 0, 0, 0, 0, 0, 0);
+        gFunctions.emplace_back(name, GLO_TwoAxisFunction, noop, 1, 2, 4, 3, 5, 0, 0, 0, 0, 0, 0, 0,
+                                0);
     }
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     const std::wstring base = std::wstring(temp) + L"glo_config_bench";
     const std::wstring file = base + L".cfg";
 
-    // The file as the application writes it: a mix of button and motion setups of 0..6 axes.
+    // The file as the application writes it: motion setups of 0..6 axes (button setups are
+    // never stored: every load rebuilds them).
     BenchApp app;
     app.setName(base.c_str());
     for (int r = 0; r < kRecords; ++r) {
         CGlo_PluginFunction& f = gFunctions[r % kFunctions];
-        const int n = r % 7;
-        CGlo_FunctionSetup s =
-            f.getFunctionType() == GLO_ButtonFunction
-                ? CGlo_FunctionSetup(f.getName(), GLO_ButtonEvent, r % 32, GLO_ButtonPress)
-                : CGlo_FunctionSetup(f.getName(), GLO_MotionEvent, n, 0, 1, 2, 3, 4, 5, 1, -1, 1,
-                                     -1, 1, -1, r % 200);
+        CGlo_FunctionSetup s(f.getName(), GLO_MotionEvent, r % 7, 0, 1, 2, 3, 4, 5, 1, -1, 1, -1, 1,
+                             -1, r % 200);
         app.getMultiplexer().addConnection(s, &f);
     }
     const double write = median(11, [&] { app.serialize(); });
