@@ -1,6 +1,26 @@
 // The whole plug-in interface of the Glidora core in one include.
 //
-// Plug-in libraries include this header and link the core's import library.
+// Plug-in libraries include this header and link the core's import library (CMake:
+// find_package(GlidoraCore), target GlidoraCore::Core). The life of a plug-in, in order:
+//
+//   1. load      The core calls the export `CGlo_Application* load(HINSTANCE)` once. It returns
+//                the library's application object, derived from CGlo_PluginThread (whose
+//                constructor starts the worker thread); the object names itself (setName), hands
+//                over its function table (setFunctions) and built-in setups
+//                (initDefaultConfiguration) and reads its configuration file (deserialize()).
+//   2. match     For every event the core asks each plug-in match(window): 0 = not mine, the
+//                highest score wins.
+//   3. functions CGlo_PluginFunction: name, kind, callback, description texts.
+//      and setups CGlo_FunctionSetup: which device axes or button run it, polarity, dead zone.
+//   4. events    Delivered on the driver's thread, run on the application's worker thread: the
+//                multiplexer picks a function and calls it with the event in the function's own
+//                axes, every 10 ms while the cap is deflected. A zero event means "stop".
+//   5. configuration  serialize() / deserialize() for "<name>.cfg"; setConfiguration at any time.
+//   6. unload    The core stops the worker (the last function hears a zero event), then calls the
+//                export `void unload()`, which deletes the application; its destructor calls
+//                stopWorkerThread() first.
+//
+// A new plug-in in five minutes, and what may cross the DLL boundary: docs/plugin-sdk.md.
 #pragma once
 
 #include "GdrConfigFile.h"

@@ -28,6 +28,12 @@ struct GloMessageMapEntry {
 #define GLO_END_MESSAGE_MAP()                                                                      \
     { 0, nullptr, nullptr }
 
+// The member DefWindowProc must be the same function whether or not a plug-in defines UNICODE:
+// the system's macro of that name stays out of this class. Code built without UNICODE that
+// wants the member's behaviour calls DefaultWindowProc.
+#pragma push_macro("DefWindowProc")
+#undef DefWindowProc
+
 // Owns only a window it created itself: the destructor destroys that window and
 // nothing else. Windows of classes registered with StandardWindowProc reach the
 // object that created them; unmapped messages get the default behaviour.
@@ -84,6 +90,9 @@ protected:
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     virtual const GloMessageMapEntry* GetMessageMap() const;
     virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT DefaultWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+        return DefWindowProc(message, wParam, lParam);
+    }
 
 private:
     void Detach();
@@ -93,3 +102,5 @@ private:
 
     bool m_ownsWindow;
 };
+
+#pragma pop_macro("DefWindowProc")

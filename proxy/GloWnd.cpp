@@ -1,5 +1,8 @@
 #include "GloWnd.h"
 
+// The member, not the system's macro of the same name.
+#undef DefWindowProc
+
 namespace {
 
 // Property that binds a window to its CWnd object.

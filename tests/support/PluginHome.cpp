@@ -37,9 +37,15 @@ PluginHome::~PluginHome() {
 }
 
 std::wstring PluginHome::add(const wchar_t* fixture, std::wstring path) {
+    const std::wstring source = programFolder() + L"\\..\\plugins\\" + fixture + L".dll";
     files.push_back(path.empty() ? plugins + fixture + L".dll" : path);
-    EXPECT_TRUE(CopyFileW((programFolder() + L"\\..\\plugins\\" + fixture + L".dll").c_str(),
-                          files.back().c_str(), FALSE));
+    EXPECT_TRUE(CopyFileW(source.c_str(), files.back().c_str(), FALSE)) << "no " << fixture;
+    return files.back();
+}
+
+std::wstring PluginHome::addFile(const std::wstring& source, const std::wstring& name) {
+    files.push_back(plugins + name);
+    EXPECT_TRUE(CopyFileW(source.c_str(), files.back().c_str(), FALSE));
     return files.back();
 }
 

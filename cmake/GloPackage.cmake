@@ -1,0 +1,33 @@
+# The SDK package: `cmake --install` lays out bin/ (the core DLL), lib/ (its import library and
+# the CMake package), include/ (the plug-in interface), plugins/ and doc/; `cpack` zips that
+# for the architecture of the build. A plug-in project then says find_package(GlidoraCore) and
+# links GlidoraCore::Core.
+include(CMakePackageConfigHelpers)
+
+set_target_properties(glo_core PROPERTIES EXPORT_NAME Core)
+install(TARGETS glo_core EXPORT GlidoraCoreTargets
+        RUNTIME DESTINATION bin
+        ARCHIVE DESTINATION lib)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/include/ DESTINATION include FILES_MATCHING PATTERN "*.h")
+install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION doc)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/ DESTINATION doc FILES_MATCHING PATTERN "*.md")
+
+set(GLO_PACKAGE_DIR lib/cmake/GlidoraCore)
+install(EXPORT GlidoraCoreTargets NAMESPACE GlidoraCore:: DESTINATION ${GLO_PACKAGE_DIR})
+configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/GlidoraCoreConfig.cmake.in
+                              ${CMAKE_BINARY_DIR}/GlidoraCoreConfig.cmake
+                              INSTALL_DESTINATION ${GLO_PACKAGE_DIR})
+# The version file also refuses a package of the other architecture (pointer size).
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/GlidoraCoreConfigVersion.cmake
+                                 VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/GlidoraCoreConfig.cmake
+              ${CMAKE_BINARY_DIR}/GlidoraCoreConfigVersion.cmake
+        DESTINATION ${GLO_PACKAGE_DIR})
+
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME GlidoraCore)
+set(CPACK_PACKAGE_VENDOR Glidora)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_SYSTEM_NAME ${CMAKE_SYSTEM_PROCESSOR})
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+include(CPack)
