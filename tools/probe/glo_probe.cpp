@@ -1,0 +1,136 @@
+// Looks at a running program from outside, as a user would see it: which line is at the top of
+// its text, where the caret is, what is selected in its tree or list, what the clipboard holds.
+// The demo uses it before and after replaying a gesture, and to put a program in front with the
+// mouse cursor over its document.
+//
+//   glo_probe focus CLASS    bring the top-level window of CLASS to the front, cursor over its view
+//   glo_probe state CLASS    one line: the view's class, first visible line, caret line,
+//                            selected item, clipboard text
+#include <windows.h>
+// (needs the types of windows.h)
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+// Controls whose state a user reads: text, tree, list.
+const wchar_t* const kViews[] = {L"Edit",          L"RichEdit20W",   L"RICHEDIT50W",
+                                 L"SysTreeView32", L"SysListView32", L"ListBox"};
+
+struct Search {
+    HWND found = nullptr;
+};
+
+bool isView(HWND window) {
+    wchar_t name[64] = L"";
+    GetClassNameW(window, name, 64);
+    for (const wchar_t* view : kViews)
+        if (_wcsicmp(name, view) == 0)
+            return IsWindowVisible(window) != FALSE;
+    return false;
+}
+
+BOOL CALLBACK findViewProc(HWND window, LPARAM param) {
+    if (!isView(window))
+        return TRUE;
+    reinterpret_cast<Search*>(param)->found = window;
+    return FALSE;
+}
+
+// The first visible view below `top`, in the order the program created its children.
+HWND findView(HWND top) {
+    Search search;
+    EnumChildWindows(top, findViewProc, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::wstring className(HWND window) {
+    wchar_t name[64] = L"";
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+std::string clipboardText() {
+    std::string text = "(empty)";
+    for (int attempt = 0; attempt < 10 && !OpenClipboard(nullptr); ++attempt)
+        Sleep(20);
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* wide = static_cast<const wchar_t*>(GlobalLock(data))) {
+            char narrow[200] = "";
+            WideCharToMultiByte(CP_UTF8, 0, wide, -1, narrow, sizeof narrow - 1, nullptr, nullptr);
+            text = narrow;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    for (char& c : text)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    return text;
+}
+
+void printState(HWND view) {
+    const std::wstring name = className(view);
+    std::printf("view %ls:", name.c_str());
+    if (name == L"Edit" || name.find(L"RichEdit") == 0 || name.find(L"RICHEDIT") == 0) {
+        DWORD start = 0, end = 0;
+        SendMessageW(view, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                     reinterpret_cast<LPARAM>(&end));
+        const LRESULT caretLine = SendMessageW(view, EM_LINEFROMCHAR, end, 0);
+        std::printf(" first visible line %ld, caret line %ld, selection %lu-%lu",
+                    static_cast<long>(SendMessageW(view, EM_GETFIRSTVISIBLELINE, 0, 0) + 1),
+                    static_cast<long>(caretLine + 1), static_cast<unsigned long>(start),
+                    static_cast<unsigned long>(end));
+    } else if (name == L"SysListView32") {
+        std::printf(
+            " top item %ld, selected item %ld",
+            static_cast<long>(SendMessageW(view, LVM_GETTOPINDEX, 0, 0)),
+            static_cast<long>(SendMessageW(view, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED)));
+    } else if (name == L"ListBox") {
+        std::printf(" top item %ld, selected item %ld",
+                    static_cast<long>(SendMessageW(view, LB_GETTOPINDEX, 0, 0)),
+                    static_cast<long>(SendMessageW(view, LB_GETCURSEL, 0, 0)));
+    } else if (name == L"SysTreeView32") {
+        // Item handles of another process can be compared, not read.
+        std::printf(
+            " selected item %p, first visible item %p",
+            reinterpret_cast<void*>(SendMessageW(view, TVM_GETNEXTITEM, TVGN_CARET, 0)),
+            reinterpret_cast<void*>(SendMessageW(view, TVM_GETNEXTITEM, TVGN_FIRSTVISIBLE, 0)));
+    }
+    std::printf(", clipboard \"%s\"\n", clipboardText().c_str());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fputs("usage: glo_probe focus|state TOPLEVEL-CLASS\n", stderr);
+        return 2;
+    }
+    wchar_t topClass[128];
+    MultiByteToWideChar(CP_UTF8, 0, argv[2], -1, topClass, 128);
+    HWND top = nullptr;
+    for (int attempt = 0; attempt < 100 && !(top = FindWindowW(topClass, nullptr)); ++attempt)
+        Sleep(50); // the program may still be starting
+    HWND view = top ? findView(top) : nullptr;
+    if (!view) {
+        std::fprintf(stderr, "glo_probe: no window of class %s with a view\n", argv[2]);
+        return 1;
+    }
+    if (std::strcmp(argv[1], "focus") == 0) {
+        SetForegroundWindow(top);
+        SetFocus(view);
+        RECT rect;
+        GetWindowRect(view, &rect);
+        SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+        Sleep(200);
+        std::printf("%s in front: %s\n", argv[2], GetForegroundWindow() == top ? "yes" : "no");
+        return 0;
+    }
+    printState(view);
+    return 0;
+}
