@@ -121,14 +121,19 @@ HWND CGlo_Plugin::getWindowUnderCursor() {
     return getActiveWindowFromPoint(cursor);
 }
 
-// "The child is the window itself" is tested before the origin pane: an origin pane with no
-// window after it ends the descent there instead of finding itself again and again.
 HWND CGlo_Plugin::getActiveWindowFromPoint(const POINT& point) {
     GUITHREADINFO info;
     info.cbSize = sizeof(info);
-    if (!GetGUIThreadInfo(0, &info) || info.hwndActive == nullptr)
+    if (!GetGUIThreadInfo(0, &info))
         return nullptr;
-    const HWND active = info.hwndActive;
+    return windowFromPoint(info.hwndActive, point);
+}
+
+// "The child is the window itself" is tested before the origin pane: an origin pane with no
+// window after it ends the descent there instead of finding itself again and again.
+HWND CGlo_Plugin::windowFromPoint(HWND active, const POINT& point) {
+    if (active == nullptr)
+        return nullptr;
     HWND window = active;
     for (int depth = 0; depth < kMaxDepth; ++depth) {
         POINT client = point;

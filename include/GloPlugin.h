@@ -152,6 +152,8 @@ private:
     static BOOL CALLBACK EnumScrollBarProc(HWND window, LPARAM search);
     static BOOL CALLBACK EnumScrollableWindowProc(HWND window, LPARAM search);
 
+    // The descent of getActiveWindowFromPoint from a known active window.
+    HWND windowFromPoint(HWND active, const POINT& point);
     typedef void (CGlo_Plugin::*ScrollFunction)(const CGlo_Event&);
     void choosePanFocus(const CGlo_Event& event, unsigned long bars, ScrollFunction delegate);
     void lineStep(const CGlo_Event& event, CTrigger& trigger, UINT message, const CGloHWND& bar);

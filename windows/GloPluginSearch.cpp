@@ -10,11 +10,9 @@ namespace {
 
 // Screen rectangle of the window's client area; false when the window does not exist.
 bool clientRect(HWND window, RECT& rect) {
-    WINDOWINFO info;
-    info.cbSize = sizeof(info);
-    if (window == nullptr || !GetWindowInfo(window, &info))
+    if (window == nullptr || !GetClientRect(window, &rect))
         return false;
-    rect = info.rcClient;
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&rect), 2);
     return true;
 }
 
@@ -78,7 +76,10 @@ HWND CGlo_Plugin::getMouseCursorPanFocus(CGloWindow& focus, unsigned long bars) 
                IsChild(info.hwndActive, candidate);
     };
 
-    HWND under = getWindowUnderCursor();
+    // The same GUI state serves the descent too (every query is a round trip under Wine).
+    POINT cursor;
+    HWND under =
+        haveInfo && GetCursorPos(&cursor) ? windowFromPoint(info.hwndActive, cursor) : nullptr;
     if (under != nullptr && CGloHWND(under).IsScrollbar())
         under = findScrollbarParent(under);
     if (accept(under))
@@ -127,14 +128,12 @@ CGloWindow CGlo_Plugin::findScrollableWindow(HWND parent, unsigned long bars) {
 }
 
 HWND CGlo_Plugin::findScrollbarParent(HWND bar) {
-    WINDOWINFO info;
-    info.cbSize = sizeof(info);
-    if (bar == nullptr || !GetWindowInfo(bar, &info))
+    RECT r;
+    if (!windowRect(bar, r))
         return nullptr;
-    const RECT& r = info.rcWindow;
     const HWND parent = GetAncestor(bar, GA_PARENT);
     POINT probe;
-    switch (info.dwStyle & kKindMask) {
+    switch (windowStyle(bar) & kKindMask) {
     case KindHorizontal:
         probe.x = (r.left + r.right) / 2;
         if (besideSpan(parent, r.top, r.bottom, false, probe.y) == nullptr)

@@ -14,33 +14,29 @@ BOOL matchScrollbar(HWND window, LPARAM search, bool directChildOnly) {
         return FALSE;
     if (directChildOnly && GetAncestor(window, GA_PARENT) != record->window->GetHWND())
         return TRUE;
-    WINDOWINFO info;
-    info.cbSize = sizeof(info);
-    if (!GetWindowInfo(window, &info))
-        return TRUE; // gone meanwhile
-    if ((record->bars & WS_DISABLED) == 0 && isUnusable(window, info.dwStyle))
+    const unsigned long style = windowStyle(window);
+    if ((record->bars & WS_DISABLED) == 0 && isUnusable(window, style))
         return TRUE;
-    const RECT& bar = info.rcWindow;
+    const unsigned long kind = style & kKindMask;
+    const bool vertical = kind == KindVertical;
+    if ((kind != KindVertical && kind != KindHorizontal) ||
+        (record->bars & (vertical ? WS_VSCROLL : WS_HSCROLL)) == 0)
+        return TRUE; // size boxes, or not wanted
     const RECT& view = record->rect;
-    const bool anyRect = view.right != 0 || view.bottom != 0;
-    switch (info.dwStyle & kKindMask) {
-    case KindVertical:
-        if ((record->bars & WS_VSCROLL) == 0 ||
-            (anyRect && (bar.top >= view.bottom || bar.bottom <= view.top)))
+    if (view.right != 0 || view.bottom != 0) {
+        RECT bar;
+        if (!windowRect(window, bar))
+            return TRUE; // gone meanwhile
+        if (vertical ? bar.top >= view.bottom || bar.bottom <= view.top
+                     : bar.left >= view.right || bar.right <= view.left)
             return TRUE;
-        record->found = window;
-        record->window->SetVScrollbar(CGloHWND(window));
-        return FALSE;
-    case KindHorizontal:
-        if ((record->bars & WS_HSCROLL) == 0 ||
-            (anyRect && (bar.left >= view.right || bar.right <= view.left)))
-            return TRUE;
-        record->found = window;
-        record->window->SetHScrollbar(CGloHWND(window));
-        return FALSE;
-    default:
-        return TRUE; // size boxes
     }
+    record->found = window;
+    if (vertical)
+        record->window->SetVScrollbar(CGloHWND(window));
+    else
+        record->window->SetHScrollbar(CGloHWND(window));
+    return FALSE;
 }
 
 } // namespace glo_windows
@@ -53,35 +49,33 @@ BOOL CALLBACK CGlo_WindowClass::EnumChildScrollbarProc(HWND window, LPARAM searc
     return matchScrollbar(window, search, true);
 }
 
+// The cheap tests (class, kind, orientation) come before the rectangle is read.
 bool CGlo_WindowClass::IsWindowScrollbar(CGloHWND& bar, RECT& rect, unsigned long bars) {
-    if (bar.GetHWND() == nullptr)
+    if (bar.GetHWND() == nullptr || !bar.IsScrollbar())
         return false;
-    WINDOWINFO info;
-    info.cbSize = sizeof(info);
-    if (!GetWindowInfo(bar, &info) || !bar.IsScrollbar())
+    const unsigned long style = windowStyle(bar);
+    const unsigned long kind = style & kKindMask;
+    const bool vertical = kind == KindVertical;
+    if ((kind != KindVertical && kind != KindHorizontal) ||
+        (bars & (vertical ? WS_VSCROLL : WS_HSCROLL)) == 0)
         return false;
-    const unsigned long mark = isUnusable(bar, info.dwStyle) ? WS_DISABLED : 0;
-    const RECT& r = info.rcWindow;
-    switch (info.dwStyle & kKindMask) {
-    case KindVertical:
-        if ((bars & WS_VSCROLL) == 0 || r.top >= rect.bottom || r.bottom <= rect.top)
-            return false;
-        bar.SetStyle(mark | WS_VSCROLL);
-        return true;
-    case KindHorizontal:
-        if ((bars & WS_HSCROLL) == 0 || r.left >= rect.right || r.right <= rect.left)
-            return false;
-        bar.SetStyle(mark | WS_HSCROLL);
-        return true;
-    default:
+    RECT r;
+    if (!windowRect(bar, r))
         return false;
-    }
+    if (vertical ? r.top >= rect.bottom || r.bottom <= rect.top
+                 : r.left >= rect.right || r.right <= rect.left)
+        return false;
+    const unsigned long mark = isUnusable(bar, style) ? WS_DISABLED : 0;
+    bar.SetStyle(mark | (vertical ? WS_VSCROLL : WS_HSCROLL));
+    return true;
 }
 
+// The view's rectangle is read only once a scroll bar turns up.
 HWND CGlo_WindowClass::FindChildScrollbar(HWND parent, unsigned long bars, CGloWindow& window) {
-    RECT rect;
-    if (parent == nullptr || !windowRect(window, rect))
+    if (parent == nullptr || window.GetHWND() == nullptr)
         return nullptr;
+    RECT rect;
+    bool haveRect = false;
     HWND found[2] = {nullptr, nullptr}; // vertical, horizontal
     const unsigned long passes[2] = {WS_VSCROLL, WS_HSCROLL};
     for (int pass = 0; pass < 2; ++pass) {
@@ -99,6 +93,8 @@ HWND CGlo_WindowClass::FindChildScrollbar(HWND parent, unsigned long bars, CGloW
                 if (bar.GetHWND() == nullptr || !bar.IsScrollbar())
                     continue;
             }
+            if (!haveRect && !(haveRect = windowRect(window, rect)))
+                return nullptr; // the view is gone
             if (IsWindowScrollbar(bar, rect, passes[pass])) {
                 window.SetScrollbar(bar);
                 found[pass] = bar;
@@ -110,16 +106,21 @@ HWND CGlo_WindowClass::FindChildScrollbar(HWND parent, unsigned long bars, CGloW
 }
 
 HWND CGlo_AcrobatClass::FindChildScrollbar(HWND parent, unsigned long bars, CGloWindow& window) {
-    RECT rect;
     // FindWindowEx with a null parent would search the top-level windows.
-    if (parent == nullptr || !windowRect(window, rect))
+    if (parent == nullptr || window.GetHWND() == nullptr)
         return nullptr;
+    RECT rect;
+    bool haveRect = false;
     HWND frame = nullptr;
     for (int n = 0; n < kMaxWalk; ++n) {
         frame = FindWindowExW(parent, frame, L"AVL_AVScrollBar", nullptr);
         if (frame == nullptr)
             break;
         CGloHWND bar(FindWindowExW(frame, nullptr, L"ScrollBar", nullptr));
+        if (bar.GetHWND() == nullptr)
+            continue;
+        if (!haveRect && !(haveRect = windowRect(window, rect)))
+            return nullptr;
         if (IsWindowScrollbar(bar, rect, bars)) {
             window.SetScrollbar(bar);
             return bar;

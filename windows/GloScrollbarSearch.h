@@ -26,16 +26,18 @@ inline bool isUnusable(HWND window, DWORD style) {
     return (style & WS_DISABLED) != 0 || !IsWindowVisible(window);
 }
 
-// Screen rectangle of a window; false when it does not exist.
+// Screen rectangle of a window; false when it does not exist. (One query: each one costs a
+// round trip to the window system under Wine, which the search does per event.)
 inline bool windowRect(HWND window, RECT& rect) {
-    WINDOWINFO info;
-    info.cbSize = sizeof(info);
-    if (window == nullptr || !GetWindowInfo(window, &info)) {
+    if (window == nullptr || !GetWindowRect(window, &rect)) {
         rect = RECT{0, 0, 0, 0};
         return false;
     }
-    rect = info.rcWindow;
     return true;
+}
+
+inline unsigned long windowStyle(HWND window) {
+    return static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE));
 }
 
 // Valid search record, or null.
