@@ -27,8 +27,15 @@ HWND child(const wchar_t* cls, DWORD style, int x, int y, int w, int h, HWND par
         return true;
     }();
     (void)registered;
-    return CreateWindowExW(0, cls, L"", (parent ? WS_CHILD : WS_OVERLAPPEDWINDOW) | style, x, y, w,
-                           h, parent, nullptr, nullptr, nullptr);
+    if (parent != nullptr)
+        return CreateWindowExW(0, cls, L"", WS_CHILD | style, x, y, w, h, parent, nullptr, nullptr,
+                               nullptr);
+    // Shown without activation: tests that use the foreground run meanwhile.
+    HWND top = CreateWindowExW(0, cls, L"", WS_OVERLAPPEDWINDOW | (style & ~WS_VISIBLE), x, y, w, h,
+                               nullptr, nullptr, nullptr, nullptr);
+    if (style & WS_VISIBLE)
+        ShowWindow(top, SW_SHOWNA);
+    return top;
 }
 
 HWND bar(DWORD kind, int x, int y, int w, int h, HWND parent, DWORD style = WS_VISIBLE) {
