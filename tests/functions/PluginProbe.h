@@ -34,7 +34,6 @@ public:
     using CGlo_Plugin::getPreviousPanFocus;
     using CGlo_Plugin::getWindowUnderCursor;
     using CGlo_Plugin::ieMotionTransformation;
-    using CGlo_Plugin::init;
     using CGlo_Plugin::isAutoscrollPossible;
     using CGlo_Plugin::isWindowScrollable;
     using CGlo_Plugin::IsWindowScrollbar;
