@@ -18,7 +18,8 @@ inline volatile LONG& calls() {
     return n;
 }
 
-// Only the installing thread's calls count: other threads of the process may allocate freely.
+// Only the installing thread's calls count (0: every thread's): other threads of the process may
+// allocate freely.
 inline DWORD& countedThread() {
     static DWORD id = 0;
     return id;
@@ -39,7 +40,7 @@ inline volatile bool& poisoning() {
 
 // Counts the call; true when it is to fail.
 inline bool note(size_t bytes) {
-    if (GetCurrentThreadId() != countedThread())
+    if (countedThread() != 0 && GetCurrentThreadId() != countedThread())
         return false;
     InterlockedIncrement(&calls());
     return failingFrom() != 0 && bytes >= failingFrom();
@@ -91,9 +92,10 @@ template <typename F> inline void patch(void** slot, F replacement, F& original)
     VirtualProtect(slot, sizeof(void*), old, &old);
 }
 
-// Redirects the allocators that module imports and counts the calling thread's calls; returns how
-// many import entries were redirected (0 means nothing could be observed).
-inline int install(HMODULE module) {
+// Redirects the allocators that module imports and counts the calling thread's calls (with
+// `allThreads`, the module's calls on any thread); returns how many import entries were
+// redirected (0 means nothing could be observed).
+inline int install(HMODULE module, bool allThreads = false) {
     if (module == nullptr)
         return 0;
     BYTE* base = reinterpret_cast<BYTE*>(module);
@@ -103,7 +105,7 @@ inline int install(HMODULE module) {
         nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     if (dir.VirtualAddress == 0)
         return 0;
-    countedThread() = GetCurrentThreadId();
+    countedThread() = allThreads ? 0 : GetCurrentThreadId();
     int patched = 0;
     Originals& o = originals();
     for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);

@@ -10,9 +10,13 @@
 
 namespace {
 
+// Top-level windows are shown without activation: tests that use the foreground run meanwhile.
 HWND create(const wchar_t* cls, DWORD style, HWND parent) {
-    return CreateWindowExW(0, cls, L"Glidora Test Frame", WS_VISIBLE | style, 0, 0, 100, 100,
-                           parent, nullptr, nullptr, nullptr);
+    HWND window = CreateWindowExW(0, cls, L"Glidora Test Frame", (parent ? WS_VISIBLE : 0) | style,
+                                  0, 0, 100, 100, parent, nullptr, nullptr, nullptr);
+    if (parent == nullptr)
+        ShowWindow(window, SW_SHOWNA);
+    return window;
 }
 
 CGloHWND marked(HWND hwnd, unsigned long style) {

@@ -1,0 +1,286 @@
+#include "GloPlugin.h"
+
+#include <cmath>
+
+namespace {
+
+// Deeper than any real window tree; a descent that gets this far has met a cycle.
+const int kMaxDepth = 256;
+
+const DWORD kSkipHidden = CWP_SKIPINVISIBLE | CWP_SKIPDISABLED;
+
+// Shared arrow cursor, or the value the system uses for it when it cannot be loaded.
+HCURSOR arrowCursor() {
+    HANDLE arrow = LoadImageW(nullptr, MAKEINTRESOURCEW(32512), IMAGE_CURSOR, 0, 0,
+                              LR_DEFAULTSIZE | LR_SHARED);
+    return arrow != nullptr ? static_cast<HCURSOR>(arrow)
+                            : reinterpret_cast<HCURSOR>(static_cast<ULONG_PTR>(0x10011));
+}
+
+// One absolute move of the mouse, normalised by the primary screen.
+void moveCursorTo(int x, int y) {
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    if (width <= 0 || height <= 0)
+        return;
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = static_cast<LONG>(static_cast<long long>(x) * 65535 / width);
+    input.mi.dy = static_cast<LONG>(static_cast<long long>(y) * 65535 / height);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof(input));
+}
+
+} // namespace
+
+CGlo_Plugin::CGlo_Plugin()
+    : CGlo_WindowClass(),
+      CGlo_PluginThread(), autoscrollOrigin{0, 0}, savedCursorPos{0, 0}, autoscrollBounds{0, 0, 0,
+                                                                                          0},
+      attachedWindow(nullptr), deadbandPoint(0.0, 0.0),
+      motionDeadbandDistance(2.0), lowStepCount{0, 0}, highStepCount{0, 0}, attachedThreadId(0) {
+    CGlo_Plugin::init();
+}
+
+// The worker may be inside a function that uses the members below: it is stopped first.
+CGlo_Plugin::~CGlo_Plugin() {
+    stopWorkerThread();
+}
+
+int CGlo_Plugin::init() {
+    autoscrollOrigin = POINT{0, 0};
+    savedCursorPos = POINT{0, 0};
+    autoscrollBounds = RECT{0, 0, 0, 0};
+    attachedWindow = nullptr;
+    attachedThreadId = 0;
+    motionDeadbandDistance = 2.0;
+    lowStepCount[0] = lowStepCount[1] = 0;
+    highStepCount[0] = highStepCount[1] = 0;
+
+    const long rate = getEventRate();
+    hLineTrigger.SetRepeatRate(1, rate / 2);
+    hLineTrigger.SetEventRate(rate);
+    hLineTrigger.SetInputRange(getMinCapValue(), getMaxCapValue());
+    vLineTrigger = hLineTrigger;
+    hCursorTrigger = hLineTrigger;
+    hCursorTrigger.SetRepeatRate(1, 5);
+    vCursorTrigger = hCursorTrigger;
+    return 1;
+}
+
+void CGlo_Plugin::setMotionDeadband(double deadband) {
+    motionDeadbandDistance = deadband;
+}
+
+// Pan focus
+
+const CGloWindow& CGlo_Plugin::getPanFocus() const {
+    return currentPanFocus;
+}
+
+const CGloWindow& CGlo_Plugin::getCurrentPanFocus() const {
+    return currentPanFocus;
+}
+
+void CGlo_Plugin::setPanFocus(const CGloWindow& window) {
+    const HWND current = currentPanFocus.GetHWND();
+    if (current == window.GetHWND())
+        return;
+    if (current != nullptr && previousPanFocus[0].GetHWND() != current) {
+        if (previousPanFocus[0].GetHWND() != nullptr)
+            previousPanFocus[1] = previousPanFocus[0];
+        previousPanFocus[0] = currentPanFocus;
+    }
+    currentPanFocus = window;
+}
+
+const CGloWindow& CGlo_Plugin::getPreviousPanFocus(int index) const {
+    if (index < 0 || index > 1)
+        return emptyWindow;
+    const HWND window = previousPanFocus[index].GetHWND();
+    if (window == nullptr || !IsWindow(window) || !IsWindowVisible(window) ||
+        !IsWindowEnabled(window))
+        return emptyWindow;
+    return previousPanFocus[index];
+}
+
+// A message found the focus, or the bar it was sent through, gone: the focus is dropped without
+// entering the history, and the next event searches anew.
+void CGlo_Plugin::forgetVanishedPanFocus(HWND bar) {
+    const HWND window = currentPanFocus.GetHWND();
+    if ((window != nullptr && !IsWindow(window)) || (bar != nullptr && !IsWindow(bar)))
+        currentPanFocus = emptyWindow;
+}
+
+// Window under a point
+
+HWND CGlo_Plugin::getWindowUnderCursor() {
+    POINT cursor;
+    if (!GetCursorPos(&cursor))
+        return nullptr;
+    return getActiveWindowFromPoint(cursor);
+}
+
+HWND CGlo_Plugin::getActiveWindowFromPoint(const POINT& point) {
+    GUITHREADINFO info;
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(0, &info))
+        return nullptr;
+    return windowFromPoint(info.hwndActive, point);
+}
+
+// "The child is the window itself" is tested before the origin pane: an origin pane with no
+// window after it ends the descent there instead of finding itself again and again.
+HWND CGlo_Plugin::windowFromPoint(HWND active, const POINT& point) {
+    if (active == nullptr)
+        return nullptr;
+    HWND window = active;
+    for (int depth = 0; depth < kMaxDepth; ++depth) {
+        POINT client = point;
+        ScreenToClient(window, &client);
+        const HWND child = ChildWindowFromPointEx(window, client, kSkipHidden);
+        if (child == nullptr || child == window)
+            break;
+        if (CGloHWND(child).IsWindowClass(L"MSHTML40_Origin_Class")) {
+            if (const HWND next = GetWindow(child, GW_HWNDNEXT)) {
+                window = next;
+                break;
+            }
+        }
+        window = child;
+    }
+    return window == active ? nullptr : window;
+}
+
+// Input attachment
+
+bool CGlo_Plugin::attachThread(HWND window) {
+    if (attachedWindow != window)
+        detachThread();
+    if (attachedWindow != nullptr)
+        return true;
+    const DWORD owner = window != nullptr ? GetWindowThreadProcessId(window, nullptr) : 0;
+    if (owner == 0 || !AttachThreadInput(GetCurrentThreadId(), owner, TRUE))
+        return false;
+    attachedWindow = window;
+    attachedThreadId = owner;
+    return true;
+}
+
+void CGlo_Plugin::detachThread() {
+    if (attachedWindow == nullptr)
+        return;
+    AttachThreadInput(GetCurrentThreadId(), attachedThreadId, FALSE);
+    attachedWindow = nullptr;
+    attachedThreadId = 0;
+}
+
+bool CGlo_Plugin::isThreadAttached(HWND window) {
+    return window != nullptr ? window == attachedWindow : attachedWindow != nullptr;
+}
+
+// Autoscroll detection
+
+bool CGlo_Plugin::isAutoscrollPossible() {
+    GUITHREADINFO info;
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(0, &info) || info.hwndMenuOwner != nullptr)
+        return false;
+    if (info.hwndCapture == nullptr || info.hwndCapture == attachedWindow)
+        return true;
+    const HWND marker = findOriginMarker(info.hwndCapture);
+    if (marker == nullptr)
+        return false;
+    RECT rect;
+    if (!GetWindowRect(marker, &rect))
+        return false;
+    autoscrollOrigin = POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    savedCursorPos = autoscrollOrigin;
+    RECT client;
+    if (GetClientRect(info.hwndCapture, &client)) {
+        MapWindowPoints(info.hwndCapture, nullptr, reinterpret_cast<POINT*>(&client), 2);
+        autoscrollBounds = client;
+    }
+    return true;
+}
+
+BOOL CALLBACK CGlo_Plugin::EnumOriginMarkerProc(HWND window, LPARAM marker) {
+    if (!CGloHWND(window).IsWindowClass(L"Origin"))
+        return TRUE;
+    if (marker != 0)
+        *reinterpret_cast<CGloHWND*>(marker) = window;
+    return FALSE;
+}
+
+HWND CGlo_Plugin::findOriginMarker(HWND window) {
+    if (window == nullptr)
+        return nullptr;
+    const HWND root = GetAncestor(window, GA_ROOT);
+    if (root == nullptr)
+        return nullptr;
+    CGloHWND marker;
+    EnumChildWindows(root, &CGlo_Plugin::EnumOriginMarkerProc, reinterpret_cast<LPARAM>(&marker));
+    return marker.GetHWND();
+}
+
+bool CGlo_Plugin::hideThreadCursor(HWND window) {
+    if (!isThreadAttached(window))
+        return false;
+    CURSORINFO cursor;
+    cursor.cbSize = sizeof(cursor);
+    if (GetCursorInfo(&cursor) && cursor.flags == CURSOR_SHOWING)
+        ShowCursor(FALSE);
+    return true;
+}
+
+bool CGlo_Plugin::hideAutoScrollOrigin(HWND window, POINT point) {
+    if (!isThreadAttached(window))
+        return false;
+    ScreenToClient(window, &point);
+    const HWND child = ChildWindowFromPointEx(GetAncestor(window, GA_PARENT), point, kSkipHidden);
+    if (child == nullptr || child == window || !IsWindowVisible(child) ||
+        !CGloHWND(child).IsWindowClass(L"Origin"))
+        return false;
+    ShowWindowAsync(child, SW_HIDE);
+    return true;
+}
+
+bool CGlo_Plugin::assertNotAutoscroll(HWND) {
+    return true;
+}
+
+// Probes along both diagonals through the centre, widening by 4 pixels per pass. GetCursor
+// reports the view's cursor only while the input is attached to the view's thread.
+bool CGlo_Plugin::findSafeIEPos(HWND view) {
+    const HCURSOR arrow = arrowCursor();
+    WINDOWINFO info;
+    info.cbSize = sizeof(info);
+    if (view == nullptr || !GetWindowInfo(view, &info))
+        return false;
+    const RECT& client = info.rcClient;
+    const int cx = (client.left + client.right) / 2;
+    const int cy = (client.top + client.bottom) / 2;
+    SetCursorPos(cx, cy);
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    const int radius = (width < height ? width : height) / 2;
+    if (radius < 1)
+        return false;
+    auto probe = [arrow](int x, int y) {
+        moveCursorTo(x, y);
+        Sleep(1);
+        return GetCursor() == arrow;
+    };
+    for (int r = 0; r < radius; r += 4) {
+        int step = static_cast<int>(std::sqrt(static_cast<double>(r * r / 2)));
+        if (step < 1)
+            step = 1;
+        for (int i = -r; i <= r; i += step) {
+            if (probe(cx + i, cy - i))
+                return true;
+            if (i != 0 && probe(cx + i, cy + i))
+                return true;
+        }
+    }
+    return false;
+}

@@ -1,0 +1,202 @@
+// The scroll-bar functions of the plug-in base: line steps, thumb tracking, wheel, and the
+// focus-choosing functions that pick the window to scroll under the cursor.
+#include "GloPlugin.h"
+
+#include <atomic>
+#include <climits>
+
+#include "GloBoundedSend.h"
+
+using glo_functions::readScrollInfo;
+using glo_functions::sendBounded;
+
+namespace {
+
+// Library-wide remainders of thumb tracking, shared by the workers of every plug-in.
+std::atomic<int> g_horizontalThumb{0};
+std::atomic<int> g_verticalThumb{0};
+
+// A whole traverse of a range takes about this much accumulated deflection.
+const long long kTraverse = 20000;
+const int kDivisorWithoutRange = 80;
+
+int saturatedSum(long long sum) {
+    return sum > INT_MAX ? INT_MAX : sum < INT_MIN ? INT_MIN : static_cast<int>(sum);
+}
+
+// Adds the deflection and takes the whole steps out in one atomic update, so that workers
+// sharing the accumulator never take the same units twice; returns the steps.
+long long takeSteps(std::atomic<int>& accumulator, int deflection, long long divisor) {
+    int old = accumulator.load();
+    long long steps;
+    int rest;
+    do {
+        const int total = saturatedSum(static_cast<long long>(old) + deflection);
+        steps = total / divisor;
+        rest = static_cast<int>(total - steps * divisor);
+    } while (!accumulator.compare_exchange_weak(old, rest));
+    return steps;
+}
+
+} // namespace
+
+// The message goes to a separate bar's own parent with the bar's handle, else to the focus.
+// False when it could not be delivered; a vanished focus is then dropped.
+bool CGlo_Plugin::sendScroll(UINT message, WPARAM code, const CGloHWND& bar) {
+    const HWND control = bar.GetHWND();
+    const HWND target =
+        control != nullptr ? GetAncestor(control, GA_PARENT) : currentPanFocus.GetHWND();
+    if (sendBounded(target, message, code, reinterpret_cast<LPARAM>(control)))
+        return true;
+    forgetVanishedPanFocus(control);
+    return false;
+}
+
+void CGlo_Plugin::lineStep(const CGlo_Event& event, CTrigger& trigger, UINT message,
+                           const CGloHWND& bar) {
+    if (!event.isMotionEvent())
+        trigger.ResetTrigger();
+    else if (!trigger.IsTriggered(event.getAxis(0)))
+        return;
+    const int axis = event.getAxis(0);
+    if (axis == 0)
+        return;
+    // SB_LINEDOWN and SB_LINERIGHT are both 1, SB_LINEUP and SB_LINELEFT 0.
+    if (!sendScroll(message, axis > 0 ? SB_LINEDOWN : SB_LINEUP, bar) &&
+        currentPanFocus.GetHWND() == nullptr)
+        trigger.ResetTrigger(); // the window is gone: the next one starts afresh
+}
+
+void CGlo_Plugin::lineLeftRight(const CGlo_Event& event) {
+    lineStep(event, hLineTrigger, WM_HSCROLL, currentPanFocus.GetHScrollbar());
+}
+
+void CGlo_Plugin::lineUpDown(const CGlo_Event& event) {
+    lineStep(event, vLineTrigger, WM_VSCROLL, currentPanFocus.GetVScrollbar());
+}
+
+void CGlo_Plugin::linePan(const CGlo_Event& event) {
+    lineLeftRight(event);
+    CGlo_Event swapped(event);
+    swapped.swapAxes(0, 1);
+    lineUpDown(swapped);
+}
+
+// The thumb stays within the positions the bar really has, nMin to nMax - (nPage - 1), and
+// nothing is sent when it is already at that end. Without scroll information (no bar, a hung
+// or vanished window) nothing is sent and the deflection is not kept: it would all arrive at
+// once when the program recovers.
+void CGlo_Plugin::thumbStep(const CGlo_Event& event, bool vertical) {
+    std::atomic<int>& accumulator = vertical ? g_verticalThumb : g_horizontalThumb;
+    if (!event.isMotionEvent()) {
+        accumulator.store(0);
+        return;
+    }
+    const CGloHWND& bar =
+        vertical ? currentPanFocus.GetVScrollbar() : currentPanFocus.GetHScrollbar();
+    SCROLLINFO info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS;
+    const bool read = bar.GetHWND() != nullptr ? readScrollInfo(bar.GetHWND(), SB_CTL, info)
+                                               : readScrollInfo(currentPanFocus.GetHWND(),
+                                                                vertical ? SB_VERT : SB_HORZ, info);
+    if (!read) {
+        forgetVanishedPanFocus(bar);
+        if (currentPanFocus.GetHWND() == nullptr)
+            accumulator.store(0);
+        return;
+    }
+    const long long range = static_cast<long long>(info.nMax) - info.nMin;
+    long long divisor = kDivisorWithoutRange;
+    if (range > 0) {
+        divisor = kTraverse / range;
+        if (divisor == 0)
+            divisor = 1;
+    }
+    const long long steps = takeSteps(accumulator, event.getAxis(0), divisor);
+    if (steps == 0)
+        return;
+
+    const long long page = info.nPage > 0 ? static_cast<long long>(info.nPage) - 1 : 0;
+    long long last = static_cast<long long>(info.nMax) - page;
+    if (last < info.nMin)
+        last = info.nMin;
+    long long position = static_cast<long long>(info.nPos) + steps;
+    if (position < info.nMin)
+        position = info.nMin;
+    if (position > last)
+        position = last;
+    // The position travels in 16 bits: one that does not fit would arrive as another position.
+    if (position == info.nPos || position < SHRT_MIN || position > USHRT_MAX)
+        return;
+    const WPARAM code = MAKEWPARAM(SB_THUMBTRACK, static_cast<WORD>(position));
+    if (!sendScroll(vertical ? WM_VSCROLL : WM_HSCROLL, code, bar) &&
+        currentPanFocus.GetHWND() == nullptr)
+        accumulator.store(0);
+}
+
+void CGlo_Plugin::thumbLeftRight(const CGlo_Event& event) {
+    thumbStep(event, false);
+}
+
+void CGlo_Plugin::thumbUpDown(const CGlo_Event& event) {
+    thumbStep(event, true);
+}
+
+void CGlo_Plugin::thumbPan(const CGlo_Event& event) {
+    thumbLeftRight(event);
+    CGlo_Event swapped(event);
+    swapped.swapAxes(0, 1);
+    thumbUpDown(swapped);
+}
+
+void CGlo_Plugin::mouseWheel(const CGlo_Event& event) {
+    if (!event.isMotionEvent())
+        return;
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = MOUSEEVENTF_WHEEL;
+    input.mi.mouseData = static_cast<DWORD>(event.getAxis(0) / 10);
+    SendInput(1, &input, sizeof(input));
+}
+
+void CGlo_Plugin::choosePanFocus(const CGlo_Event& event, unsigned long bars,
+                                 ScrollFunction delegate) {
+    if (event.isMotionEvent()) {
+        const HWND previous = currentPanFocus.GetHWND();
+        CGloWindow found;
+        getMouseCursorPanFocus(found, bars);
+        if (previous != nullptr && previous != found.GetHWND())
+            (this->*delegate)(CGlo_Event()); // ends its work on the old focus
+        setPanFocus(found);
+    }
+    if (currentPanFocus.GetHWND() == nullptr)
+        return;
+    (this->*delegate)(event);
+    if (event.isZeroEvent() || event.isButtonEvent())
+        setPanFocus(emptyWindow);
+}
+
+void CGlo_Plugin::ILineLeftRight(const CGlo_Event& event) {
+    choosePanFocus(event, WS_HSCROLL, &CGlo_Plugin::lineLeftRight);
+}
+
+void CGlo_Plugin::ILinePan(const CGlo_Event& event) {
+    choosePanFocus(event, WS_HSCROLL | WS_VSCROLL, &CGlo_Plugin::linePan);
+}
+
+void CGlo_Plugin::ILineUpDown(const CGlo_Event& event) {
+    choosePanFocus(event, WS_VSCROLL, &CGlo_Plugin::lineUpDown);
+}
+
+void CGlo_Plugin::IThumbLeftRight(const CGlo_Event& event) {
+    choosePanFocus(event, WS_HSCROLL, &CGlo_Plugin::thumbLeftRight);
+}
+
+void CGlo_Plugin::IThumbPan(const CGlo_Event& event) {
+    choosePanFocus(event, WS_HSCROLL | WS_VSCROLL, &CGlo_Plugin::thumbPan);
+}
+
+void CGlo_Plugin::IThumbUpDown(const CGlo_Event& event) {
+    choosePanFocus(event, WS_VSCROLL, &CGlo_Plugin::thumbUpDown);
+}

@@ -1,0 +1,184 @@
+// Plug-in base: the application base class of office plug-ins, with everything the navigation
+// functions share (pan focus, input attachment, autoscroll detection, motion shaping, repeat
+// triggers, the window searches) and the scroll-bar functions.
+#pragma once
+
+#include <windows.h>
+
+#include "GloEvent.h"
+#include "GloExport.h"
+#include "GloPluginThread.h"
+#include "GloScrollbarFinder.h"
+#include "GloTrigger.h"
+#include "GloVector2D.h"
+#include "GloWindow.h"
+
+// A plug-in library derives its application from this class, supplies match(), its function
+// table and its configurations, and binds the functions below through plain callbacks of its
+// own (a CGlo_PluginFunction holds a plain function pointer). All functions run on the
+// application's worker thread and take the event the multiplexer rewrote into their axes. A
+// zero event (or a button event) ends what a function was doing and sends nothing.
+//
+// Messages to the target program are sent with a bound (200 ms) and give up on a program that
+// does not respond, so a hung program does not stop the device for the others.
+//
+// The base order (the finder first, so a plug-in is itself a scroll-bar finder) and the order
+// of the virtual operations are part of the plug-in interface.
+class GLO_API CGlo_Plugin : public CGlo_WindowClass, public CGlo_PluginThread {
+public:
+    // Starts the worker thread (CGlo_PluginThread) and calls init().
+    CGlo_Plugin();
+    CGlo_Plugin(const CGlo_Plugin&) = delete;
+    CGlo_Plugin& operator=(const CGlo_Plugin&) = delete;
+
+    // Motion within this distance of the trailing dead-band point leaves the output unchanged.
+    void setMotionDeadband(double deadband);
+
+    // Focus-choosing functions: on a motion event the pan focus becomes the window under the
+    // cursor (or a recent one) that scrolls in the named direction; then the scroll function of
+    // the same name runs with the event. A delegate whose focus changes first gets a zero event;
+    // the focus is dropped when the motion ends.
+    void ILineLeftRight(const CGlo_Event& event);
+    void ILinePan(const CGlo_Event& event);
+    void ILineUpDown(const CGlo_Event& event);
+    void IThumbLeftRight(const CGlo_Event& event);
+    void IThumbPan(const CGlo_Event& event);
+    void IThumbUpDown(const CGlo_Event& event);
+    // One wheel movement of axis 0 / 10 per motion event (positive: away from the user),
+    // delivered wherever the system sends wheel input.
+    void mouseWheel(const CGlo_Event& event);
+
+    // Searches below `parent`. Each changes only the CGloWindow it is given.
+    // The general child search of the finder base, then the "AVL_AVScrollBar" frames.
+    HWND findChildScrollbar(HWND parent, unsigned long bars, CGloWindow& window);
+    // A bar anywhere below `parent` beside `window`, filed into it; the handle of
+    // window.GetScrollbar(bars), or null.
+    HWND findDescendantScrollbar(HWND parent, unsigned long bars, CGloWindow& window);
+    // The first descendant whose style has an orientation bit of `bars` (or `parent` with the
+    // first matching scroll bar below it filed in); an empty window when there is none.
+    CGloWindow findScrollableWindow(HWND parent, unsigned long bars);
+    // The window directly beside a scroll-bar control (diagonally beside a size box), as
+    // getActiveWindowFromPoint finds it; null when there is none.
+    HWND findScrollbarParent(HWND bar);
+
+protected:
+    // First-base slots 2 and 3 (after FindChildScrollbar and IsWindowScrollbar).
+    // The window scrolls in a direction of `bars`: its own style, or a usable scroll-bar
+    // control beside it. Browser views ("Internet Explorer_Server") always scroll; scroll-bar
+    // controls and toolbars ("MsoCommand") never do.
+    virtual bool isWindowScrollable(CGloWindow& window, unsigned long bars);
+    // The window to pan, tried in order: the window under the cursor (for a scroll-bar control
+    // the window it serves), the current and the two previous pan focus windows while they lie
+    // inside the active window, the focus window. Fills `focus` (empty when nothing scrolls)
+    // and returns its handle.
+    virtual HWND getMouseCursorPanFocus(CGloWindow& focus, unsigned long bars);
+
+    // Slots 4 to 9: the scroll functions on the current pan focus.
+    // One line step (SB_LINELEFT / SB_LINERIGHT) per firing of the horizontal line trigger,
+    // whose rate grows with axis 0.
+    virtual void lineLeftRight(const CGlo_Event& event);
+    // lineLeftRight with the event, then lineUpDown with axes 0 and 1 swapped.
+    virtual void linePan(const CGlo_Event& event);
+    virtual void lineUpDown(const CGlo_Event& event);
+    // Moves the thumb (SB_THUMBTRACK) by the deflection accumulated over events: a whole
+    // traverse of any range takes about 20000 units of axis 0; a range of 0 moves one
+    // position per 80 units. The position stays within what the bar can show.
+    virtual void thumbLeftRight(const CGlo_Event& event);
+    virtual void thumbPan(const CGlo_Event& event);
+    virtual void thumbUpDown(const CGlo_Event& event);
+
+    // Resets the autoscroll state, the input attachment, the dead band (2.0), the quantiser and
+    // the four triggers (line: 1 to rate / 2 repeats per second, cursor: 1 to 5, both over the
+    // input range 60 to 350); leaves the pan focus alone. Returns 1.
+    int init() override;
+
+public:
+    // Stops the worker before any member a function uses is destroyed.
+    ~CGlo_Plugin() override;
+
+protected:
+    // The current pan focus (two names for the same).
+    const CGloWindow& getPanFocus() const;
+    const CGloWindow& getCurrentPanFocus() const;
+    // Makes `window` the pan focus; the one it replaces goes into the history of the last two
+    // distinct windows. The same handle again changes nothing.
+    void setPanFocus(const CGloWindow& window);
+    // History element 0 (more recent) or 1 while that window exists, is visible and enabled;
+    // otherwise an empty window.
+    const CGloWindow& getPreviousPanFocus(int index) const;
+
+    // getActiveWindowFromPoint at the cursor.
+    HWND getWindowUnderCursor();
+    // The deepest visible, enabled window at the screen point below the foreground thread's
+    // active window (behind a browser's origin pane, the window after it); null when that is
+    // the active window itself or there is no active window.
+    HWND getActiveWindowFromPoint(const POINT& point);
+
+    // No menu is open, and either nothing holds the mouse capture, the attached window does,
+    // or the capture window shows an autoscroll origin marker, whose centre and the capture
+    // window's client area are then adopted as the running autoscroll.
+    bool isAutoscrollPossible();
+
+    // Quadratic gain on axes 0 and 1: from 1/13 below length 35 to 12.5/13 from 350 on.
+    CGlo_Event& nonLinearTransformation(CGlo_Event& event);
+    // Exponential curve for motion events: a scaled length L below 350 becomes
+    // 350 + (350 - base * scale) * (e^(4L/350) - e^4) / (e^4 - 1), the direction kept.
+    CGlo_Event& nonLinearTransformationExp(CGlo_Event& event, int base, double scale);
+    // Dead band on values[0..1] in place: true when the input stays within the dead band of the
+    // trailing point (the output then repeats it). Null or (0, 0) resets the point.
+    bool motionDeadband(int* values);
+    // Browser autoscroll quantiser on values[0..1] in place: each value becomes one of two
+    // points 4 pixels into neighbouring 20-pixel bands, alternating so that the average follows
+    // two thirds of the input. Null or (0, 0) restarts the cycles.
+    void ieMotionTransformation(int* values);
+
+private:
+    // White-box access for the core's own tests.
+    friend struct CGlo_PluginTestAccess;
+
+    // Input of the worker thread attached to the thread that owns the window; detach must run
+    // on the same (worker) thread.
+    bool attachThread(HWND window);
+    void detachThread();
+    bool isThreadAttached(HWND window);
+    bool hideThreadCursor(HWND window);
+    bool hideAutoScrollOrigin(HWND window, POINT point);
+    HWND findOriginMarker(HWND window);
+    bool assertNotAutoscroll(HWND window);
+    // Moves the cursor to a point of the view where the plain arrow cursor shows.
+    bool findSafeIEPos(HWND view);
+
+    static BOOL CALLBACK EnumOriginMarkerProc(HWND window, LPARAM marker);
+    static BOOL CALLBACK EnumScrollBarProc(HWND window, LPARAM search);
+    static BOOL CALLBACK EnumScrollableWindowProc(HWND window, LPARAM search);
+
+    // The descent of getActiveWindowFromPoint from a known active window.
+    HWND windowFromPoint(HWND active, const POINT& point);
+    typedef void (CGlo_Plugin::*ScrollFunction)(const CGlo_Event&);
+    void choosePanFocus(const CGlo_Event& event, unsigned long bars, ScrollFunction delegate);
+    void lineStep(const CGlo_Event& event, CTrigger& trigger, UINT message, const CGloHWND& bar);
+    void thumbStep(const CGlo_Event& event, bool vertical);
+    bool sendScroll(UINT message, WPARAM code, const CGloHWND& bar);
+    void forgetVanishedPanFocus(HWND bar);
+
+    POINT autoscrollOrigin;
+    POINT savedCursorPos;
+    RECT autoscrollBounds;
+    CGloWindow previousPanFocus[2]; // [0] is the more recent
+    CGloWindow currentPanFocus;
+    CGloWindow emptyWindow; // never assigned
+    HWND attachedWindow;
+    CVector2D deadbandPoint;
+    double motionDeadbandDistance;
+    int lowStepCount[2];
+    int highStepCount[2];
+    CGlo_AcrobatClass acrobatFinder;
+    CGlo_PageMakerClass pageMakerFinder;
+    CTrigger hLineTrigger;
+    CTrigger vLineTrigger;
+    CTrigger hCursorTrigger;
+    CTrigger vCursorTrigger;
+    // Owner thread of the attached window, kept so that the input can be detached after the
+    // window is gone.
+    DWORD attachedThreadId;
+};

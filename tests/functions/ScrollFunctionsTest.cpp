@@ -1,0 +1,356 @@
+// The scroll functions on windows of the test's own that record every scroll message: line
+// steps paced by the trigger, thumb arithmetic and the ends of a range, separate bars, the pan
+// variants, the focus-choosing functions, the wheel, and windows that vanish or hang.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "InputRecorder.h"
+#include "PluginProbe.h"
+
+using namespace glotest;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const CGlo_Event kZero;
+const CGlo_Event kButton(0, 0, 0, 0, 0, 0, 3, 1);
+
+// A frame in the foreground with
+//   view:     its own bars (WS_VSCROLL | WS_HSCROLL), range 0..99 at 50 both ways
+//   sideView: separate bars beside it, children of the frame, range 0..99 at 50
+//   other:    another view with its own vertical bar
+//   plain:    nothing to scroll (and the focus window)
+class Scrolling : public ::testing::Test {
+protected:
+    void SetUp() override {
+        frame = makeWindow(L"GloTestFrame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 560, 360,
+                           nullptr);
+        view = makeWindow(L"GloTestView", WS_VISIBLE | WS_VSCROLL | WS_HSCROLL, 10, 10, 180, 130,
+                          frame);
+        sideView = makeWindow(L"GloTestView", WS_VISIBLE, 210, 10, 160, 130, frame);
+        vbar = makeBar(frame, SBS_VERT, 370, 10, 16, 130, 0, 99, 0, 50);
+        hbar = makeBar(frame, SBS_HORZ, 210, 140, 160, 16, 0, 99, 0, 50);
+        other = makeWindow(L"GloTestView", WS_VISIBLE | WS_VSCROLL, 400, 10, 140, 130, frame);
+        plain = makeWindow(L"GloTestView", WS_VISIBLE, 10, 170, 180, 90, frame);
+        setRange(view, SB_VERT, 0, 99, 0, 50);
+        setRange(view, SB_HORZ, 0, 99, 0, 50);
+        ASSERT_TRUE(toForeground(frame));
+        SetFocus(plain);
+        // The thumb remainders are shared by every plug-in object: start from none.
+        probe.thumbUpDown(kZero);
+        probe.thumbLeftRight(kZero);
+        received().clear();
+    }
+    void TearDown() override { DestroyWindow(frame); }
+
+    std::vector<ScrollMessage> take() {
+        pump();
+        std::vector<ScrollMessage> messages = received();
+        received().clear();
+        return messages;
+    }
+    void focusOn(HWND window, HWND vertical = nullptr, HWND horizontal = nullptr) {
+        CGloWindow focus(window);
+        if (vertical)
+            focus.SetVScrollbar(marked(vertical, WS_VSCROLL));
+        if (horizontal)
+            focus.SetHScrollbar(marked(horizontal, WS_HSCROLL));
+        probe.setPanFocus(focus);
+    }
+    // Runs the function n times with the same event (n worker periods); returns the messages.
+    template <typename F> std::vector<ScrollMessage> repeat(int n, F function, CGlo_Event e) {
+        for (int i = 0; i < n; ++i)
+            function(e);
+        return take();
+    }
+
+    Probe probe;
+    HWND frame, view, sideView, vbar, hbar, other, plain;
+};
+
+bool all(const std::vector<ScrollMessage>& messages, HWND to, UINT message, WORD code, HWND bar) {
+    for (const ScrollMessage& m : messages)
+        if (m.to != to || m.message != message || m.code() != code ||
+            m.lParam != reinterpret_cast<LPARAM>(bar))
+            return false;
+    return true;
+}
+
+} // namespace
+
+TEST_F(Scrolling, OneLineStepPerTriggerFiring) {
+    focusOn(view);
+    auto down = [&](const CGlo_Event& e) { probe.lineUpDown(e); };
+    // Full deflection: 50 steps a second at 100 calls a second, the first at once.
+    std::vector<ScrollMessage> m = repeat(100, down, motion(350));
+    EXPECT_EQ(m.size(), 50u);
+    EXPECT_TRUE(all(m, view, WM_VSCROLL, SB_LINEDOWN, nullptr));
+    // The least deflection: one a second, half a second after a restart.
+    probe.lineUpDown(kZero);
+    m = repeat(100, down, motion(-60));
+    ASSERT_EQ(m.size(), 1u);
+    EXPECT_TRUE(all(m, view, WM_VSCROLL, SB_LINEUP, nullptr));
+    // Axis 0 at rest sends nothing even where the trigger fires.
+    EXPECT_TRUE(repeat(200, down, motion(0, 300)).empty());
+    // A zero or button event restarts the trigger and sends nothing.
+    probe.lineUpDown(kZero);
+    EXPECT_TRUE(repeat(49, down, motion(60)).empty());
+    probe.lineUpDown(kButton);
+    EXPECT_TRUE(repeat(49, down, motion(60)).empty());
+    EXPECT_EQ(repeat(1, down, motion(60)).size(), 1u);
+
+    m = repeat(
+        2, [&](const CGlo_Event& e) { probe.lineLeftRight(e); }, motion(-350));
+    ASSERT_EQ(m.size(), 1u);
+    EXPECT_TRUE(all(m, view, WM_HSCROLL, SB_LINELEFT, nullptr));
+}
+
+TEST_F(Scrolling, SeparateBarsAreScrolledThroughTheirParentWithTheirHandle) {
+    cursorOn(sideView);
+    probe.ILineUpDown(motion(350));
+    std::vector<ScrollMessage> m = take();
+    ASSERT_EQ(m.size(), 1u);
+    EXPECT_TRUE(all(m, frame, WM_VSCROLL, SB_LINEDOWN, vbar));
+    EXPECT_EQ(probe.getPanFocus().GetHWND(), sideView);
+    probe.ILineUpDown(kZero);
+    EXPECT_EQ(probe.getPanFocus().GetHWND(), nullptr); // dropped when the motion ends
+
+    probe.ILineLeftRight(motion(350));
+    m = take();
+    ASSERT_EQ(m.size(), 1u);
+    EXPECT_TRUE(all(m, frame, WM_HSCROLL, SB_LINERIGHT, hbar));
+    probe.ILineLeftRight(kZero);       // as the worker ends a function that another takes over from
+    probe.IThumbUpDown(motion(-1010)); // 0..99: 202 units a position
+    m = take();
+    ASSERT_EQ(m.size(), 1u);
+    EXPECT_TRUE(all(m, frame, WM_VSCROLL, SB_THUMBTRACK, vbar));
+    EXPECT_EQ(m[0].position(), 45);
+    EXPECT_EQ(scrollPos(vbar, SB_CTL), 45);
+}
+
+TEST_F(Scrolling, ThumbMovesByTheAccumulatedDeflectionWithinTheRealRange) {
+    focusOn(sideView, vbar);
+    auto thumb = [&](int deflection) {
+        probe.thumbUpDown(deflection ? motion(deflection) : kZero);
+        const std::vector<ScrollMessage> m = take();
+        EXPECT_TRUE(all(m, frame, WM_VSCROLL, SB_THUMBTRACK, vbar));
+        return m.empty() ? -1 : m.back().position();
+    };
+    // Range 0..99: 20000 / 99 = 202 units a position.
+    EXPECT_EQ(thumb(500), 52); // 2 positions, 96 carried
+    EXPECT_EQ(thumb(106), 53); // 96 + 106 = 202
+    EXPECT_EQ(thumb(201), -1); // not yet a position
+    EXPECT_EQ(thumb(0), -1);   // the zero event clears the remainder
+    EXPECT_EQ(thumb(1), -1);   // 1, not 202
+    thumb(0);
+    // Ranges of 20000 and more: one position per unit.
+    for (int max : {20000, 50000}) {
+        setRange(vbar, SB_CTL, 0, max, 0, 100);
+        EXPECT_EQ(thumb(7), 107);
+    }
+    setRange(vbar, SB_CTL, 5, 5, 0, 5); // a range of 0 has nowhere to go
+    EXPECT_EQ(thumb(500), -1);
+    thumb(0);
+    // The ends: the very first position and the last one a page allows, then nothing more.
+    setRange(vbar, SB_CTL, 0, 99, 0, 3);
+    EXPECT_EQ(thumb(-2000), 0);
+    EXPECT_EQ(thumb(-2000), -1);
+    thumb(0);
+    setRange(vbar, SB_CTL, 0, 99, 10, 85);
+    EXPECT_EQ(thumb(2000), 90); // 99 - (10 - 1)
+    EXPECT_EQ(thumb(2000), -1);
+    thumb(0);
+    setRange(vbar, SB_CTL, 0, 99, 0, 95);
+    EXPECT_EQ(thumb(2000), 99);
+    thumb(0);
+    // A position that does not fit the message's 16 bits is not sent as another one.
+    setRange(vbar, SB_CTL, 0, 200000, 0, 65530);
+    EXPECT_EQ(thumb(5), 65535);
+    EXPECT_EQ(thumb(5), -1);
+    thumb(0);
+
+    // The window's own bar: the message goes to the window itself.
+    focusOn(view);
+    probe.thumbLeftRight(motion(404));
+    std::vector<ScrollMessage> m = take();
+    ASSERT_EQ(m.size(), 1u);
+    EXPECT_TRUE(all(m, view, WM_HSCROLL, SB_THUMBTRACK, nullptr));
+    EXPECT_EQ(scrollPos(view, SB_HORZ), 52);
+    // A window without scroll information gets nothing.
+    focusOn(plain);
+    probe.thumbUpDown(motion(2000));
+    EXPECT_TRUE(take().empty());
+}
+
+TEST_F(Scrolling, PanVariantsDriveHorizontalByAxis0AndVerticalByAxis1) {
+    focusOn(view);
+    probe.linePan(motion(350, -350));
+    std::vector<ScrollMessage> m = take();
+    ASSERT_EQ(m.size(), 2u);
+    EXPECT_TRUE(m[0].message == WM_HSCROLL && m[0].code() == SB_LINERIGHT);
+    EXPECT_TRUE(m[1].message == WM_VSCROLL && m[1].code() == SB_LINEUP);
+    probe.thumbPan(motion(404, -606));
+    m = take();
+    ASSERT_EQ(m.size(), 2u);
+    EXPECT_TRUE(m[0].message == WM_HSCROLL && m[0].position() == 52);
+    EXPECT_TRUE(m[1].message == WM_VSCROLL && m[1].position() == 47);
+}
+
+namespace {
+
+// Records what lineUpDown receives: 'm'otion, 'z'ero, 'b'utton.
+struct Recording : Probe {
+    std::string log;
+    void lineUpDown(const CGlo_Event& e) override {
+        log += e.isMotionEvent() ? 'm' : e.isButtonEvent() ? 'b' : 'z';
+        Probe::lineUpDown(e);
+    }
+};
+
+} // namespace
+
+TEST_F(Scrolling, FocusChoiceEndsTheOldFocusFirstAndDropsItAtTheEnd) {
+    Recording recording;
+    cursorOn(view);
+    recording.ILineUpDown(motion(350));
+    cursorOn(other);
+    recording.ILineUpDown(motion(350)); // the zero restarts the trigger: it fires at once
+    std::vector<ScrollMessage> m = take();
+    ASSERT_EQ(m.size(), 2u);
+    EXPECT_TRUE(m[0].to == view && m[1].to == other);
+    EXPECT_EQ(recording.log, "mzm");
+    recording.ILineUpDown(kZero);
+    EXPECT_EQ(recording.getPanFocus().GetHWND(), nullptr);
+    recording.ILineUpDown(kZero); // no focus: no delegate
+    EXPECT_EQ(recording.log, "mzmz");
+    recording.ILineUpDown(motion(350));
+    recording.ILineUpDown(kButton);
+    EXPECT_EQ(recording.log, "mzmzmb");
+    EXPECT_EQ(recording.getPanFocus().GetHWND(), nullptr);
+    EXPECT_EQ(recording.getPreviousPanFocus(0).GetHWND(), other);
+
+    cursorOn(plain); // nothing scrolls there: the most recent focus comes back
+    recording.ILineUpDown(motion(350));
+    EXPECT_EQ(recording.log, "mzmzmbm");
+    m = take();
+    ASSERT_EQ(m.size(), 2u);
+    EXPECT_TRUE(m[0].to == other && m[1].to == other);
+}
+
+TEST_F(Scrolling, WheelTurnsByATenthOfAxis0) {
+    InputRecorder input;
+    ASSERT_TRUE(input.active());
+    probe.mouseWheel(motion(-25));
+    probe.mouseWheel(kZero);
+    probe.mouseWheel(motion(300));
+    ASSERT_TRUE(input.waitFor(2));
+    pump(20);
+    const std::vector<RecordedInput> events = input.events();
+    ASSERT_EQ(events.size(), 2u);
+    for (const RecordedInput& e : events)
+        EXPECT_TRUE(e.message == WM_MOUSEWHEEL && e.injected);
+    EXPECT_EQ(short(HIWORD(events[0].mouseData)), -2);
+    EXPECT_EQ(short(HIWORD(events[1].mouseData)), 30);
+}
+
+TEST_F(Scrolling, VanishedWindowsAreDroppedAndHungOnesCostOnlyTheBound) {
+    HWND doomed = makeWindow(L"GloTestView", WS_VISIBLE | WS_VSCROLL, 10, 170, 50, 50, frame);
+    focusOn(doomed);
+    DestroyWindow(doomed);
+    probe.lineUpDown(motion(350));
+    EXPECT_EQ(probe.getPanFocus().GetHWND(), nullptr);
+    EXPECT_EQ(probe.getPreviousPanFocus(0).GetHWND(), nullptr);
+    HWND lostBar = makeBar(frame, SBS_VERT, 370, 10, 16, 130);
+    focusOn(sideView, lostBar);
+    DestroyWindow(lostBar);
+    probe.thumbUpDown(motion(5000));
+    EXPECT_EQ(probe.getPanFocus().GetHWND(), nullptr);
+    EXPECT_TRUE(take().empty());
+
+    // A window, and a bar, whose thread has stopped handling messages.
+    HANDLE hang = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<HWND> hungView{nullptr}, hungBar{nullptr};
+    std::thread owner([&] {
+        HWND top = CreateWindowExW(0, L"Edit", L"", WS_OVERLAPPEDWINDOW | WS_VSCROLL | ES_MULTILINE,
+                                   0, 0, 200, 200, nullptr, nullptr, nullptr, nullptr);
+        HWND bar = CreateWindowExW(0, L"ScrollBar", L"", WS_CHILD | WS_VISIBLE | SBS_VERT, 0, 0, 16,
+                                   100, top, nullptr, nullptr, nullptr);
+        setRange(bar, SB_CTL, 0, 99, 0, 50);
+        hungBar = bar;
+        hungView = top;
+        WaitForSingleObject(hang, INFINITE);
+        pump(50);
+        DestroyWindow(top);
+    });
+    while (!hungView)
+        Sleep(1);
+    focusOn(hungView, hungBar);
+    const Clock::time_point start = Clock::now();
+    probe.lineUpDown(motion(350));
+    probe.thumbUpDown(motion(5000));
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    EXPECT_LT(ms.count(), 1500);                               // two bounded waits, not for ever
+    EXPECT_EQ(probe.getPanFocus().GetHWND(), hungView.load()); // it still exists
+    SetEvent(hang);
+    owner.join();
+    CloseHandle(hang);
+}
+
+namespace {
+
+// Counts the thumb messages of windows that never move (so every step is sent).
+std::atomic<int> g_thumbMessages{0};
+LRESULT CALLBACK countingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_VSCROLL && LOWORD(wParam) == SB_THUMBTRACK) {
+        ++g_thumbMessages;
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST_F(Scrolling, ThumbRemaindersAreSharedByAllPluginsWithoutLosingUnits) {
+    Probe second;
+    focusOn(sideView, vbar);
+    CGloWindow same(sideView);
+    same.SetVScrollbar(marked(vbar, WS_VSCROLL));
+    second.setPanFocus(same);
+    probe.thumbUpDown(motion(150));
+    EXPECT_TRUE(take().empty());
+    second.thumbUpDown(motion(60)); // 150 + 60 passes 202
+    EXPECT_EQ(take().size(), 1u);
+    second.thumbUpDown(kZero);
+
+    // Two workers at once: 2 x 50000 units on ranges of 0..100 (200 units a position) make
+    // exactly 500 positions, however the updates interleave.
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = countingProc;
+    wc.lpszClassName = L"GloCountingView";
+    RegisterClassW(&wc);
+    g_thumbMessages = 0;
+    std::atomic<int> ready{0};
+    std::thread workers[2];
+    for (std::thread& t : workers)
+        t = std::thread([&ready] {
+            Probe plugin;
+            HWND window = CreateWindowExW(0, L"GloCountingView", L"", WS_VSCROLL, 0, 0, 50, 50,
+                                          nullptr, nullptr, nullptr, nullptr);
+            setRange(window, SB_VERT, 0, 100, 0, 50);
+            plugin.setPanFocus(CGloWindow(window));
+            for (++ready; ready < 2;) // both start together
+                ;
+            for (int i = 0; i < 50000; ++i)
+                plugin.thumbUpDown(motion(1));
+            DestroyWindow(window);
+        });
+    for (std::thread& t : workers)
+        t.join();
+    EXPECT_EQ(g_thumbMessages.load(), 500);
+    probe.thumbUpDown(kZero);
+}

@@ -1,0 +1,177 @@
+// The plug-in base's window searches: which window under the cursor scrolls, with which
+// scroll-bar controls, and which window a scroll-bar control serves.
+#include "GloPlugin.h"
+
+#include "GloScrollbarSearch.h"
+
+using namespace glo_windows;
+
+namespace {
+
+// Screen rectangle of the window's client area; false when the window does not exist.
+bool clientRect(HWND window, RECT& rect) {
+    if (window == nullptr || !GetClientRect(window, &rect))
+        return false;
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    return true;
+}
+
+// Walks the ancestors from `from` (inclusive) until one leaves room on either side of the
+// span [low, high] along an axis (left/right or top/bottom of its client area); the probe
+// coordinate is the first free pixel outside the span. Returns that ancestor, or null.
+HWND besideSpan(HWND from, LONG low, LONG high, bool horizontalAxis, LONG& probe) {
+    HWND ancestor = from;
+    for (int n = 0; ancestor != nullptr && n < kMaxWalk; ++n) {
+        RECT client;
+        if (clientRect(ancestor, client)) {
+            const LONG first = horizontalAxis ? client.left : client.top;
+            const LONG last = horizontalAxis ? client.right : client.bottom;
+            if (low - 1 > first) {
+                probe = low - 1;
+                return ancestor;
+            }
+            if (high + 1 < last) {
+                probe = high + 1;
+                return ancestor;
+            }
+        }
+        ancestor = GetAncestor(ancestor, GA_PARENT);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// Step 5 reads the window's real style; the wrapper's style word is the caller's own.
+bool CGlo_Plugin::isWindowScrollable(CGloWindow& window, unsigned long bars) {
+    const HWND parent = GetAncestor(window, GA_PARENT);
+    if (window.IsWindowClass(L"MsoCommand") || CGloHWND(parent).IsWindowClass(L"MsoCommand"))
+        return false;
+    if (window.IsWindowClass(L"Internet Explorer_Server"))
+        return true;
+    if (window.IsScrollbar())
+        return false;
+    const unsigned long mask = bars & kOrientationBits;
+    if ((static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE)) & mask) != 0)
+        return true;
+    if (findChildScrollbar(window, mask, window) != nullptr ||
+        findChildScrollbar(parent, mask, window) != nullptr)
+        return window.IsScrollable(mask);
+    return false;
+}
+
+HWND CGlo_Plugin::getMouseCursorPanFocus(CGloWindow& focus, unsigned long bars) {
+    GUITHREADINFO info;
+    info.cbSize = sizeof(info);
+    const bool haveInfo = GetGUIThreadInfo(0, &info) != FALSE;
+    auto accept = [&](HWND candidate) {
+        if (candidate == nullptr)
+            return false;
+        focus = candidate;
+        return isWindowScrollable(focus, bars);
+    };
+    // A candidate from earlier counts only while it lies inside the active window (any depth).
+    auto inside = [&](HWND candidate) {
+        return haveInfo && info.hwndActive != nullptr && candidate != nullptr &&
+               IsChild(info.hwndActive, candidate);
+    };
+
+    // The same GUI state serves the descent too (every query is a round trip under Wine).
+    POINT cursor;
+    HWND under =
+        haveInfo && GetCursorPos(&cursor) ? windowFromPoint(info.hwndActive, cursor) : nullptr;
+    if (under != nullptr && CGloHWND(under).IsScrollbar())
+        under = findScrollbarParent(under);
+    if (accept(under))
+        return focus.GetHWND();
+    const HWND current = currentPanFocus.GetHWND();
+    if (inside(current) && accept(current))
+        return focus.GetHWND();
+    for (int i = 0; i < 2; ++i) {
+        const HWND previous = getPreviousPanFocus(i).GetHWND();
+        if (inside(previous) && accept(previous))
+            return focus.GetHWND();
+    }
+    if (haveInfo && accept(info.hwndFocus))
+        return focus.GetHWND();
+    focus = static_cast<HWND>(nullptr);
+    return nullptr;
+}
+
+HWND CGlo_Plugin::findChildScrollbar(HWND parent, unsigned long bars, CGloWindow& window) {
+    if (const HWND bar = CGlo_WindowClass::FindChildScrollbar(parent, bars, window))
+        return bar;
+    return acrobatFinder.FindChildScrollbar(parent, bars, window);
+}
+
+HWND CGlo_Plugin::findDescendantScrollbar(HWND parent, unsigned long bars, CGloWindow& window) {
+    if (parent == nullptr) // EnumChildWindows would walk every top-level window
+        return nullptr;
+    GLO_ScrollbarSearch search = {sizeof(GLO_ScrollbarSearch), static_cast<unsigned>(bars), nullptr,
+                                  RECT{0, 0, 0, 0}, &window};
+    windowRect(window, search.rect);
+    EnumChildWindows(parent, &CGlo_Plugin::EnumScrollBarProc, reinterpret_cast<LPARAM>(&search));
+    return window.GetScrollbar(bars).GetHWND();
+}
+
+CGloWindow CGlo_Plugin::findScrollableWindow(HWND parent, unsigned long bars) {
+    CGloWindow window(parent);
+    GLO_ScrollbarSearch search = {sizeof(GLO_ScrollbarSearch), static_cast<unsigned>(bars), nullptr,
+                                  RECT{0, 0, 0, 0}, &window};
+    windowRect(parent, search.rect);
+    if (parent != nullptr)
+        EnumChildWindows(parent, &CGlo_Plugin::EnumScrollableWindowProc,
+                         reinterpret_cast<LPARAM>(&search));
+    if (search.found == nullptr)
+        window = static_cast<HWND>(nullptr);
+    return window;
+}
+
+HWND CGlo_Plugin::findScrollbarParent(HWND bar) {
+    RECT r;
+    if (!windowRect(bar, r))
+        return nullptr;
+    const HWND parent = GetAncestor(bar, GA_PARENT);
+    POINT probe;
+    switch (windowStyle(bar) & kKindMask) {
+    case KindHorizontal:
+        probe.x = (r.left + r.right) / 2;
+        if (besideSpan(parent, r.top, r.bottom, false, probe.y) == nullptr)
+            return nullptr;
+        break;
+    case KindVertical:
+        probe.y = (r.top + r.bottom) / 2;
+        if (besideSpan(parent, r.left, r.right, true, probe.x) == nullptr)
+            return nullptr;
+        break;
+    case KindSizeBox:
+    case KindSizeGrip: {
+        const HWND across = besideSpan(parent, r.left, r.right, true, probe.x);
+        if (across == nullptr || besideSpan(across, r.top, r.bottom, false, probe.y) == nullptr)
+            return nullptr;
+        break;
+    }
+    default:
+        return nullptr;
+    }
+    return getActiveWindowFromPoint(probe);
+}
+
+BOOL CALLBACK CGlo_Plugin::EnumScrollBarProc(HWND window, LPARAM search) {
+    return matchScrollbar(window, search, false);
+}
+
+// Only the orientation bits of the mask are compared with the style: WS_DISABLED there admits
+// disabled bars and must not make every disabled window scrollable.
+BOOL CALLBACK CGlo_Plugin::EnumScrollableWindowProc(HWND window, LPARAM search) {
+    GLO_ScrollbarSearch* record = searchRecord(search);
+    if (record == nullptr)
+        return FALSE;
+    const unsigned long style = static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE));
+    if ((style & record->bars & kOrientationBits) != 0) {
+        *record->window = CGloWindow(window);
+        record->found = window;
+        return FALSE;
+    }
+    return EnumScrollBarProc(window, search);
+}
