@@ -55,7 +55,9 @@ LRESULT CALLBACK InputRecorder::keyboardProc(int code, WPARAM wParam, LPARAM lPa
                        info->vkCode,
                        {0, 0},
                        0,
-                       (info->flags & LLKHF_INJECTED) != 0});
+                       (info->flags & LLKHF_INJECTED) != 0,
+                       info->scanCode,
+                       info->flags});
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -64,7 +66,7 @@ LRESULT CALLBACK InputRecorder::mouseProc(int code, WPARAM wParam, LPARAM lParam
     if (code == HC_ACTION && current_) {
         auto* info = reinterpret_cast<MSLLHOOKSTRUCT*>(lParam);
         current_->add({RecordedInput::Mouse, static_cast<UINT>(wParam), 0, info->pt,
-                       info->mouseData, (info->flags & LLMHF_INJECTED) != 0});
+                       info->mouseData, (info->flags & LLMHF_INJECTED) != 0, 0, info->flags});
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }

@@ -16,6 +16,8 @@ struct RecordedInput {
     POINT point;     // mouse only
     DWORD mouseData; // wheel delta in the high word, X buttons
     bool injected;
+    DWORD scanCode; // keys only
+    DWORD flags;    // the hook's LLKHF_ / LLMHF_ flags
 };
 
 // While alive, low-level keyboard and mouse hooks on a thread of their own record every event
