@@ -120,6 +120,7 @@ void CGlo_Plugin::autoscroll(const CGlo_Event& event, AutoscrollKind kind) {
         return;
     }
     if (!event.isMotionEvent()) {
+        startRefused = false;
         motionDeadband(nullptr);
         ieMotionTransformation(nullptr);
         if (held)
@@ -128,7 +129,9 @@ void CGlo_Plugin::autoscroll(const CGlo_Event& event, AutoscrollKind kind) {
             endClickMode(info.hwndCapture);
         return;
     }
-    if (info.hwndCapture == nullptr && !startAutoscroll(kind, info))
+    // A program that did not answer the gesture's click with the capture gets no more clicks
+    // (a middle click may open a link or paste); one that takes it late is still steered.
+    if (info.hwndCapture == nullptr && (startRefused || !startAutoscroll(kind, info)))
         return;
     stepAutoscroll(event, kind, info.hwndCapture);
 }
@@ -194,7 +197,8 @@ bool CGlo_Plugin::startAutoscroll(AutoscrollKind kind, GUITHREADINFO& info) {
     }
     if (waitForMouseCapture(target, kCaptureWaitMs) != 0) {
         // A program that does not pan while the button is held gets everything back now, not
-        // at the end of the motion; click mode clicks again with the next event.
+        // at the end of the motion.
+        startRefused = true;
         if (held)
             restoreUser();
         return false;

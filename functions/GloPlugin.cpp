@@ -27,7 +27,7 @@ CGlo_Plugin::CGlo_Plugin()
                                                                                           0},
       attachedWindow(nullptr), deadbandPoint(0.0, 0.0),
       motionDeadbandDistance(2.0), lowStepCount{0, 0}, highStepCount{0, 0}, attachedThreadId(0),
-      hiddenCursorCount(0), syntheticMiddleDown(false), cursorMoved(false) {
+      hiddenCursorCount(0), syntheticMiddleDown(false), cursorMoved(false), startRefused(false) {
     CGlo_Plugin::init();
 }
 

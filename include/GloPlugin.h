@@ -272,4 +272,7 @@ private:
     int hiddenCursorCount;
     bool syntheticMiddleDown;
     bool cursorMoved;
+    // The program did not take the capture after this gesture's click: no more clicks until
+    // the gesture ends.
+    bool startRefused;
 };

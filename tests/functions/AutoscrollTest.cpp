@@ -272,11 +272,16 @@ TEST_F(Autoscroll, EveryWayOutGivesEverythingBack) {
     ask(clickView, kRelease);
     expectRestored(clickView);
 
-    const HWND deaf = use(1); // no capture within a second: given back at once
+    const HWND deaf = use(1); // no capture within a second: given back at once, no more clicks
     const Clock::time_point startAt = Clock::now();
     probe.mbuttonPan(motion(60));
     EXPECT_GE(msSince(startAt), 950);
+    expectRestored(deaf);
+    const Clock::time_point againAt = Clock::now();
+    probe.mbuttonPan(motion(80));
+    EXPECT_LT(msSince(againAt), 500);
     EXPECT_EQ(settledLog(deaf, L"M860,250 m"), L"M860,250 m");
+    probe.mbuttonPan(kZero);
     expectRestored(deaf);
 
     view = use(0); // the window goes while the button is held
