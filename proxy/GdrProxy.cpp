@@ -204,7 +204,7 @@ int CGdrProxy::registerWindow(HWND window) {
     if (canLog()) {
         wchar_t text[1024];
         text[0] = L'\0';
-        GetWindowTextW(window, text, 1024);
+        InternalGetWindowText(window, text, 1024); // no message to a program that may hang
         wchar_t line[kLineCapacity + 1];
         gdrFormatLine(line, kLineCapacity, GDR_LOG_TAG L"Registering HWND 0x%x: Application %ls\n",
                       gdrHex(window), text);

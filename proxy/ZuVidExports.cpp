@@ -34,8 +34,9 @@ void logEvent(HWND window) {
     proxy.log(line);
     wchar_t text[255];
     text[0] = L'\0';
+    // The text the system keeps: no message to a program that may not answer.
     if (window)
-        GetWindowTextW(window, text, 255);
+        InternalGetWindowText(window, text, 255);
     gdrFormatLine(line, kEventLineCapacity, L"Application %ls\n", text);
     proxy.log(line);
 }
