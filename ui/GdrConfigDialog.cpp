@@ -296,7 +296,7 @@ LRESULT CGdrConfigDialog::OnInitDialog(WPARAM, LPARAM) {
         s_live.values[i].store(0, std::memory_order_relaxed);
     s_live.posted.store(0);
 
-    readApplications(-1);
+    readApplications();
     int select = m_proxy.getLoadedConfigurationIndex();
     if (select < 0 || select >= static_cast<int>(m_applications.size()) ||
         !m_applications[select].object)
@@ -336,8 +336,12 @@ LRESULT CGdrConfigDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
     const WORD code = HIWORD(wParam);
     if (id == kGdrConfigReloadedId && code == kGdrConfigReloadedCode) {
         // The core reloaded one application's configuration: show it as loaded, selected.
+        // Edits of the other applications stay, unless the host's table itself changed.
         const int loaded = m_proxy.getLoadedConfigurationIndex();
-        readApplications(loaded);
+        if (tableChanged())
+            readApplications();
+        else if (loaded >= 0 && loaded < static_cast<int>(m_applications.size()))
+            readApplication(loaded);
         rebuildTree(loaded >= 0 ? loaded : selectedApplication(), -1, -1);
         updateButtons();
         return 0;
@@ -490,12 +494,8 @@ LRESULT CGdrConfigDialog::OnContextMenu(WPARAM wParam, LPARAM lParam) {
     return 0;
 }
 
-void CGdrConfigDialog::readApplications(int only) {
+void CGdrConfigDialog::readApplications() {
     CGlo_PluginHost& host = getPluginHost();
-    if (only >= 0 && only < static_cast<int>(m_applications.size()) && !tableChanged()) {
-        readApplication(only);
-        return;
-    }
     m_applications.assign(static_cast<std::size_t>(std::max(0, host.getNumberOfPlugins())),
                           Application{nullptr, L"", {}, false, false});
     for (std::size_t i = 0; i < m_applications.size(); ++i)

@@ -92,9 +92,8 @@ private:
     LRESULT OnTimer(WPARAM, LPARAM);
     LRESULT OnLiveMotion(WPARAM, LPARAM);
 
-    // The host's applications, read afresh; `only` >= 0 re-reads that one when the table is
-    // unchanged (its edits are dropped).
-    void readApplications(int only);
+    // The host's applications read afresh, all or one; edits of those read are dropped.
+    void readApplications();
     void readApplication(int index);
     // The application object when the host still holds it at that index, else null.
     CGlo_Application* liveObject(int index);
