@@ -164,13 +164,22 @@ bool registerDialogClass() {
     return RegisterClassExW(&dialogClass) != 0;
 }
 
+// Whether a menu or a move of a window runs its own loop on this thread: its keys are its own.
+bool inNestedLoop() {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    return GetGUIThreadInfo(GetCurrentThreadId(), &info) &&
+           (info.flags &
+            (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE | GUI_INMOVESIZE)) != 0;
+}
+
 // Tab, Enter and Escape for a modeless dialog in a message loop that is not the dialog's own.
 LRESULT CALLBACK dialogKeysProc(int code, WPARAM wParam, LPARAM lParam) {
     MSG* msg = reinterpret_cast<MSG*>(lParam);
     const HWND dialog = s_keysDialog;
     if (code == HC_ACTION && wParam == PM_REMOVE && msg && dialog && msg->message >= WM_KEYFIRST &&
         msg->message <= WM_KEYLAST && (msg->hwnd == dialog || IsChild(dialog, msg->hwnd)) &&
-        IsDialogMessageW(dialog, msg)) {
+        !inNestedLoop() && IsDialogMessageW(dialog, msg)) {
         msg->message = WM_NULL;
         msg->wParam = 0;
         msg->lParam = 0;

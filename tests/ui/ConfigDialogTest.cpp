@@ -241,21 +241,27 @@ protected:
         return static_cast<int>(SendMessageW(mapping, GDR_AMM_GETLEVEL, direction, 0));
     }
 
-    // Drags a function of the tree onto an axis direction of the mapping control.
-    void dragOnto(HTREEITEM item, int direction) {
-        ASSERT_NE(item, nullptr);
+    // A point on the item's text in screen coordinates; two presses on one spot within the
+    // double-click time would be a double click, so the point alternates between two.
+    POINT center(HTREEITEM item) {
         SendMessageW(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item));
         union {
             RECT rect;
             HTREEITEM item;
         } place;
         place.item = item;
-        ASSERT_TRUE(SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&place)));
-        // Two presses on one spot within the double-click time would be a double click.
+        EXPECT_TRUE(SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&place)));
         const int quarter = (place.rect.right - place.rect.left) / 4;
-        POINT from = {place.rect.left + quarter * (drags++ % 2 ? 3 : 1),
-                      (place.rect.top + place.rect.bottom) / 2};
-        ClientToScreen(tree, &from);
+        POINT point = {place.rect.left + quarter * (presses++ % 2 ? 3 : 1),
+                       (place.rect.top + place.rect.bottom) / 2};
+        ClientToScreen(tree, &point);
+        return point;
+    }
+
+    // Drags a function of the tree onto an axis direction of the mapping control.
+    void dragOnto(HTREEITEM item, int direction) {
+        ASSERT_NE(item, nullptr);
+        const POINT from = center(item);
         RECT target;
         ASSERT_TRUE(SendMessageW(mapping, GDR_AMM_GETTARGETRECT, direction,
                                  reinterpret_cast<LPARAM>(&target)));
@@ -291,7 +297,7 @@ protected:
     HMODULE module = nullptr;
     probe::Recording* recording = nullptr;
     int writer = -1, viewer = -1;
-    int drags = 0;
+    int presses = 0;
     HWND dialog = nullptr, tree = nullptr, mapping = nullptr, cap = nullptr;
 };
 
@@ -393,6 +399,21 @@ TEST_F(ConfigDialog, DropsExtendAndTurnSetupsAndRemovalsStayUntilApplied) {
     dragOnto(function(L"Writer", L"History Back (Button)"), gdrDirection(0, true));
     EXPECT_EQ(children(tree, function(L"Writer", L"History Back (Button)")),
               std::vector<std::wstring>{L"Button 0: pressed"});
+
+    // The context menu of a setup removes it.
+    HTREEITEM moved = next(tree, function(L"Writer", L"Pan and Zoom Object (Space)"), TVGN_CHILD);
+    POINT at = center(moved);
+    // (Enter chooses in the menu; it must not reach the dialog as OK too.)
+    whilePumping([at] {
+        moveTo(at);
+        mouseButton(MOUSEEVENTF_RIGHTDOWN);
+        mouseButton(MOUSEEVENTF_RIGHTUP);
+        Sleep(200);
+        key(VK_DOWN);
+        key(VK_RETURN);
+    });
+    ASSERT_TRUE(IsWindow(dialog));
+    EXPECT_TRUE(children(tree, function(L"Writer", L"Pan and Zoom Object (Space)")).empty());
 
     // Delete on a setup removes it.
     HTREEITEM pan = child(tree, function(L"Writer", L"Pan Window (Plane)"),
@@ -524,6 +545,37 @@ TEST_F(ConfigDialog, SpeaksTheUserInterfaceLanguage) {
     EXPECT_EQ(windowText(cap), german ? L"Kein Kappenmodell gefunden. Stattdessen wird ein "
                                         L"einfacher Puck gezeigt."
                                       : L"No cap model found. A plain puck is shown instead.");
+}
+
+// A driver that unloads the library with the dialog open: no window, hook or class of it may
+// call into the code that is gone. (A copy of the library, so that it really unloads.)
+TEST_F(ConfigDialog, UnloadingTheLibraryTakesTheDialogAlong) {
+    wchar_t exe[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring folder = exe;
+    folder = folder.substr(0, folder.rfind(L'\\') + 1);
+    const std::wstring copy = home.home + L"\\glo_core_copy.dll";
+    ASSERT_TRUE(CopyFileW((folder + L"Glo_core_proxy.dll").c_str(), copy.c_str(), FALSE));
+    HMODULE core = LoadLibraryW(copy.c_str());
+    ASSERT_NE(core, nullptr);
+    const auto create = reinterpret_cast<int (*)(HWND)>(
+        reinterpret_cast<void*>(GetProcAddress(core, "_Z18createConfigDialogP6HWND__")));
+    ASSERT_NE(create, nullptr);
+    ASSERT_EQ(create(window), 1);
+    pump(50);
+    HWND copied = GetForegroundWindow();
+    ASSERT_TRUE(IsWindow(copied));
+    HWND controls[] = {GetDlgItem(copied, IDC_AXIS_MAPPING), GetDlgItem(copied, IDC_CAP_VIEW)};
+    SetFocus(GetDlgItem(copied, IDC_FUNCTION_TREE));
+    FreeLibrary(core);
+    EXPECT_EQ(GetModuleHandleW(copy.c_str()), nullptr);
+    EXPECT_FALSE(IsWindow(copied));
+    for (HWND control : controls)
+        EXPECT_FALSE(IsWindow(control));
+    // Input and messages of the thread pass no hook of the copy.
+    focusTarget();
+    whilePumping([] { key(VK_TAB); });
+    DeleteFileW(copy.c_str());
 }
 
 // The substitute driver opens the dialog on its own window and cancels it when told.
