@@ -11,11 +11,11 @@ namespace glo_ui {
 namespace {
 
 const double kPi = 3.14159265358979323846;
-const float kMaxShift = 0.25f;  // model units at full deflection
+const float kMaxShift = 0.15f;  // model units at full deflection
 const float kMaxTurn = 30.0f;   // degrees at full deflection
 const float kElevation = 35.0f; // the cap is seen from the front and above
 const float kEyeDistance = 5.0f;
-const float kRoom = 1.45f; // view size over the cap's size at rest
+const float kRoom = 1.5f; // view size over the cap's size at rest
 
 struct Matrix {
     float m[3][3];
@@ -144,10 +144,11 @@ void CGdrCapView::prepare(const CGdrCapModel& model) {
     for (std::size_t i = 0; i + 3 <= m_vertices.size(); i += 3) {
         float p[3];
         view.apply(&m_vertices[i], p);
-        m_extent[0] = std::min(m_extent[0], p[0]);
-        m_extent[1] = std::max(m_extent[1], p[0]);
-        m_extent[2] = std::min(m_extent[2], p[1]);
-        m_extent[3] = std::max(m_extent[3], p[1]);
+        const float perspective = kEyeDistance / (kEyeDistance - p[2]);
+        m_extent[0] = std::min(m_extent[0], p[0] * perspective);
+        m_extent[1] = std::max(m_extent[1], p[0] * perspective);
+        m_extent[2] = std::min(m_extent[2], p[1] * perspective);
+        m_extent[3] = std::max(m_extent[3], p[1] * perspective);
     }
     m_points.assign(static_cast<std::size_t>(count) * 3, POINT());
     m_depth.assign(static_cast<std::size_t>(count), 0.0f);
