@@ -48,6 +48,8 @@ CGdrAxisMappingCtl::CGdrAxisMappingCtl()
     }
     SetRectEmpty(&m_captions[0]);
     SetRectEmpty(&m_captions[1]);
+    m_captionTexts[0] = loadString(IDS_TRANSLATION);
+    m_captionTexts[1] = loadString(IDS_ROTATION);
 }
 
 void CGdrAxisMappingCtl::setText(int direction, const std::wstring& text) {
@@ -209,12 +211,10 @@ void CGdrAxisMappingCtl::paint(HDC dc, const RECT& client) {
     TEXTMETRICW metrics = {};
     GetTextMetricsW(dc, &metrics);
     const int pad = std::max(2, static_cast<int>(metrics.tmAveCharWidth) / 2);
-    const UINT ids[2] = {IDS_TRANSLATION, IDS_ROTATION};
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
     for (int group = 0; group < 2; ++group) {
         RECT caption = m_captions[group];
-        std::wstring label = loadString(ids[group]);
-        DrawTextW(dc, label.c_str(), -1, &caption,
+        DrawTextW(dc, m_captionTexts[group].c_str(), -1, &caption,
                   DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
     }
 

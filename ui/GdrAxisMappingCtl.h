@@ -52,8 +52,9 @@ private:
     bool m_dropAllowed;
     RECT m_cells[kGdrDirections];
     RECT m_captions[2];
-    HFONT m_baseFont;       // the dialog's, not owned
-    CGdiObject m_badgeFont; // bold variant of it
+    std::wstring m_captionTexts[2]; // translations, rotations
+    HFONT m_baseFont;               // the dialog's, not owned
+    CGdiObject m_badgeFont;         // bold variant of it
 };
 
 } // namespace glo_ui

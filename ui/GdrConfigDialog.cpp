@@ -50,11 +50,15 @@ std::wstring badge(int axis, int polarity) {
     return text + (polarity < 0 ? kMinus : L"+");
 }
 
+// Milliseconds finer than the tick count, which moves in steps as long as a frame.
 ULONGLONG nowMs() {
     LARGE_INTEGER counter, frequency;
-    if (!QueryPerformanceFrequency(&frequency) || !QueryPerformanceCounter(&counter))
+    if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0 ||
+        !QueryPerformanceCounter(&counter))
         return GetTickCount64();
-    return static_cast<ULONGLONG>(counter.QuadPart / (frequency.QuadPart / 1000));
+    const ULONGLONG c = static_cast<ULONGLONG>(counter.QuadPart);
+    const ULONGLONG f = static_cast<ULONGLONG>(frequency.QuadPart);
+    return c / f * 1000 + c % f * 1000 / f;
 }
 
 // A registry key open for one read.
@@ -316,9 +320,8 @@ LRESULT CGdrConfigDialog::OnInitDialog(WPARAM, LPARAM) {
     rebuildTree(select, -1, -1);
     updateButtons();
 
-    if (!s_keysHook)
-        s_keysHook =
-            SetWindowsHookExW(WH_GETMESSAGE, &dialogKeysProc, nullptr, GetCurrentThreadId());
+    unhookKeys(); // a hook of an earlier dialog may sit on another thread
+    s_keysHook = SetWindowsHookExW(WH_GETMESSAGE, &dialogKeysProc, nullptr, GetCurrentThreadId());
     s_keysDialog = m_hWnd;
     m_proxy.setConfigDialog(m_hWnd);
     CGdrProxy::setLiveMotionProc(&CGdrConfigDialog::handOverLiveMotion);
