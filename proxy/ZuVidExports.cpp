@@ -4,12 +4,14 @@
 
 #include "host/GloPluginHost.h"
 #include "proxy/GdrLog.h"
+#include "ui/GdrConfigDialog.h"
+#include "ui/GdrConfigUi.h"
 
 namespace {
 
 const std::size_t kEventLineCapacity = 499;
-const wchar_t kAxisMappingClass[] = L"GdrAxisMappingCtl";
-const wchar_t kCapWrapperClass[] = L"GdrCapWrapperCtl";
+const wchar_t kAxisMappingClass[] = GDR_AXIS_MAPPING_CLASS;
+const wchar_t kCapWrapperClass[] = GDR_CAP_VIEW_CLASS;
 
 HINSTANCE s_instance = nullptr;
 
@@ -155,6 +157,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
             // FreeLibrary: no window may outlive the code of its procedure. Nothing waits for
             // another thread under the loader lock.
             getCoreProxy().DestroyWindowNoWait();
+            glo_ui::CGdrConfigDialog::releaseForUnload(s_instance);
             unregisterClasses(s_instance);
         }
         break;
