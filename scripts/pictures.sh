@@ -8,27 +8,21 @@ glo_picture_packages=(xvfb imagemagick)
 # X display, with two probe plug-ins, the demo plug-in and the cap model in a driver home of its
 # own, while a trace moves the cap; saves OUTDIR/config-dialog.png (English user interface) and
 # OUTDIR/config-dialog-de.png (German).
-glo_config_dialog_pictures() (
-    set -euo pipefail
-    local out=$1 build=$GLO_BUILD_ROOT/x86_64
-    mkdir -p "$out"
-    out=$(cd "$out" && pwd)
-    # A prefix with Wine's X11 display driver, apart from the tests' headless one.
-    export WINEPREFIX=$build/wineprefix-x11 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# glo_x11_session PREFIX: inside a subshell, starts a virtual X display and makes PREFIX a Wine
+# prefix with the X11 display driver on it (apart from the tests' headless one); exports
+# DISPLAY, WINEPREFIX and GLO_X11_WORK (a scratch folder). Everything ends with the subshell.
+glo_x11_session() {
+    export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     local display=90
     while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do
         display=$((display + 1))
     done
-    local work xvfb=
-    work=$(mktemp -d)
-    cleanup() {
-        wineserver -k 2>/dev/null || true
-        [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
-        rm -rf "$work"
-    }
-    trap cleanup EXIT
+    GLO_X11_WORK=$(mktemp -d)
+    export GLO_X11_WORK
     Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
+    GLO_X11_SERVER=$!
+    trap 'wineserver -k 2>/dev/null || true; kill "$GLO_X11_SERVER" 2>/dev/null &&
+          wait "$GLO_X11_SERVER" 2>/dev/null; rm -rf "$GLO_X11_WORK"' EXIT
     export DISPLAY=:$display
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
     if [ ! -f "$WINEPREFIX/.glo-ready" ]; then
@@ -38,7 +32,15 @@ glo_config_dialog_pictures() (
         wineserver -w
         touch "$WINEPREFIX/.glo-ready"
     fi
+}
 
+glo_config_dialog_pictures() (
+    set -euo pipefail
+    local out=$1 build=$GLO_BUILD_ROOT/x86_64
+    mkdir -p "$out"
+    out=$(cd "$out" && pwd)
+    glo_x11_session "$build/wineprefix-x11"
+    local work=$GLO_X11_WORK
     local home=$work/home
     mkdir -p "$home/Office/Plugins"
     cp "$build/plugins/dialog_probe_writer.dll" "$build/plugins/dialog_probe_viewer.dll" \
