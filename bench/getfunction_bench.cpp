@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "BenchClock.h"
+#include "BenchFigures.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -158,8 +159,13 @@ int main() {
                     runs[runs.size() / 2],
                     100.0 * static_cast<double>(selected) /
                         (20.0 * static_cast<double>(stream.size())));
+        char name[64];
+        std::snprintf(name, sizeof name, "multiplexer, %d connection%s", size,
+                      size == 1 ? "" : "s");
+        benchFigure(name, runs[runs.size() / 2], 0, "ns/event");
     }
     std::printf("heap calls by the core during selection: %ld (allocator imports observed: %d)\n",
                 static_cast<long>(heapCallsDuringSelection), hooked);
+    benchFigure("heap calls during selection", heapCallsDuringSelection, 0, "calls", "<= 0");
     return heapCallsDuringSelection == 0 && hooked > 0 ? 0 : 1;
 }

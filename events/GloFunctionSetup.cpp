@@ -97,10 +97,13 @@ void CGlo_FunctionSetup::initObject() {
 bool CGlo_FunctionSetup::IsValid() {
     if (name[0] == L'\0')
         return false;
+    // The multiplexer takes a setup with a button for a button setup and one without (-1) for
+    // a motion setup: a setup whose button contradicts its type would never be chosen, and a
+    // save would drop it.
     if (eventType == GLO_ButtonEvent)
-        return button >= -2 && button <= 31 && buttonEvent >= GLO_ButtonRelease &&
+        return button >= -2 && button <= 31 && button != -1 && buttonEvent >= GLO_ButtonRelease &&
                buttonEvent <= GLO_AnyButtonEvent;
-    if (eventType != GLO_MotionEvent)
+    if (eventType != GLO_MotionEvent || button != -1)
         return false;
     if (numberOfAxes < 0 || numberOfAxes > 6)
         return false;

@@ -4,6 +4,7 @@
 
 #include "host/GloPluginHost.h"
 #include "proxy/GdrLog.h"
+#include "runtime/GloFaultGuard.h"
 
 #include <string>
 
@@ -36,8 +37,14 @@ int CGdrProxy::loadConfiguration() {
                       gdrHex(application));
         log(line);
     }
-    if (application)
-        application->deserialize(*this);
+    if (application) {
+        auto reload = [&] { application->deserialize(*this); };
+        glo_guard::Fault fault;
+        if (!glo_guard::call(reload, fault, application)) {
+            glo_guard::postReport(application, name.c_str(), nullptr, L"deserialize", fault);
+            host.reportFaults();
+        }
+    }
     if (m_configDialog && IsWindow(m_configDialog))
         SendMessageW(m_configDialog, WM_COMMAND, kConfigurationLoaded,
                      reinterpret_cast<LPARAM>(m_hWnd));

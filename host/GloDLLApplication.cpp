@@ -1,5 +1,6 @@
 #include "GloDLLApplication.h"
 
+#include "runtime/GloFaultGuard.h"
 #include "runtime/GloWorkerControl.h"
 
 namespace {
@@ -111,8 +112,15 @@ void CGlo_DLLApplication::freePlugin() {
                 return;
             }
         }
-        if (unload != nullptr)
-            unload();
+        glo_guard::Fault fault;
+        if (unload != nullptr &&
+            !glo_guard::call(unload, fault, reinterpret_cast<const void*>(unload))) {
+            // Code of the library may still be in use: it stays loaded.
+            glo_guard::postReport(loadedPlugin, getName(), module, L"unload", fault);
+            loadedPlugin = nullptr;
+            module = nullptr;
+            return;
+        }
         loadedPlugin = nullptr;
     }
     FreeLibrary(module);

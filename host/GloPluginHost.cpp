@@ -4,6 +4,7 @@
 #include "GloHWND.h"
 #include "events/GloEventMath.h"
 #include "proxy/GdrLog.h"
+#include "runtime/GloFaultGuard.h"
 
 #include <cwchar>
 #include <new>
@@ -28,6 +29,7 @@ const UINT kHomeMissingString = 54;
 const int kPathChars = 520;
 const int kHomeValueChars = 260; // 259 characters and the terminator
 const int kMaxCursorDepth = 256; // far beyond any real window tree
+const std::size_t kLogLineCapacity = 511;
 
 // Existing, visible and not minimised (IsWindowVisible is false for a dead handle).
 bool isUsable(HWND window) {
@@ -53,7 +55,7 @@ bool processIsExiting() {
 
 CGlo_PluginHost::CGlo_PluginHost()
     : currentApplication(nullptr), cachedMatch(nullptr), cachedForeground(nullptr),
-      cachedFocus(nullptr) {}
+      cachedFocus(nullptr), reportsSeen(0) {}
 
 CGlo_PluginHost::~CGlo_PluginHost() {
     if (processIsExiting()) {
@@ -92,6 +94,7 @@ int CGlo_PluginHost::loadPlugins(const wchar_t* folder) {
         }
     }
     SetCurrentDirectoryW(previous);
+    reportFaults();
     return 1;
 }
 
@@ -133,8 +136,15 @@ void CGlo_PluginHost::loadPlugin(const wchar_t* path) {
         FreeLibrary(module);
         return;
     }
-    CGlo_Application* application =
-        reinterpret_cast<LoadProc>(reinterpret_cast<void*>(load))(module);
+    // A library whose "load" crashed stays loaded: threads it started may still run its code.
+    const LoadProc loadProc = reinterpret_cast<LoadProc>(reinterpret_cast<void*>(load));
+    CGlo_Application* application = nullptr;
+    auto callLoad = [&] { application = loadProc(module); };
+    glo_guard::Fault fault;
+    if (!glo_guard::call(callLoad, fault, reinterpret_cast<const void*>(load))) {
+        glo_guard::postReport(nullptr, nullptr, module, L"load", fault);
+        return;
+    }
     CGlo_DLLApplication entry(application, module);
     try {
         plugins.push_back(entry);
@@ -144,6 +154,7 @@ void CGlo_PluginHost::loadPlugin(const wchar_t* path) {
 }
 
 int CGlo_PluginHost::freeAllPlugins() {
+    reportFaults(); // a crash of a worker is logged with its plug-in's file
     currentApplication = nullptr;
     cachedMatch = nullptr;
     // All workers end their gestures side by side; then each library is unloaded.
@@ -152,8 +163,10 @@ int CGlo_PluginHost::freeAllPlugins() {
     for (CGlo_DLLApplication& entry : plugins)
         entry.freePlugin();
     plugins.clear();
+    broken.clear();
     cachedForeground = nullptr;
     cachedFocus = nullptr;
+    reportFaults();
     return 1;
 }
 
@@ -165,15 +178,27 @@ wchar_t* CGlo_PluginHost::getHomeDirectory(wchar_t* buffer, int size) {
     }
     wchar_t value[kHomeValueChars + 1];
     DWORD bytes = kHomeValueChars * sizeof(wchar_t);
+    DWORD type = REG_NONE;
     const LONG result =
-        RegQueryValueExW(key, kHomeValue, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &bytes);
+        RegQueryValueExW(key, kHomeValue, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
     RegCloseKey(key);
-    if (result != ERROR_SUCCESS) {
+    // Only text names a folder: a number or binary data read as text is a path nobody meant.
+    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
         CWnd::MessageBoxFromString(kHomeMissingString);
         return nullptr;
     }
     // A stored string need not carry its terminator.
     value[bytes / sizeof(wchar_t)] = L'\0';
+    if (type == REG_EXPAND_SZ) {
+        // An installer may store "%ProgramFiles%\..."; the expansion must fit like the value.
+        wchar_t expanded[kHomeValueChars + 1];
+        const DWORD length = ExpandEnvironmentStringsW(value, expanded, kHomeValueChars);
+        if (length == 0 || length > static_cast<DWORD>(kHomeValueChars)) {
+            CWnd::MessageBoxFromString(kHomeMissingString);
+            return nullptr;
+        }
+        std::wmemcpy(value, expanded, length);
+    }
     if (!buffer)
         return nullptr;
     if (size < 2)
@@ -208,7 +233,7 @@ const wchar_t* CGlo_PluginHost::getApplicationName(int index) {
 }
 
 CGlo_Application* CGlo_PluginHost::getLoadedPlugin(int index) {
-    if (index < 0 || index >= getNumberOfPlugins())
+    if (index < 0 || index >= getNumberOfPlugins() || isBroken(plugins[index]))
         return nullptr;
     return plugins[index].getLoadedPlugin();
 }
@@ -221,11 +246,90 @@ int CGlo_PluginHost::indexOf(const CGlo_DLLApplication* entry) const {
 }
 
 void CGlo_PluginHost::deliver(CGlo_DLLApplication* entry, CGlo_Event& event) {
-    entry->sendevent(event);
+    if (isBroken(*entry))
+        return;
+    auto send = [&] { entry->sendevent(event); };
+    glo_guard::Fault fault;
+    if (!glo_guard::call(send, fault, entry->getModule())) {
+        glo_guard::postReport(entry->getLoadedPlugin(), entry->getName(), entry->getModule(),
+                              L"sendevent", fault);
+        markBroken(*entry);
+    }
+}
+
+bool CGlo_PluginHost::isBroken(const CGlo_DLLApplication& entry) const {
+    for (const CGlo_Application* application : broken)
+        if (application == entry.getLoadedPlugin())
+            return true;
+    return false;
+}
+
+void CGlo_PluginHost::markBroken(CGlo_DLLApplication& entry) {
+    if (isBroken(entry))
+        return;
+    try {
+        broken.push_back(entry.getLoadedPlugin());
+    } catch (const std::bad_alloc&) {
+        return; // out of memory: it stays in use
+    }
+    // The cached match may be this entry: the next event matches again.
+    cachedMatch = nullptr;
+    cachedForeground = nullptr;
+    cachedFocus = nullptr;
+}
+
+void CGlo_PluginHost::reportFaults() {
+    const long posted = glo_guard::reportCount();
+    if (posted == reportsSeen)
+        return;
+    reportsSeen = posted;
+    CGdrProxy& proxy = getCoreProxy();
+    glo_guard::Report report;
+    while (glo_guard::takeReport(report)) {
+        // A crash on a worker is known only by its application.
+        const wchar_t* file = report.file;
+        wchar_t path[MAX_PATH] = L"";
+        for (CGlo_DLLApplication& entry : plugins) {
+            if (report.owner == nullptr || entry.getLoadedPlugin() != report.owner)
+                continue;
+            markBroken(entry);
+            if (file[0] == L'\0' && entry.getModule() != nullptr &&
+                GetModuleFileNameW(entry.getModule(), path, MAX_PATH) != 0) {
+                path[MAX_PATH - 1] = L'\0';
+                const wchar_t* base = std::wcsrchr(path, L'\\');
+                file = base ? base + 1 : path;
+            }
+        }
+        if (!proxy.canLog())
+            continue;
+        const wchar_t* outcome =
+            std::wcscmp(report.where, L"load") == 0     ? L"its library stays loaded, unused"
+            : std::wcscmp(report.where, L"unload") == 0 ? L"its library stays loaded"
+                                                        : L"it is no longer used";
+        wchar_t where[MAX_PATH + 32];
+        glo_guard::describeAddress(report.fault.address, where, sizeof(where) / sizeof(where[0]));
+        // The application's name and its library; either may be unknown.
+        wchar_t who[160];
+        if (report.plugin[0] != L'\0' && file[0] != L'\0')
+            gdrFormatLine(who, 159, L"%s (%s)", report.plugin, file);
+        else
+            gdrFormatLine(who, 159, L"%s", report.plugin[0] != L'\0' ? report.plugin : file);
+        wchar_t line[kLogLineCapacity + 1];
+        gdrFormatLine(line, kLogLineCapacity,
+                      GDR_LOG_TAG L"Plug-in %s crashed in %s: exception 0x%x at %s; %s\n", who,
+                      report.where, static_cast<unsigned>(report.fault.code), where, outcome);
+        proxy.log(line);
+    }
 }
 
 void CGlo_PluginHost::dispatchEvent(int x, int y, int z, int a, int b, int c, int button,
                                     int state) {
+    reportFaults();
+    dispatch(x, y, z, a, b, c, button, state);
+    reportFaults();
+}
+
+void CGlo_PluginHost::dispatch(int x, int y, int z, int a, int b, int c, int button, int state) {
     // The most negative value has no opposite: it saturates.
     const int nz = glo_events::clampToInt(-static_cast<long long>(z));
     const int nc = glo_events::clampToInt(-static_cast<long long>(c));
@@ -289,7 +393,17 @@ CGlo_DLLApplication* CGlo_PluginHost::matchApplication(HWND window) {
     int best = 0;
     CGlo_DLLApplication* result = nullptr;
     for (CGlo_DLLApplication& entry : plugins) {
-        const int score = entry.match(window);
+        if (isBroken(entry))
+            continue;
+        int score = 0;
+        auto match = [&] { score = entry.match(window); };
+        glo_guard::Fault fault;
+        if (!glo_guard::call(match, fault, entry.getModule())) {
+            glo_guard::postReport(entry.getLoadedPlugin(), entry.getName(), entry.getModule(),
+                                  L"match", fault);
+            markBroken(entry);
+            continue;
+        }
         if (score > best) {
             best = score;
             result = &entry;
@@ -339,7 +453,10 @@ int CGlo_PluginHost::isValidHandle(HWND window) {
         gdrFormatLine(line, 259, GDR_LOG_TAG L"IsValidHdl(0x%x)\n", gdrHex(window));
         proxy.log(line);
     }
-    if (!matchApplication(window))
+    reportFaults();
+    const bool served = matchApplication(window) != nullptr;
+    reportFaults();
+    if (!served)
         return 0;
     proxy.registerWindow(window);
     return 1;

@@ -26,7 +26,8 @@ public:
     // Unloads every plug-in and empties the table. Always 1.
     int freeAllPlugins();
     // The home directory from the registry into `buffer` (`size` in bytes, cut to
-    // fit, always terminated); null, after message box 54, when it cannot be read.
+    // fit, always terminated); null, after message box 54, when it cannot be read or is
+    // not text. Environment variables in a value of the expandable type are expanded.
     wchar_t* getHomeDirectory(wchar_t* buffer, int size);
     // Index of the first entry whose application name equals `name` exactly; -1 if none.
     int findApplication(const wchar_t* name);
@@ -55,18 +56,30 @@ public:
     // Index of an entry pointer in the table; -1 for null or a foreign pointer.
     int indexOf(const CGlo_DLLApplication* entry) const;
 
+    // Writes the waiting reports of plug-ins that crashed to the driver's log, and takes those
+    // plug-ins out of use: they are asked and sent nothing more, and getLoadedPlugin answers
+    // null for them; they are still unloaded. Runs on the host's own thread.
+    void reportFaults();
+    // The entry's plug-in crashed and is out of use.
+    bool isBroken(const CGlo_DLLApplication& entry) const;
+
 protected:
     // Loads every "*.dll" of the working directory, whose full path is `directory`.
     void loadFolder(const wchar_t* directory, DWORD length);
     // Loads one library by its full path and appends it when it is a plug-in.
     void loadPlugin(const wchar_t* path);
     void deliver(CGlo_DLLApplication* entry, CGlo_Event& event);
+    void dispatch(int x, int y, int z, int a, int b, int c, int button, int state);
+    // Takes an entry out of use after a crash (see reportFaults).
+    void markBroken(CGlo_DLLApplication& entry);
 
     std::vector<CGlo_DLLApplication> plugins;
     CGlo_DLLApplication* currentApplication;
     CGlo_DLLApplication* cachedMatch;
     HWND cachedForeground;
     HWND cachedFocus;
+    std::vector<const CGlo_Application*> broken; // applications out of use after a crash
+    long reportsSeen;
 };
 
 // The library's single host.

@@ -122,3 +122,9 @@ GLO_API CGdrProxy& getCoreProxy();
 // Decoded events: copies to the clone window, then the plug-in host.
 GLO_API void forwardButton(int button, int pressed);
 GLO_API void forwardMotion(int x, int y, int z, int a, int b, int c);
+
+// Opens the configuration dialog for `parent` (null: without owner) on the calling thread, which
+// must pump messages (normally the thread that called ZuVidInit). With a dialog already open it
+// only brings that one forward. 1 when a dialog is open afterwards, else 0. The driver entry
+// points never call it; the driver, its control panel or a tool does.
+GLO_API int createConfigDialog(HWND parent);

@@ -35,11 +35,14 @@ public:
     // Calls the library's "unload" (when there is an application and the export exists),
     // releases the library, and leaves the wrapper inert. The focus is kept. The application's
     // worker is stopped first; one still inside a function after a second unloads the
-    // application and its library itself once the function returns.
+    // application and its library itself once the function returns. An "unload" that crashes
+    // is reported (see CGlo_PluginHost::reportFaults) and its library stays loaded.
     void freePlugin();
     // Asks the application's worker to stop, without waiting (before several unloads).
     void requestStop();
     CGlo_Application* getLoadedPlugin() const;
+    // The library; null when none.
+    HINSTANCE getModule() const { return module; }
     HWND getFocus();
     // Ignored without a loaded plug-in.
     void setFocus(HWND window);

@@ -53,6 +53,14 @@ public:
                   const RECT& rect, HWND parent, UINT idOrMenu, void* param = nullptr);
     BOOL Create(const wchar_t* className, const wchar_t* windowName, DWORD style, const RECT& rect,
                 HWND parent, UINT id);
+    // Creates a modeless dialog from a template of this library whose CLASS is registered with
+    // StandardWindowProc (and DLGWINDOWEXTRA): the object receives every message of it from the
+    // first one on. FALSE if it already has a window or creation fails.
+    BOOL CreateDlg(const wchar_t* templateName, HWND parent);
+    // Binds a window someone else created (a control of a dialog template) to this object, which
+    // then owns it like its own. Its class must use StandardWindowProc; FALSE otherwise, or when
+    // either is bound already.
+    BOOL Attach(HWND hwnd);
     // Destroys the window this object created; the handle is null afterwards. Only the window's
     // own thread can destroy it: from another thread the window is asked to destroy itself and
     // waited for up to a second. A window whose thread does not answer is cut loose instead:

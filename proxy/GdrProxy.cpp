@@ -6,6 +6,7 @@
 #include "proxy/GdrTestHooks.h"
 #include "events/GloEventMath.h"
 #include "resources/resource.h"
+#include "ui/GdrConfigDialog.h"
 
 #include <cmath>
 #include <cstddef>
@@ -166,8 +167,7 @@ int CGdrProxy::init(std::uint32_t driverId, const ZuVidCallbackTable* callbacks)
 
 int CGdrProxy::shutdown() {
     DestroyWindow();
-    if (m_configDialog)
-        ::DestroyWindow(m_configDialog);
+    glo_ui::CGdrConfigDialog::close(); // from the dialog's own thread or any other
     reset();
     return 1;
 }
@@ -204,7 +204,7 @@ int CGdrProxy::registerWindow(HWND window) {
     if (canLog()) {
         wchar_t text[1024];
         text[0] = L'\0';
-        GetWindowTextW(window, text, 1024);
+        InternalGetWindowText(window, text, 1024); // no message to a program that may hang
         wchar_t line[kLineCapacity + 1];
         gdrFormatLine(line, kLineCapacity, GDR_LOG_TAG L"Registering HWND 0x%x: Application %ls\n",
                       gdrHex(window), text);
@@ -352,4 +352,8 @@ void forwardMotion(int x, int y, int z, int a, int b, int c) {
         const int live[6] = {sx, sy, nz, sa, sb, nc};
         s_liveMotionProc(dialog, live);
     }
+}
+
+int createConfigDialog(HWND parent) {
+    return glo_ui::CGdrConfigDialog::open(getCoreProxy(), parent) ? 1 : 0;
 }

@@ -28,6 +28,12 @@ WNDPROC systemDefWindowProc() {
     return reinterpret_cast<WNDPROC>(reinterpret_cast<void*>(proc));
 }
 
+// A class dialog handles its messages in its window procedure; the dialog manager sends
+// WM_INITDIALOG only to dialogs that have a dialog procedure, so they get this one.
+INT_PTR CALLBACK classDialogProc(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
+
 } // namespace
 
 CWnd::CWnd() : m_hWnd(nullptr), m_ownsWindow(false) {}
@@ -62,6 +68,34 @@ BOOL CWnd::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* wind
 BOOL CWnd::Create(const wchar_t* className, const wchar_t* windowName, DWORD style,
                   const RECT& rect, HWND parent, UINT id) {
     return CreateEx(0, className, windowName, style, rect, parent, id);
+}
+
+BOOL CWnd::CreateDlg(const wchar_t* templateName, HWND parent) {
+    if (m_hWnd)
+        return FALSE;
+    CWnd* outer = t_creating;
+    t_creating = this;
+    HWND hwnd =
+        CreateDialogParamW(GetResourceInstance(), templateName, parent, &classDialogProc, 0);
+    t_creating = outer;
+    if (!hwnd || m_hWnd != hwnd) {
+        if (hwnd)
+            ::DestroyWindow(hwnd); // not of a class of this framework: nothing would reach us
+        return FALSE;
+    }
+    m_ownsWindow = true;
+    return TRUE;
+}
+
+BOOL CWnd::Attach(HWND hwnd) {
+    if (m_hWnd || !hwnd || FromHandlePermanent(hwnd) ||
+        GetWindowLongPtrW(hwnd, GWLP_WNDPROC) !=
+            reinterpret_cast<LONG_PTR>(&CWnd::StandardWindowProc))
+        return FALSE;
+    m_hWnd = hwnd;
+    SetPropW(hwnd, kObjectProperty, this);
+    m_ownsWindow = true;
+    return TRUE;
 }
 
 BOOL CWnd::DestroyWindow() {

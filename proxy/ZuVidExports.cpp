@@ -4,12 +4,14 @@
 
 #include "host/GloPluginHost.h"
 #include "proxy/GdrLog.h"
+#include "ui/GdrConfigDialog.h"
+#include "ui/GdrConfigUi.h"
 
 namespace {
 
 const std::size_t kEventLineCapacity = 499;
-const wchar_t kAxisMappingClass[] = L"GdrAxisMappingCtl";
-const wchar_t kCapWrapperClass[] = L"GdrCapWrapperCtl";
+const wchar_t kAxisMappingClass[] = GDR_AXIS_MAPPING_CLASS;
+const wchar_t kCapWrapperClass[] = GDR_CAP_VIEW_CLASS;
 
 HINSTANCE s_instance = nullptr;
 
@@ -34,8 +36,9 @@ void logEvent(HWND window) {
     proxy.log(line);
     wchar_t text[255];
     text[0] = L'\0';
+    // The text the system keeps: no message to a program that may not answer.
     if (window)
-        GetWindowTextW(window, text, 255);
+        InternalGetWindowText(window, text, 255);
     gdrFormatLine(line, kEventLineCapacity, L"Application %ls\n", text);
     proxy.log(line);
 }
@@ -154,6 +157,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
             // FreeLibrary: no window may outlive the code of its procedure. Nothing waits for
             // another thread under the loader lock.
             getCoreProxy().DestroyWindowNoWait();
+            glo_ui::CGdrConfigDialog::releaseForUnload(s_instance);
             unregisterClasses(s_instance);
         }
         break;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "GdrConfigFile.h"
+#include "runtime/GloRepeatSchedule.h"
 #include "runtime/GloWorkerControl.h"
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
@@ -24,6 +25,47 @@ const DWORD kStopWait = 1000;
 // c * scale / frequency without overflowing for large counter values.
 LONGLONG scaleCounter(LONGLONG c, LONGLONG frequency, LONGLONG scale) {
     return (c / frequency) * scale + (c % frequency) * scale / frequency;
+}
+
+// Waits on objects are rounded up to whole milliseconds on some systems (Wine), short sleeps of
+// the native call are not: there a repeat timer armed a little early and a short sleep for the
+// rest meet the due time, where otherwise every tick would be up to a millisecond late and the
+// grid would need a short period now and then to catch up. Where short sleeps are rounded to a
+// clock tick instead (Windows without a raised timer resolution) the timer alone is used; its
+// high-resolution variant is precise there. Measured once per process.
+typedef LONG(NTAPI* DelayProc)(BOOLEAN alertable, const LARGE_INTEGER* interval);
+const LONGLONG kFinishGuard = 20000; // 2 ms: the rounding and the usual wake-up delay
+
+LONGLONG counterNow100ns() {
+    LARGE_INTEGER counter, frequency;
+    if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0 ||
+        !QueryPerformanceCounter(&counter))
+        return 0;
+    return scaleCounter(counter.QuadPart, frequency.QuadPart, kUnitsPerSecond);
+}
+
+DelayProc preciseDelay() {
+    static volatile LONG state = 0; // 0 not measured, 1 precise, 2 not precise
+    static DelayProc delay = nullptr;
+    if (state == 0) {
+        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        const DelayProc proc = ntdll != nullptr
+                                   ? reinterpret_cast<DelayProc>(reinterpret_cast<void*>(
+                                         GetProcAddress(ntdll, "NtDelayExecution")))
+                                   : nullptr;
+        LONGLONG best = kFinishGuard;
+        for (int i = 0; i < 3 && proc != nullptr; ++i) {
+            LARGE_INTEGER interval;
+            interval.QuadPart = -2000; // 0.2 ms
+            const LONGLONG start = counterNow100ns();
+            proc(FALSE, &interval);
+            const LONGLONG took = counterNow100ns() - start;
+            best = took < best ? took : best;
+        }
+        delay = proc;
+        InterlockedExchange(&state, best < 6000 ? 1 : 2);
+    }
+    return state == 1 ? delay : nullptr;
 }
 
 // Which signal a position of the worker's wait list stands for.
@@ -383,9 +425,10 @@ void CGlo_PluginThread::work(CGlo_WorkerControl& control) {
         kinds[total++] = WaitReady;
     }
 
-    bool repeating = false;  // repeating: new-event signals are ignored
-    LONGLONG deadline = 0;   // when the armed tick is due, 100 ns units
-    LONGLONG usualDelay = 0; // running average of the timer's wake-up delay, 100 ns units
+    const DelayProc finish = usable && timer != nullptr ? preciseDelay() : nullptr;
+    const LONGLONG guard = finish != nullptr ? kFinishGuard : 0;
+    bool repeating = false; // repeating: new-event signals are ignored
+    LONGLONG due = 0;       // when the armed tick is due, 100 ns units
     while (usable) {
         const DWORD count = repeating ? total - 1 : total;
         const DWORD result = WaitForMultipleObjects(count, handles, FALSE, INFINITE);
@@ -396,16 +439,17 @@ void CGlo_PluginThread::work(CGlo_WorkerControl& control) {
         const WaitKind kind = kinds[result - WAIT_OBJECT_0];
         if (kind == WaitStop)
             break;
-        // The timer wakes the worker somewhat late; the next tick is armed earlier by the usual
-        // delay so that it does not stretch every period. One late wake-up moves the average
-        // only a little, so ticks are not made up; the function's own time still adds.
-        if (kind == WaitTimer) {
-            LONGLONG delay = now() - deadline;
-            const LONGLONG limit = calculateTimeout() / 4;
-            delay = delay < 0 ? 0 : delay > limit ? limit : delay;
-            usualDelay += (delay - usualDelay) / 8;
+        if (kind == WaitTimer && finish != nullptr) {
+            const LONGLONG left = due - now();
+            if (left > 0) {
+                LARGE_INTEGER interval;
+                interval.QuadPart = -(left < guard ? left : guard);
+                finish(FALSE, &interval);
+            }
         }
+        // A gesture's ticks are due on a grid that starts when its first run was woken.
         if (kind == WaitReady) {
+            due = now();
             getEvent(event);
             if (event.getEventType() == GLO_NoEvent) {
                 // At rest: the function that ran last ends (also one that never repeated), and
@@ -427,12 +471,16 @@ void CGlo_PluginThread::work(CGlo_WorkerControl& control) {
         if (control.isAbandoned())
             return;
         repeating = false;
-        if (ran != GLO_NoEvent && ran != GLO_ButtonEvent && timer != nullptr) {
-            const LONGLONG wait = calculateTimeout() - usualDelay;
-            LARGE_INTEGER due;
-            due.QuadPart = -wait;
-            deadline = now() + wait;
-            if (SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) {
+        const LONGLONG period = calculateTimeout();
+        if (ran != GLO_NoEvent && ran != GLO_ButtonEvent && timer != nullptr && period > 0) {
+            // The timer is armed relative to the counter rather than at an absolute system
+            // time, which a change of the clock would move.
+            const LONGLONG current = now();
+            due = glo_runtime::nextRepeatDue(due, current, period);
+            const LONGLONG wait = due - guard - current;
+            LARGE_INTEGER relative;
+            relative.QuadPart = wait > 0 ? -wait : -1;
+            if (SetWaitableTimer(timer, &relative, 0, nullptr, nullptr, FALSE)) {
                 // Wake-ups that came in while the function ran are covered by the next tick.
                 eventReady.ResetEvent();
                 repeating = true;

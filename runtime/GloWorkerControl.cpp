@@ -4,6 +4,7 @@
 
 #include "GloEvent.h"
 #include "GloPluginThread.h"
+#include "runtime/GloFaultGuard.h"
 
 namespace {
 SRWLOCK s_registryLock = SRWLOCK_INIT;
@@ -114,10 +115,23 @@ bool CGlo_WorkerControl::call(void (*function)(const CGlo_Event&), const CGlo_Ev
             return false;
         phase = InFunction;
     }
-    if (function != nullptr)
-        function(event);
+    struct Call {
+        void (*function)(const CGlo_Event&);
+        const CGlo_Event& event;
+        void operator()() const { function(event); }
+    } invocation = {function, event};
+    glo_guard::Fault fault;
+    const bool completed =
+        function == nullptr ||
+        glo_guard::call(invocation, fault, reinterpret_cast<const void*>(function));
     CSection section(lock);
     phase = InApplication;
+    if (!completed && !abandoned) {
+        // Still owned by the application (it waits for this worker to leave): its name can be
+        // read once more for the report.
+        glo_guard::postReport(application, application->getName(), nullptr, L"a function", fault);
+        abandoned = true;
+    }
     return !abandoned;
 }
 
@@ -147,8 +161,13 @@ void CGlo_WorkerControl::runHandedOverUnload() {
         handedOverUnload = nullptr;
         handedOverLibrary = nullptr;
     }
-    if (unload != nullptr)
-        unload();
+    glo_guard::Fault fault;
+    if (unload != nullptr &&
+        !glo_guard::call(unload, fault, reinterpret_cast<const void*>(unload))) {
+        // Its code may still be in use: the library stays.
+        glo_guard::postReport(nullptr, nullptr, library, L"unload", fault);
+        return;
+    }
     if (library != nullptr)
         FreeLibrary(library);
 }

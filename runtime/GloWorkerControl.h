@@ -35,13 +35,16 @@ public:
     void requestStop();
 
     // Worker side: runs `function` unless the application is gone; false when the application
-    // must not be touched any more (before or after the call).
+    // must not be touched any more (before or after the call). A function that crashes ends
+    // the worker's use of the application as well: the fault is reported for the host, and
+    // the worker leaves without calling the plug-in again.
     bool call(void (*function)(const CGlo_Event&), const CGlo_Event& event);
     // Worker side: the application is no longer touched from here on.
     void leave();
     // Worker side: whether the application is gone.
     bool isAbandoned();
-    // Worker side, after leaving: runs an unload that was handed over (then frees its library).
+    // Worker side, after leaving: runs an unload that was handed over, then frees its library
+    // unless the unload crashed.
     void runHandedOverUnload();
     // Worker side, last: releases the worker's reference and ends the thread, letting go of the
     // library that holds this code.

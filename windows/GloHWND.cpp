@@ -1,5 +1,7 @@
 #include "GloHWND.h"
 
+#include "functions/GloBoundedSend.h"
+
 #include <cwchar>
 #include <cwctype>
 
@@ -81,10 +83,15 @@ const wchar_t* CGloHWND::GetClassNameW() const {
     return m_className;
 }
 
+// A program that has stopped answering must not hold the caller (a plug-in's match runs on
+// the driver's thread): the send is bounded, and the text the system keeps for the window
+// stands in when it gives up.
 const wchar_t* CGloHWND::GetWindowTextW() const {
     if (m_windowText[0] == L'\0' && m_hwnd != nullptr) {
-        const LRESULT length =
-            ::SendMessageW(m_hwnd, WM_GETTEXT, CacheLength, reinterpret_cast<LPARAM>(m_windowText));
+        LRESULT length = 0;
+        if (!glo_functions::sendBounded(m_hwnd, WM_GETTEXT, CacheLength,
+                                        reinterpret_cast<LPARAM>(m_windowText), &length))
+            length = ::InternalGetWindowText(m_hwnd, m_windowText, CacheLength);
         terminateAt(m_windowText, length);
     }
     return m_windowText;

@@ -85,6 +85,9 @@ TEST(FunctionSetup, IsValid) {
         {"transition 4", button(1, 4), false},
         {"empty name", button(1, 2, L""), false},
         {"no event type", CGlo_FunctionSetup(L"N", GLO_NoEvent, 1, GLO_ButtonPress), false},
+        {"button setup without a button", button(-1, 2), false},
+        {"motion setup with a button",
+         CGlo_FunctionSetup(L"M", GLO_MotionEvent, 3, GLO_ButtonPress), false},
     };
     for (Case& c : cases)
         EXPECT_EQ(c.setup.IsValid(), c.valid) << c.what;

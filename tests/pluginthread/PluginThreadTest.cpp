@@ -10,6 +10,7 @@
 
 #include "GloPluginThread.h"
 #include "HungWindow.h"
+#include "bench/ProcessCounters.h"
 
 namespace {
 
@@ -309,6 +310,58 @@ TEST(PluginThread, ConfigurationFromItsOwnSetups) {
     ASSERT_EQ(worker.getNumberOfConnections(), 3);
     EXPECT_STREQ(worker.queryFunctionSetup(2)->getName(), L"Flip");
     EXPECT_EQ(worker.queryFunctionSetup(2)->getEventType(), GLO_MotionEvent);
+}
+
+// At rest the worker sleeps until the next event: no polling, no timer left running. Counted as
+// the worker's context switches, which a thread that polls every 10 ms shows at once.
+TEST(PluginThread, NoWakeUpsAtRest) {
+    process_counters::LinuxView linux;
+    if (!linux.available())
+        GTEST_SKIP() << "thread switches are not visible (not under Wine)";
+    // The one thread that starts with the worker, and one that polls and names itself.
+    const std::vector<std::string> before = linux.taskIds();
+    Worker worker;
+    static std::atomic<bool> stop;
+    static std::string pollerName;
+    stop = false;
+    pollerName = process_counters::LinuxView::uniqueName();
+    const HANDLE poller = CreateThread(
+        nullptr, 0,
+        [](LPVOID) -> DWORD {
+            process_counters::LinuxView::nameThread(GetCurrentThread(), pollerName);
+            while (!stop)
+                Sleep(10);
+            return 0;
+        },
+        nullptr, 0, nullptr);
+    ASSERT_NE(poller, nullptr);
+    std::string pollerTask;
+    ASSERT_TRUE(eventually([&] { return !(pollerTask = linux.taskNamed(pollerName)).empty(); }));
+    std::vector<std::string> started;
+    for (const std::string& id : linux.taskIds())
+        if (id != pollerTask && std::find(before.begin(), before.end(), id) == before.end())
+            started.push_back(id);
+    ASSERT_EQ(started.size(), 1u);
+    const std::string folder = linux.taskFolder(started[0]);
+    const std::string pollerFolder = linux.taskFolder(pollerTask);
+
+    worker.send(200); // a gesture that repeats, then rest
+    ASSERT_TRUE(eventually([] { return count("Pm") >= 5; }));
+    worker.send(0);
+    ASSERT_TRUE(eventually([] { return count("Pz") == 1; }));
+    Sleep(50);
+
+    const long long workerBefore = process_counters::LinuxView::switches(folder);
+    const long long pollerBefore = process_counters::LinuxView::switches(pollerFolder);
+    Sleep(400);
+    const long long workerAfter = process_counters::LinuxView::switches(folder);
+    const long long pollerAfter = process_counters::LinuxView::switches(pollerFolder);
+    stop = true;
+    WaitForSingleObject(poller, 2000);
+    CloseHandle(poller);
+    EXPECT_GE(pollerAfter - pollerBefore, 10); // the count sees a polling thread
+    EXPECT_EQ(workerAfter, workerBefore);
+    EXPECT_EQ(trace().back(), 'z') << trace();
 }
 
 TEST(PluginThread, AFailedWaitEndsTheWorkerInsteadOfSpinning) {

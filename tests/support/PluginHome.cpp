@@ -20,6 +20,17 @@ PluginHome::PluginHome(const std::wstring& name, bool withFolder) {
     GetTempPathW(MAX_PATH, temp);
     home = temp + (name + L"_" + std::to_wstring(GetCurrentProcessId()));
     plugins = home + L"\\Office\\Plugins\\";
+    for (const std::wstring& folder : {plugins, home + L"\\"}) {
+        WIN32_FIND_DATAW found;
+        const HANDLE find = FindFirstFileW((folder + L"*").c_str(), &found);
+        if (find == INVALID_HANDLE_VALUE)
+            continue;
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileW((folder + found.cFileName).c_str());
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
     CreateDirectoryW(home.c_str(), nullptr);
     if (withFolder) {
         CreateDirectoryW((home + L"\\Office").c_str(), nullptr);

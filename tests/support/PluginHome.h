@@ -12,6 +12,7 @@ namespace glotest {
 class PluginHome {
 public:
     // A folder `name`_<process id> in the temporary folder; `withFolder` creates "Office\Plugins".
+    // Files left in it by an earlier run (process ids repeat under Wine) are removed first.
     explicit PluginHome(const std::wstring& name, bool withFolder = true);
     ~PluginHome();
     PluginHome(const PluginHome&) = delete;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "GloWindow.h"
+#include "HungWindow.h"
 
 namespace {
 
@@ -101,4 +102,14 @@ TEST_F(RealWindows, ScrollbarsAreFiledByOrientationAndForgottenWithTheHandle) {
     view = frame;
     EXPECT_EQ(view.GetVScrollbarParent(), nullptr);
     EXPECT_FALSE(view.IsScrollable(WS_VSCROLL | WS_HSCROLL));
+}
+
+// A window whose program has stopped answering holds up nobody who reads its text: the wait is
+// bounded and the text the system keeps for the window stands in.
+TEST(HungWindows, TheTextOfAHungWindowIsReadWithoutWaitingForIt) {
+    glotest::HungWindow hung;
+    CGloHWND wrapper(hung.window());
+    const DWORD start = GetTickCount();
+    EXPECT_STREQ(wrapper.GetWindowTextW(), L"hung");
+    EXPECT_LT(GetTickCount() - start, 2000u);
 }

@@ -1,6 +1,7 @@
 // A substitute device driver: loads the proxy library, hands it a callback
 // table, replays a device trace through ZuVidSendEvent with real timing and
-// closes the proxy again.
+// closes the proxy again. With --config it opens the core's configuration dialog on a window of
+// its own first and keeps running until the dialog is closed.
 #include <windows.h>
 
 #include <cstdio>
@@ -26,7 +27,14 @@ struct Options {
     bool terminate = false; // ZuVidTerm instead of ZuVidCloseHdl
     bool targetForeground = true;
     bool ownWindow = false; // a window of its own stands in for the user's application
+    bool config = false;    // open the configuration dialog
+    long closeAfterMs = -1; // with --config: cancel the dialog this long after the trace
 };
+
+// The core's function that opens the configuration dialog. It is part of the C++ interface, not
+// of the driver's entry points, so it is found by its C++ name.
+const char kCreateConfigDialog[] = "_Z18createConfigDialogP6HWND__";
+typedef int (*CreateConfigDialogProc)(HWND parent);
 
 Options g_options;
 FILE* g_log = stdout;
@@ -159,6 +167,7 @@ bool readFile(const std::string& path, std::string& text) {
 
 void usage() {
     std::fputs("usage: glo_driver [options] TRACE\n"
+               "       glo_driver --config [options] [TRACE]\n"
                "  --dll PATH           proxy library (default Glo_core_proxy.dll)\n"
                "  --log FILE           write the proxy's log there instead of standard output\n"
                "  --driver-id N        first argument of ZuVidInit (default 1)\n"
@@ -170,7 +179,10 @@ void usage() {
                "  --term               end with ZuVidTerm instead of ZuVidCloseHdl\n"
                "  --no-target          hand no window to ZuVidSendEvent (default: foreground)\n"
                "  --window             create a window of its own, in the foreground under the\n"
-               "                       cursor, for the plug-ins to serve\n",
+               "                       cursor, for the plug-ins to serve\n"
+               "  --config             open the configuration dialog on that window, replay the\n"
+               "                       trace (if any) as live motion, run until it is closed\n"
+               "  --close-after MS     with --config: cancel the dialog MS after the trace\n",
                stderr);
 }
 
@@ -206,6 +218,13 @@ bool parseArguments(int argc, char** argv) {
             g_options.targetForeground = false;
         } else if (arg == "--window") {
             g_options.ownWindow = true;
+        } else if (arg == "--config") {
+            g_options.config = true;
+            g_options.ownWindow = true;
+        } else if (arg == "--close-after" && (v = value())) {
+            g_options.closeAfterMs = std::strtol(v, nullptr, 0);
+            if (g_options.closeAfterMs < 0)
+                return false;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return false;
         } else if (g_options.tracePath.empty()) {
@@ -214,11 +233,49 @@ bool parseArguments(int argc, char** argv) {
             return false;
         }
     }
-    return !g_options.tracePath.empty();
+    return !g_options.tracePath.empty() || g_options.config;
 }
 
 template <typename F> F entry(HMODULE module, const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+BOOL CALLBACK findDialogProc(HWND window, LPARAM found) {
+    wchar_t name[64] = L"";
+    GetClassNameW(window, name, 64);
+    if (lstrcmpW(name, L"GdrConfigDialog") != 0 || !IsWindowVisible(window))
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// The configuration dialog lives on this thread, like the core window.
+HWND findConfigDialog() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), findDialogProc, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// Until the user closes the dialog, or until --close-after cancels it.
+void runConfigDialog(LARGE_INTEGER frequency) {
+    LARGE_INTEGER start, now;
+    QueryPerformanceCounter(&start);
+    bool cancelled = false;
+    while (HWND dialog = findConfigDialog()) {
+        QueryPerformanceCounter(&now);
+        const long long ms = (now.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart;
+        if (g_options.closeAfterMs >= 0 && ms >= g_options.closeAfterMs && !cancelled) {
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            cancelled = true;
+        }
+        if (cancelled && ms >= g_options.closeAfterMs + 5000) {
+            note("the configuration dialog does not close");
+            return;
+        }
+        now.QuadPart += frequency.QuadPart / 50;
+        pumpUntil(now, frequency);
+    }
+    note("configuration dialog closed");
 }
 
 } // namespace
@@ -229,7 +286,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string text;
-    if (!readFile(g_options.tracePath, text)) {
+    if (!g_options.tracePath.empty() && !readFile(g_options.tracePath, text)) {
         std::fprintf(stderr, "glo_driver: cannot read %s\n", g_options.tracePath.c_str());
         return 1;
     }
@@ -290,6 +347,18 @@ int main(int argc, char** argv) {
 
     LARGE_INTEGER frequency, due;
     QueryPerformanceFrequency(&frequency);
+    if (g_options.config) {
+        auto createConfigDialog = entry<CreateConfigDialogProc>(dll, kCreateConfigDialog);
+        if (!createConfigDialog || !createConfigDialog(target)) {
+            note("cannot open the configuration dialog%s",
+                 createConfigDialog ? "" : ": the library has no such function");
+        } else if (HWND dialog = findConfigDialog()) {
+            RECT r;
+            GetWindowRect(dialog, &r);
+            note("configuration dialog open at %ld,%ld size %ldx%ld", r.left, r.top,
+                 r.right - r.left, r.bottom - r.top);
+        }
+    }
     QueryPerformanceCounter(&due);
     size_t events = 0;
     for (const trace::Step& step : parsed.steps) {
@@ -308,6 +377,8 @@ int main(int argc, char** argv) {
         pumpUntil(due, frequency);
     }
     note("replayed %zu events", events);
+    if (g_options.config)
+        runConfigDialog(frequency);
 
     if (g_options.terminate) {
         term();

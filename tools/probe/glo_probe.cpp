@@ -6,11 +6,14 @@
 //   glo_probe focus CLASS    bring the top-level window of CLASS to the front, cursor over its view
 //   glo_probe state CLASS    one line: the view's class, first visible line, caret line,
 //                            selected item, clipboard text
+//   glo_probe select CLASS N select line N of its text (counted from 1)
+//   glo_probe close CLASS    ask the program to close
 #include <windows.h>
 // (needs the types of windows.h)
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <string>
@@ -107,8 +110,10 @@ void printState(HWND view) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fputs("usage: glo_probe focus|state TOPLEVEL-CLASS\n", stderr);
+    if (argc < 3 || (std::strcmp(argv[1], "select") == 0) != (argc == 4)) {
+        std::fputs("usage: glo_probe focus|state|close TOPLEVEL-CLASS\n"
+                   "       glo_probe select TOPLEVEL-CLASS LINE\n",
+                   stderr);
         return 2;
     }
     wchar_t topClass[128];
@@ -129,6 +134,17 @@ int main(int argc, char** argv) {
         SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
         Sleep(200);
         std::printf("%s in front: %s\n", argv[2], GetForegroundWindow() == top ? "yes" : "no");
+        return 0;
+    }
+    if (std::strcmp(argv[1], "select") == 0) {
+        const WPARAM line = static_cast<WPARAM>(std::atoi(argv[3]) - 1);
+        const LRESULT start = SendMessageW(view, EM_LINEINDEX, line, 0);
+        const LRESULT length = SendMessageW(view, EM_LINELENGTH, start, 0);
+        SendMessageW(view, EM_SETSEL, start, start + length);
+        return start < 0 ? 1 : 0;
+    }
+    if (std::strcmp(argv[1], "close") == 0) {
+        PostMessageW(top, WM_CLOSE, 0, 0);
         return 0;
     }
     printState(view);

@@ -1,0 +1,294 @@
+// The core driven hard through the driver entry points for a long time: motion, rest, button
+// presses, switches of the target between two plug-ins and away from both, the driver's
+// configuration notifications and the plug-ins' configuration reloads, restarts, and a plug-in
+// whose function is slower than the repeat period. Afterwards the process holds as many threads
+// and windows as before, and handles and memory within a small bound; every gesture ended.
+// GLO_SOAK_EVENTS sets the number of events (100,000 by default; scripts/bench --long: 10^6).
+// The soak runs on a desktop of its own, whose foreground window and cursor no other test moves
+// (under Wine each desktop has both), so that it need not keep the other tests waiting.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "../bench/BenchFigures.h"
+#include "../bench/ProcessCounters.h"
+#include "GdrProxy.h"
+#include "PluginHome.h"
+#include "ZuVidDriver.h"
+#include "fixtures/soak/SoakCounts.h"
+#include "host/GloPluginHost.h"
+
+namespace {
+
+HWND g_core = nullptr;
+volatile LONG g_logLines = 0;
+
+void WINAPI logLine(const wchar_t*) {
+    InterlockedIncrement(&g_logLines);
+}
+std::int32_t WINAPI registerWindow(std::uint32_t, const wchar_t*, HWND window,
+                                   std::int32_t* status) {
+    if (g_core == nullptr)
+        g_core = window;
+    *status = 0;
+    return 0;
+}
+std::int32_t WINAPI getDeviceName(HWND, wchar_t* buffer, std::int32_t capacity) {
+    lstrcpynW(buffer, L"USB 3D Cap", capacity);
+    return 0;
+}
+std::int32_t WINAPI getVersion(ZuVidVersionInfo* info) {
+    *info = {4, 0, 6, {}};
+    return 0;
+}
+
+void start() {
+    ZuVidCallbackTable table = {sizeof(table), &logLine,       &registerWindow,
+                                nullptr,       &getDeviceName, &getVersion};
+    g_core = nullptr;
+    ZuVidInit(3, &table);
+}
+
+void pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&msg);
+}
+
+void settle(DWORD ms) {
+    const DWORD begin = GetTickCount();
+    do {
+        pump();
+        Sleep(5);
+    } while (GetTickCount() - begin < ms);
+}
+
+HWND makeWindow(const wchar_t* className, DWORD style, int x, int width, HWND parent) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpszClassName = className;
+    RegisterClassW(&wc);
+    return CreateWindowExW(0, className, L"soak", style | WS_VISIBLE, x, parent ? 0 : 100, width,
+                           300, parent, nullptr, nullptr, nullptr);
+}
+
+void pointAt(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+struct Resources {
+    long handles, threads, windows;
+    long long heap, privateBytes;
+};
+
+Resources measure(const process_counters::LinuxView& linux) {
+    return {process_counters::handleCount(), process_counters::threadCount(),
+            process_counters::windowCount(), process_counters::heapBytes(),
+            process_counters::privateBytes(linux)};
+}
+
+long soakEvents() {
+    const char* text = std::getenv("GLO_SOAK_EVENTS");
+    return text != nullptr && *text != '\0' ? std::strtol(text, nullptr, 10) : 100000;
+}
+
+void runSoak() {
+    const long events = soakEvents();
+    process_counters::LinuxView linux;
+
+    glotest::PluginHome home(L"glo_soak");
+    const std::wstring pluginA = home.add(L"soak_a"), pluginB = home.add(L"soak_b");
+    const HWND frame = makeWindow(L"GloSoak_frame", WS_POPUP, 100, 600, nullptr);
+    const HWND a = makeWindow(L"GloSoak_a", WS_CHILD, 0, 300, frame);
+    const HWND b = makeWindow(L"GloSoak_b", WS_CHILD, 300, 300, frame);
+    const HWND other = makeWindow(L"GloSoak_other", WS_POPUP, 750, 200, nullptr);
+    SetForegroundWindow(frame);
+    pointAt(a);
+    settle(50);
+    ASSERT_EQ(GetForegroundWindow(), frame);
+
+    // The plug-ins read their configuration files from the working directory.
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(home.home.c_str());
+    start();
+    CGlo_PluginHost& host = getPluginHost();
+    ASSERT_EQ(host.getNumberOfPlugins(), 2);
+    for (int i = 0; i < host.getNumberOfPlugins(); ++i)
+        host.getLoadedPlugin(i)->serialize(); // the files the reloads read
+    home.files.push_back(home.home + L"\\SoakA.cfg");
+    home.files.push_back(home.home + L"\\SoakB.cfg");
+    // Kept loaded across the restarts, so that the counts add up.
+    HMODULE modules[2] = {};
+    soak::Counts* counts[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(GetModuleHandleExW(0, (i ? pluginB : pluginA).c_str(), &modules[i]));
+        counts[i] = reinterpret_cast<soak::Counts* (*)()>(
+            reinterpret_cast<void*>(GetProcAddress(modules[i], "soakCounts")))();
+    }
+
+    const UINT configChanged = RegisterWindowMessageW(GDR_MSG_CONFIGCHANGED);
+    const long warmUp = events / 20;
+    Resources before = {};
+    int restarts = 0, reloads = 0, switches = 0;
+    const DWORD begin = GetTickCount();
+    // Bounded: a hang shows as a failure, not as a run that never ends.
+    const DWORD limit = static_cast<DWORD>(events) * 3 + 60000;
+    long sent = 0;
+    for (long i = 0; i < events; ++i, ++sent) {
+        if (i == warmUp) {
+            const ZuVidEventRecord zero = {ZUVID_EVENT_ZERO, {}, 0, 0, {}};
+            ZuVidSendEvent(frame, &zero);
+            settle(300);
+            before = measure(linux);
+        }
+        if (i % 64 == 0) {
+            pump();
+            if (GetTickCount() - begin > limit)
+                break;
+        }
+        // The target moves between the two plug-ins, and now and then away from both.
+        if (i % 2000 == 0) {
+            pointAt((i / 2000) % 2 ? b : a);
+            ++switches;
+        }
+        if (i % 20000 == 10000) {
+            SetForegroundWindow(other);
+            pump();
+        } else if (i % 20000 == 10200) {
+            SetForegroundWindow(frame);
+            pump();
+        }
+        if (i % 10000 == 5000) { // the driver's notification, then each plug-in's own reload
+            SendMessageW(g_core, configChanged, 0, 0);
+            ZuVidServiceRequest();
+            for (int k = 0; k < host.getNumberOfPlugins(); ++k)
+                if (CGlo_Application* application = host.getLoadedPlugin(k))
+                    application->deserialize();
+            ++reloads;
+        }
+        if (i % 25000 == 24999) {
+            ZuVidCloseHdl(g_core);
+            start();
+            ++restarts;
+            continue;
+        }
+        ZuVidEventRecord record = {ZUVID_EVENT_MOTION, {}, 0, 0, {}};
+        if (i % 97 == 0) {
+            record.type = ZUVID_EVENT_BUTTON;
+            record.pressed = 1u << (i % 4);
+        } else if (i % 97 == 1) {
+            record.type = ZUVID_EVENT_BUTTON;
+            record.released = 1u << ((i - 1) % 4);
+        } else if (i % 500 == 2) {
+            record.type = ZUVID_EVENT_ZERO;
+        } else if (i % 300 < 40) {
+            record.motion[3] = 250; // a push of the one-shot
+        } else {
+            const int phase = static_cast<int>(i % 200);
+            const int level = phase < 100 ? phase * 3 : (200 - phase) * 3; // rises and falls
+            record.motion[0] = level;
+            record.motion[1] = (phase % 7) - 3 + level / 4;
+        }
+        ZuVidSendEvent(frame, &record);
+        if (i % 1000 == 500)
+            ZuVidIsValidHdl(a);
+    }
+    const double seconds = (GetTickCount() - begin) / 1000.0;
+    const ZuVidEventRecord zero = {ZUVID_EVENT_ZERO, {}, 0, 0, {}};
+    ZuVidSendEvent(frame, &zero);
+    settle(500);
+    const Resources after = measure(linux);
+
+    EXPECT_EQ(sent, events) << "stopped after " << seconds << " s";
+    EXPECT_EQ(after.threads, before.threads);
+    EXPECT_EQ(after.windows, before.windows);
+    if (before.handles >= 0) {
+        EXPECT_LE(after.handles - before.handles, 3);
+    }
+    EXPECT_LE(after.heap - before.heap, 64 * 1024);
+    if (before.privateBytes >= 0) {
+        EXPECT_LE(after.privateBytes - before.privateBytes, 8 * 1024 * 1024);
+    }
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i ? "SoakB" : "SoakA");
+        EXPECT_EQ(counts[i]->loads, restarts + 1);
+        EXPECT_GT(counts[i]->pan, 100);
+        EXPECT_GT(counts[i]->flip, 0);
+        EXPECT_GT(counts[i]->click, 0);
+        EXPECT_GT(counts[i]->zeros, 0);
+        EXPECT_EQ(counts[i]->open, 0); // the last gesture heard its zero
+    }
+    EXPECT_GT(g_logLines, 2 * events - 10);
+
+    std::printf("%ld events in %.1f s: %d target switches, %d reloads, %d restarts; "
+                "runs A %ld, B %ld (slow)\n",
+                sent, seconds, switches, reloads, restarts, long(counts[0]->pan),
+                long(counts[1]->pan));
+    std::printf("before/after: handles %ld/%ld, threads %ld/%ld, windows %ld/%ld, heap %lld/%lld "
+                "bytes, private %lld/%lld bytes\n",
+                before.handles, after.handles, before.threads, after.threads, before.windows,
+                after.windows, before.heap, after.heap, before.privateBytes, after.privateBytes);
+    benchFigure("soak: events through the exports", double(sent), 0, "events");
+    benchFigure("soak: events per second", sent / seconds, 0, "events/s");
+    benchFigure("soak: handles gained", double(after.handles - before.handles), 0, "handles",
+                "<= 3");
+    benchFigure("soak: threads gained", double(after.threads - before.threads), 0, "threads",
+                "<= 0");
+    benchFigure("soak: heap gained", (after.heap - before.heap) / 1024.0, 1, "KiB", "<= 64");
+    benchFigure("soak: private memory gained", (after.privateBytes - before.privateBytes) / 1024.0,
+                0, "KiB", "<= 8192");
+
+    ZuVidCloseHdl(g_core);
+    SetCurrentDirectoryW(previous);
+    for (HMODULE module : modules)
+        FreeLibrary(module);
+    for (HWND window : {frame, other})
+        DestroyWindow(window);
+}
+
+} // namespace
+
+TEST(Soak, ResourcesStayFlatAndEveryGestureEnds) {
+    // A fault would start the debugger and hang the run: end at once instead.
+    SetUnhandledExceptionFilter([](EXCEPTION_POINTERS*) -> LONG { ExitProcess(3); });
+    // A thread with no window yet can move to another desktop.
+    const HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](LPVOID) -> DWORD {
+            const std::wstring name = L"glo_soak_" + std::to_wstring(GetCurrentProcessId());
+            const HDESK desktop =
+                CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+            if (desktop == nullptr || !SetThreadDesktop(desktop)) {
+                ADD_FAILURE() << "no desktop of its own (" << GetLastError() << ")";
+                return 1;
+            }
+            // And a registry of its own: the other tests name their homes in the same value.
+            HKEY machine = nullptr;
+            const std::wstring key = L"Software\\glo_soak_machine_" + name;
+            if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                nullptr, &machine, nullptr) != ERROR_SUCCESS ||
+                RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine) != ERROR_SUCCESS) {
+                ADD_FAILURE() << "no registry of its own";
+                return 1;
+            }
+            runSoak(); // destroys its windows before the desktop goes
+            RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+            RegCloseKey(machine);
+            RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+            RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
+            CloseDesktop(desktop);
+            return 0;
+        },
+        nullptr, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    // The soak bounds its own time; this only keeps a hang from outliving CTest's limit.
+    EXPECT_EQ(WaitForSingleObject(thread, DWORD(soakEvents()) * 4 + 120000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+}

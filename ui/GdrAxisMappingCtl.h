@@ -1,0 +1,60 @@
+// The axis-mapping control ("GdrAxisMappingCtl"): the twelve directions of the device's axes as
+// drop targets, each saying what it does in the selected application and lighting up with the
+// live motion of the cap.
+#pragma once
+
+#include "GloWnd.h"
+#include "ui/GdrConfigUi.h"
+#include "ui/GdrGdi.h"
+
+#include <string>
+
+namespace glo_ui {
+
+class CGdrAxisMappingCtl : public CWnd {
+public:
+    CGdrAxisMappingCtl();
+
+    // What a direction does; shown in its cell.
+    void setText(int direction, const std::wstring& text);
+    // Scaled live values of the six axes; returns true when a level changed.
+    bool setLiveMotion(const int values[6]);
+    // The direction under a drag (-1: none), and whether the dragged function can go there.
+    void setDropTarget(int direction, bool allowed);
+    // The direction at a point of the client area, or -1.
+    int directionAt(POINT client) const;
+    bool directionRect(int direction, RECT& rect) const;
+    int level(int direction) const { return m_levels[direction]; }
+
+    // Live strength that fills a cell completely.
+    static const int kFullScale = 350;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    const GloMessageMapEntry* GetMessageMap() const override;
+
+    LRESULT OnPaint(WPARAM, LPARAM);
+    LRESULT OnEraseBackground(WPARAM, LPARAM);
+    LRESULT OnSize(WPARAM, LPARAM);
+    LRESULT OnGetTargetRect(WPARAM, LPARAM);
+    LRESULT OnGetLevel(WPARAM, LPARAM);
+    LRESULT OnGetText(WPARAM, LPARAM);
+    LRESULT OnGetDlgCode(WPARAM, LPARAM);
+
+private:
+    void layout();
+    void paint(HDC dc, const RECT& client);
+    void ensureFonts(HDC dc);
+
+    std::wstring m_texts[kGdrDirections];
+    int m_levels[kGdrDirections];
+    int m_dropTarget;
+    bool m_dropAllowed;
+    RECT m_cells[kGdrDirections];
+    RECT m_captions[2];
+    std::wstring m_captionTexts[2]; // translations, rotations
+    HFONT m_baseFont;               // the dialog's, not owned
+    CGdiObject m_badgeFont;         // bold variant of it
+};
+
+} // namespace glo_ui
