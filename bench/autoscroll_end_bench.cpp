@@ -193,6 +193,15 @@ int main() {
         std::printf("gestures that did not start: %d, ends not seen: %d, ends that left "
                     "something behind: %d\n",
                     notStarted, lost, leftBehind);
+        // The benchmark table's lines (docs/performance.md).
+        std::printf("@figure | autoscroll end to all given back, p50 | %.3f | ms |\n"
+                    "@figure | autoscroll end to all given back, p99 | %.3f | ms |\n"
+                    "@figure | autoscroll end, the function's own share, p50 | %.3f | ms |\n"
+                    "@figure | autoscroll end, the function's own share, p99 | %.3f | ms |\n"
+                    "@figure | autoscroll ends that left something behind | %d | gestures | "
+                    "<= 0\n",
+                    percentile(totals, 0.50), percentile(totals, 0.99), percentile(ends, 0.50),
+                    percentile(ends, 0.99), leftBehind + lost);
         if (lost > 0 || leftBehind > 0)
             status = 1;
     }
