@@ -93,6 +93,8 @@ void CGlo_Plugin::mbuttonUpDown(const CGlo_Event& event) {
 }
 
 void CGlo_Plugin::autoscroll(const CGlo_Event& event, AutoscrollKind kind) {
+    if (!event.isMotionEvent())
+        startRefused = false; // the gesture ends: the next one may click again
     const bool held = kind >= HeldPan;
     const bool middleDown = held && isKeyHeld(VK_MBUTTON); // before anything is released
     // isAutoscrollPossible may adopt an autoscroll running under an origin marker; while a
@@ -120,7 +122,6 @@ void CGlo_Plugin::autoscroll(const CGlo_Event& event, AutoscrollKind kind) {
         return;
     }
     if (!event.isMotionEvent()) {
-        startRefused = false;
         motionDeadband(nullptr);
         ieMotionTransformation(nullptr);
         if (held)

@@ -66,14 +66,14 @@ std::wstring settledLog(HWND view, const std::wstring& expected) {
 class Autoscroll : public ::testing::Test {
 protected:
     // The test program with these views (CLASS:MODE:LEFT:TOP:RIGHT:BOTTOM).
-    void start(const std::vector<std::wstring>& specs) {
+    void start(const std::vector<std::wstring>& layouts) {
         std::wstring command =
             std::wstring(kProgram) + L" --parent " + std::to_wstring(GetCurrentProcessId());
-        for (const std::wstring& spec : specs)
-            command += L" " + spec;
+        for (const std::wstring& layout : layouts)
+            command += L" " + layout;
         program.reset(new TestProgram(command));
         ASSERT_TRUE(program->started());
-        for (size_t i = 0; i < specs.size(); ++i) {
+        for (size_t i = 0; i < layouts.size(); ++i) {
             views.push_back(findView(program->id(), int(i)));
             ASSERT_NE(views.back(), nullptr) << "view " << i;
         }
@@ -218,7 +218,7 @@ TEST_F(Autoscroll, OriginsAndPlacementsOfEachFunction) {
 TEST_F(Autoscroll, EveryWayOutGivesEverythingBack) {
     start({L"GloAutoscrollView:held:100:100:500:400", L"GloAutoscrollView:none:560:100:960:400",
            L"GloAutoscrollView:click:560:420:960:720"});
-    InputRecorder input;
+    InputRecorder input(false); // keys only
     ASSERT_TRUE(input.active());
     auto inject = [](WORD vk, bool up) {
         INPUT key = {};

@@ -21,10 +21,12 @@ struct RecordedInput {
 };
 
 // While alive, low-level keyboard and mouse hooks on a thread of their own record every event
-// in order. Only one recorder may exist at a time.
+// in order. Only one recorder may exist at a time. A mouse hook delays every mouse input until
+// it has seen it: under Wine a move a program injects itself (ReleaseCapture does) can then land
+// after a later SetCursorPos; tests that need only keys leave it out.
 class InputRecorder {
 public:
-    InputRecorder();
+    explicit InputRecorder(bool mouse = true);
     ~InputRecorder();
     InputRecorder(const InputRecorder&) = delete;
     InputRecorder& operator=(const InputRecorder&) = delete;
@@ -49,6 +51,7 @@ private:
     HANDLE ready_ = nullptr;
     DWORD threadId_ = 0;
     bool active_ = false;
+    bool mouse_ = true;
     std::thread thread_;
 };
 
