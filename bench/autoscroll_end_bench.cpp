@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchFigures.h"
 #include "HeapCallCounter.h"
 #include "ZuVidDriver.h"
 #include "fixtures/autoscroll_plugin/AutoscrollRecord.h"
@@ -202,17 +203,15 @@ int main() {
                     "something behind: %d; heap calls by the core: %ld (allocator imports "
                     "observed: %d)\n",
                     notStarted, lost, leftBehind, static_cast<long>(heapCalls), hooked);
-        // The benchmark table's lines (docs/performance.md).
-        std::printf("@figure | autoscroll end to all given back, p50 | %.3f | ms |\n"
-                    "@figure | autoscroll end to all given back, p99 | %.3f | ms |\n"
-                    "@figure | autoscroll end, the function's own share, p50 | %.3f | ms |\n"
-                    "@figure | autoscroll end, the function's own share, p99 | %.3f | ms |\n"
-                    "@figure | autoscroll ends that left something behind | %d | gestures | "
-                    "<= 0\n"
-                    "@figure | heap calls in %zu autoscroll gestures | %ld | calls | <= 0\n",
-                    percentile(totals, 0.50), percentile(totals, 0.99), percentile(ends, 0.50),
-                    percentile(ends, 0.99), leftBehind + lost, totals.size(),
-                    static_cast<long>(heapCalls));
+        benchFigure("autoscroll end to all given back, p50", percentile(totals, 0.50), 3, "ms");
+        benchFigure("autoscroll end to all given back, p99", percentile(totals, 0.99), 3, "ms");
+        benchFigure("autoscroll end, the function's own share, p50", percentile(ends, 0.50), 3,
+                    "ms");
+        benchFigure("autoscroll end, the function's own share, p99", percentile(ends, 0.99), 3,
+                    "ms");
+        benchFigure("autoscroll ends that left something behind", leftBehind + lost, 0, "gestures",
+                    "<= 0");
+        benchFigure("heap calls in 1000 autoscroll gestures", heapCalls, 0, "calls", "<= 0");
         if (lost > 0 || leftBehind > 0 || heapCalls != 0 || hooked == 0)
             status = 1;
     }
