@@ -24,31 +24,26 @@ const CGlo_Event kRelease(0, 0, 0, 0, 0, 0, 2, 0);
 enum Held { None = 0, Ctrl = 1, Shift = 2, Alt = 4 };
 const WORD kModifiers[3] = {VK_CONTROL, VK_SHIFT, VK_MENU};
 
+const struct {
+    DWORD vk;
+    const wchar_t* name;
+} kNames[] = {{VK_CONTROL, L"CTRL"}, {VK_SHIFT, L"SHIFT"}, {VK_MENU, L"ALT"},  {VK_PRIOR, L"PGUP"},
+              {VK_NEXT, L"PGDN"},    {VK_ESCAPE, L"ESC"},  {VK_LEFT, L"LEFT"}, {VK_RIGHT, L"RIGHT"},
+              {VK_UP, L"UP"},        {VK_DOWN, L"DOWN"}};
+
+// Letters stand for themselves.
 std::wstring keyName(DWORD vk) {
-    switch (vk) {
-    case VK_CONTROL:
-        return L"CTRL";
-    case VK_SHIFT:
-        return L"SHIFT";
-    case VK_MENU:
-        return L"ALT";
-    case VK_PRIOR:
-        return L"PGUP";
-    case VK_NEXT:
-        return L"PGDN";
-    case VK_ESCAPE:
-        return L"ESC";
-    case VK_LEFT:
-        return L"LEFT";
-    case VK_RIGHT:
-        return L"RIGHT";
-    case VK_UP:
-        return L"UP";
-    case VK_DOWN:
-        return L"DOWN";
-    default:
-        return std::wstring(1, wchar_t(vk));
-    }
+    for (const auto& key : kNames)
+        if (key.vk == vk)
+            return key.name;
+    return std::wstring(1, wchar_t(vk));
+}
+
+WORD keyCode(const std::wstring& name) {
+    for (const auto& key : kNames)
+        if (name == key.name)
+            return WORD(key.vk);
+    return WORD(name[0]);
 }
 
 // "+CTRL +C -C -CTRL": presses and releases in order.
@@ -235,58 +230,47 @@ UINT WINAPI refusingSend(UINT count, LPINPUT inputs, int) {
 } // namespace
 
 // The system refuses input part way (another desktop in front, say): the sequence stops, keys
-// it pressed are released and modifiers it released are pressed again, in one more call.
+// it pressed are released and modifiers it released are pressed again, in one more call. In the
+// rows "|" ends a SendInput call.
 TEST(KeySequence, RefusedInputIsUndone) {
-    using glo_functions::CKeySequence;
-    // copy with Alt held, one call per input
-    auto copy = [](CKeySequence& s) {
-        const WORD order[] = {VK_MENU, VK_CONTROL, 'C', 'C', VK_CONTROL, VK_MENU};
-        const bool up[] = {true, false, false, true, true, false};
-        for (int i = 0; i < 6; ++i) {
-            s.key(order[i], up[i]);
-            s.endCall();
-        }
-    };
-    // ctrlPageUp with Shift and Alt held, one call
-    auto ctrlPageUp = [](CKeySequence& s) {
-        const WORD order[] = {VK_MENU,  VK_SHIFT,   VK_CONTROL, VK_PRIOR,
-                              VK_PRIOR, VK_CONTROL, VK_SHIFT,   VK_MENU};
-        const bool up[] = {true, true, false, false, true, true, false, false};
-        for (int i = 0; i < 8; ++i)
-            s.key(order[i], up[i]);
-    };
-    // back: Alt alone, the arrow, Alt alone
-    auto back = [](CKeySequence& s) {
-        s.key(VK_MENU, false);
-        s.endCall(1);
-        s.key(VK_LEFT, false);
-        s.key(VK_LEFT, true);
-        s.endCall(1);
-        s.key(VK_MENU, true);
-    };
+    const wchar_t* copyHoldingAlt = L"-ALT|+CTRL|+C|-C|-CTRL|+ALT";
+    const wchar_t* ctrlPageUpHoldingShiftAlt = L"-ALT -SHIFT +CTRL +PGUP -PGUP -CTRL +SHIFT +ALT";
+    const wchar_t* back = L"+ALT|+LEFT -LEFT|-ALT";
     const struct Row {
-        void (*build)(CKeySequence&);
-        int budget;
+        const wchar_t* sequence;
+        int budget; // inputs taken before the first refusal
         const wchar_t* taken;
     } rows[] = {
-        {copy, 100, L"-ALT|+CTRL|+C|-C|-CTRL|+ALT|"},
-        {copy, 0, L""},
-        {copy, 1, L"-ALT|+ALT|"},
-        {copy, 3, L"-ALT|+CTRL|+C|-C -CTRL +ALT|"},
-        {copy, 5, L"-ALT|+CTRL|+C|-C|-CTRL|+ALT|"}, // the refused press tried once more
-        {ctrlPageUp, 4, L"-ALT -SHIFT +CTRL +PGUP|-PGUP -CTRL +SHIFT +ALT|"},
+        {copyHoldingAlt, 100, L"-ALT|+CTRL|+C|-C|-CTRL|+ALT|"},
+        {copyHoldingAlt, 0, L""},
+        {copyHoldingAlt, 1, L"-ALT|+ALT|"},
+        {copyHoldingAlt, 3, L"-ALT|+CTRL|+C|-C -CTRL +ALT|"},
+        {copyHoldingAlt, 5, L"-ALT|+CTRL|+C|-C|-CTRL|+ALT|"}, // the refused press once more
+        {ctrlPageUpHoldingShiftAlt, 4, L"-ALT -SHIFT +CTRL +PGUP|-PGUP -CTRL +SHIFT +ALT|"},
         {back, 0, L""},
         {back, 1, L"+ALT|-ALT|"},
         {back, 2, L"+ALT|+LEFT|-LEFT -ALT|"},
         {back, 3, L"+ALT|+LEFT -LEFT|-ALT|"},
     };
     for (const Row& row : rows) {
-        CKeySequence sequence;
-        row.build(sequence);
+        glo_functions::CKeySequence sequence;
+        std::wstring item;
+        for (const wchar_t* c = row.sequence;; ++c) {
+            if (*c == L' ' || *c == L'|' || *c == L'\0') {
+                sequence.key(keyCode(item.substr(1)), item[0] == L'-');
+                item.clear();
+                if (*c == L'|')
+                    sequence.endCall();
+                if (*c == L'\0')
+                    break;
+            } else {
+                item += *c;
+            }
+        }
         g_taken.clear();
         g_budget = row.budget;
         sequence.send(&refusingSend);
-        EXPECT_EQ(g_taken, row.taken) << row.budget;
+        EXPECT_EQ(g_taken, row.taken) << row.sequence << " " << row.budget;
     }
 }
 

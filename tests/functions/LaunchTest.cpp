@@ -26,48 +26,26 @@ bool keyExists(HKEY root, const std::wstring& path) {
     return true;
 }
 
-// A key's default value set for the test; `owned` (the key or an ancestor of it) is removed at
-// the end when the test created it, otherwise the old value comes back.
-class ScopedDefault {
+// A key the test creates with a default value, removed with everything below `owned` (the key
+// or the ancestor the test created for it) at the end.
+class ScopedKey {
 public:
-    ScopedDefault(HKEY root, const std::wstring& path, DWORD type, const std::wstring& value,
-                  std::wstring owned = L"")
-        : root(root), path(path), owned(owned.empty() ? path : owned) {
-        created = !keyExists(root, this->owned);
-        HKEY key;
-        EXPECT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                  nullptr),
+    ScopedKey(HKEY root, const std::wstring& path, DWORD type, const std::wstring& value,
+              std::wstring owned = L"")
+        : root(root), owned(owned.empty() ? path : owned) {
+        EXPECT_FALSE(keyExists(root, this->owned)) << "the prefix has it already";
+        EXPECT_EQ(RegSetKeyValueW(root, path.c_str(), nullptr, type, value.c_str(),
+                                  DWORD((value.size() + 1) * sizeof(wchar_t))),
                   ERROR_SUCCESS);
-        DWORD size = sizeof(old);
-        hadValue = !created && RegQueryValueExW(key, nullptr, nullptr, &oldType,
-                                                reinterpret_cast<BYTE*>(old), &size) == 0;
-        oldSize = size;
-        RegSetValueExW(key, nullptr, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
-                       DWORD((value.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
     }
-    ~ScopedDefault() {
-        if (created) {
-            RegDeleteTreeW(root, owned.c_str());
-            RegDeleteKeyW(root, owned.c_str());
-            return;
-        }
-        HKEY key;
-        if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-            return;
-        if (hadValue)
-            RegSetValueExW(key, nullptr, 0, oldType, reinterpret_cast<BYTE*>(old), oldSize);
-        else
-            RegDeleteValueW(key, nullptr);
-        RegCloseKey(key);
+    ~ScopedKey() {
+        RegDeleteTreeW(root, owned.c_str());
+        RegDeleteKeyW(root, owned.c_str());
     }
 
 private:
     HKEY root;
-    std::wstring path, owned;
-    bool created = false, hadValue = false;
-    DWORD oldType = 0, oldSize = 0;
-    wchar_t old[512] = {};
+    std::wstring owned;
 };
 
 std::set<DWORD> notepadProcesses() {
@@ -137,9 +115,9 @@ TEST(Launch, AppPathsStartTheProgramUnlessItsWindowRuns) {
     EXPECT_EQ(length, 0u);
 
     const std::wstring expandable = L"%SystemRoot%\\notepad.exe";
-    ScopedDefault word(HKEY_LOCAL_MACHINE, kAppPaths + L"winword.exe", REG_EXPAND_SZ, expandable);
-    ScopedDefault excel(HKEY_LOCAL_MACHINE, kAppPaths + L"excel.exe", REG_SZ,
-                        L"\"C:\\windows\\notepad.exe\"");
+    ScopedKey word(HKEY_LOCAL_MACHINE, kAppPaths + L"winword.exe", REG_EXPAND_SZ, expandable);
+    ScopedKey excel(HKEY_LOCAL_MACHINE, kAppPaths + L"excel.exe", REG_SZ,
+                    L"\"C:\\windows\\notepad.exe\"");
     length = sizeof(data);
     EXPECT_EQ(CGlo_Plugin::getAppPath(L"winword.exe", data, &length), 0);
     EXPECT_EQ(length, (expandable.size() + 1) * sizeof(wchar_t));
@@ -181,28 +159,24 @@ TEST(Launch, MailAndCalendarClientsRunTheirRegisteredCommand) {
     const std::wstring calendarMark = tempFile(L"glo_calendar_client.txt");
     DeleteFileW(mailMark.c_str());
     DeleteFileW(calendarMark.c_str());
-    ASSERT_FALSE(keyExists(HKEY_CURRENT_USER, L"Software\\Clients\\Mail"));
 
     probe.startMail(kPress); // no client configured
     EXPECT_EQ(firstLine(mailMark, 300), "");
     {
-        const std::wstring owned = keyExists(HKEY_CURRENT_USER, L"Software\\Clients")
-                                       ? L"Software\\Clients\\Mail"
-                                       : L"Software\\Clients";
-        ScopedDefault user(HKEY_CURRENT_USER, L"Software\\Clients\\Mail", REG_SZ, L"GloTestMail",
-                           owned);
-        ScopedDefault command(HKEY_LOCAL_MACHINE,
-                              L"SOFTWARE\\Clients\\Mail\\GloTestMail\\shell\\open\\command", REG_SZ,
-                              L"cmd.exe /c echo mail>\"" + mailMark + L"\"",
-                              L"SOFTWARE\\Clients\\Mail\\GloTestMail");
+        ScopedKey user(HKEY_CURRENT_USER, L"Software\\Clients\\Mail", REG_SZ, L"GloTestMail",
+                       L"Software\\Clients");
+        ScopedKey command(HKEY_LOCAL_MACHINE,
+                          L"SOFTWARE\\Clients\\Mail\\GloTestMail\\shell\\open\\command", REG_SZ,
+                          L"cmd.exe /c echo mail>\"" + mailMark + L"\"",
+                          L"SOFTWARE\\Clients\\Mail\\GloTestMail");
         probe.startMail(kRelease);
         EXPECT_EQ(firstLine(mailMark, 300), "");
         probe.startMail(kPress);
         EXPECT_EQ(firstLine(mailMark, 10000), "mail");
 
-        ScopedDefault calendar(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Clients\\Calendar", REG_SZ,
-                               L"GloTestCalendar");
-        ScopedDefault calendarCommand(
+        ScopedKey calendar(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Clients\\Calendar", REG_SZ,
+                           L"GloTestCalendar");
+        ScopedKey calendarCommand(
             HKEY_LOCAL_MACHINE,
             L"SOFTWARE\\Clients\\Calendar\\GloTestCalendar\\shell\\open\\command", REG_SZ,
             L"cmd.exe /c echo calendar>\"" + calendarMark + L"\"",
