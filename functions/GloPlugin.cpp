@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "GloInput.h"
+
 namespace {
 
 // Deeper than any real window tree; a descent that gets this far has met a cycle.
@@ -17,20 +19,6 @@ HCURSOR arrowCursor() {
                             : reinterpret_cast<HCURSOR>(static_cast<ULONG_PTR>(0x10011));
 }
 
-// One absolute move of the mouse, normalised by the primary screen.
-void moveCursorTo(int x, int y) {
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    const int height = GetSystemMetrics(SM_CYSCREEN);
-    if (width <= 0 || height <= 0)
-        return;
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = static_cast<LONG>(static_cast<long long>(x) * 65535 / width);
-    input.mi.dy = static_cast<LONG>(static_cast<long long>(y) * 65535 / height);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &input, sizeof(input));
-}
-
 } // namespace
 
 CGlo_Plugin::CGlo_Plugin()
@@ -38,7 +26,8 @@ CGlo_Plugin::CGlo_Plugin()
       CGlo_PluginThread(), autoscrollOrigin{0, 0}, savedCursorPos{0, 0}, autoscrollBounds{0, 0, 0,
                                                                                           0},
       attachedWindow(nullptr), deadbandPoint(0.0, 0.0),
-      motionDeadbandDistance(2.0), lowStepCount{0, 0}, highStepCount{0, 0}, attachedThreadId(0) {
+      motionDeadbandDistance(2.0), lowStepCount{0, 0}, highStepCount{0, 0}, attachedThreadId(0),
+      hiddenCursorCount(0), syntheticMiddleDown(false), cursorMoved(false), startRefused(false) {
     CGlo_Plugin::init();
 }
 
@@ -167,7 +156,9 @@ bool CGlo_Plugin::attachThread(HWND window) {
     return true;
 }
 
+// The cursor hidden while attached is shown again first: the hides count on this thread.
 void CGlo_Plugin::detachThread() {
+    showHiddenCursor();
     if (attachedWindow == nullptr)
         return;
     AttachThreadInput(GetCurrentThreadId(), attachedThreadId, FALSE);
@@ -228,21 +219,38 @@ bool CGlo_Plugin::hideThreadCursor(HWND window) {
         return false;
     CURSORINFO cursor;
     cursor.cbSize = sizeof(cursor);
-    if (GetCursorInfo(&cursor) && cursor.flags == CURSOR_SHOWING)
+    if (GetCursorInfo(&cursor) && cursor.flags == CURSOR_SHOWING) {
         ShowCursor(FALSE);
+        ++hiddenCursorCount; // shown again exactly as often when the gesture ends
+    }
     return true;
 }
 
+void CGlo_Plugin::showHiddenCursor() {
+    for (; hiddenCursorCount > 0; --hiddenCursorCount)
+        ShowCursor(TRUE);
+}
+
+// Programs draw the marker as a child of the scrolling window or as a sibling laid over it: both
+// are looked for, each with the point in its own parent's client coordinates.
 bool CGlo_Plugin::hideAutoScrollOrigin(HWND window, POINT point) {
     if (!isThreadAttached(window))
         return false;
-    ScreenToClient(window, &point);
-    const HWND child = ChildWindowFromPointEx(GetAncestor(window, GA_PARENT), point, kSkipHidden);
-    if (child == nullptr || child == window || !IsWindowVisible(child) ||
-        !CGloHWND(child).IsWindowClass(L"Origin"))
-        return false;
-    ShowWindowAsync(child, SW_HIDE);
-    return true;
+    const HWND scrolling = window != nullptr ? window : attachedWindow;
+    const HWND parents[2] = {scrolling, GetAncestor(scrolling, GA_PARENT)};
+    for (const HWND parent : parents) {
+        if (parent == nullptr)
+            continue;
+        POINT client = point;
+        ScreenToClient(parent, &client);
+        const HWND child = ChildWindowFromPointEx(parent, client, kSkipHidden);
+        if (child == nullptr || child == scrolling || child == parent || !IsWindowVisible(child) ||
+            !CGloHWND(child).IsWindowClass(L"Origin"))
+            continue;
+        ShowWindowAsync(child, SW_HIDE);
+        return true;
+    }
+    return false;
 }
 
 bool CGlo_Plugin::assertNotAutoscroll(HWND) {
@@ -267,7 +275,7 @@ bool CGlo_Plugin::findSafeIEPos(HWND view) {
     if (radius < 1)
         return false;
     auto probe = [arrow](int x, int y) {
-        moveCursorTo(x, y);
+        glo_functions::moveMouseTo(POINT{x, y}, 65535);
         Sleep(1);
         return GetCursor() == arrow;
     };

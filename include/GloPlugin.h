@@ -48,6 +48,54 @@ public:
     // delivered wherever the system sends wheel input.
     void mouseWheel(const CGlo_Event& event);
 
+    // Middle-button autoscroll in the window under the cursor: the pan focus is chosen as for
+    // ILinePan, then autoScroll runs on it.
+    void IPanWindow(const CGlo_Event& event);
+
+    // Keys for the window with the keyboard focus. A modifier the user holds is released around
+    // a chord that must not have it and pressed again afterwards; a chord's own modifier is
+    // pressed only when the user does not hold it. The one-shot functions act on a button press
+    // and on every motion event; a zero event or a button release sends nothing.
+    //
+    // Arrow keys, paced by the cursor triggers (1 to 5 a second with the deflection of axis 0;
+    // down or right for a positive value). They bring the pan focus, if any, to the front.
+    void cursorUpDown(const CGlo_Event& event);
+    void cursorLeftRight(const CGlo_Event& event);
+    // cursorLeftRight by axis 0, cursorUpDown by axis 1.
+    void cursor(const CGlo_Event& event);
+    // Page Up / Page Down, with Ctrl (next or previous sheet or tab) or Alt.
+    void pageUp(const CGlo_Event& event);
+    void pageDown(const CGlo_Event& event);
+    void ctrlPageUp(const CGlo_Event& event);
+    void ctrlPageDown(const CGlo_Event& event);
+    void altPageUp(const CGlo_Event& event);
+    void altPageDown(const CGlo_Event& event);
+    // History: Alt+Left and Alt+Right.
+    void back(const CGlo_Event& event);
+    void forward(const CGlo_Event& event);
+    // Ctrl+C, Ctrl+X, Ctrl+V and Escape.
+    void copy(const CGlo_Event& event);
+    void cut(const CGlo_Event& event);
+    void paste(const CGlo_Event& event);
+    void escape(const CGlo_Event& event);
+
+    // Brings the program's main window to the front, or starts the program named in the
+    // registry's App Paths when none is running.
+    void startWord(const CGlo_Event& event);
+    void startExcel(const CGlo_Event& event);
+    void startCalculator(const CGlo_Event& event);
+    void startExplorer(const CGlo_Event& event);
+    void startPowerpoint(const CGlo_Event& event);
+    void startOutlook(const CGlo_Event& event);
+    // Starts the user's default mail client, or the machine's default calendar, with the
+    // command line registered for it. Without one configured nothing happens.
+    void startMail(const CGlo_Event& event);
+    void startCalendar(const CGlo_Event& event);
+    // The default value of the App Paths entry of `exeName` into `data` (capacity *dataLen
+    // bytes; *dataLen receives the length read). A registry error code, 0 on success; when the
+    // entry does not exist, *dataLen becomes 0.
+    static LONG getAppPath(const wchar_t* exeName, unsigned char* data, unsigned long* dataLen);
+
     // Searches below `parent`. Each changes only the CGloWindow it is given.
     // The general child search of the finder base, then the "AVL_AVScrollBar" frames.
     HWND findChildScrollbar(HWND parent, unsigned long bars, CGloWindow& window);
@@ -86,6 +134,21 @@ protected:
     virtual void thumbLeftRight(const CGlo_Event& event);
     virtual void thumbPan(const CGlo_Event& event);
     virtual void thumbUpDown(const CGlo_Event& event);
+
+    // Autoscroll through the program's own middle-button scrolling, on the current pan focus
+    // (else the focus window). Click mode (autoScroll...) starts it with a middle click and ends
+    // it with a left click; held mode (mbutton...) holds the middle button down while the cap
+    // is deflected. Each motion event places the hidden cursor at the origin plus the
+    // deflection (two thirds of it in held mode), within the window. A zero or button event
+    // ends it: the button is released, the cursor shown again where the user had it, the input
+    // detached. While a menu is open, or another window holds the mouse capture, the line
+    // function of the same axes runs instead.
+    void autoScroll(const CGlo_Event& event);
+    void autoScrollLeftRight(const CGlo_Event& event);
+    void autoScrollUpDown(const CGlo_Event& event);
+    void mbuttonPan(const CGlo_Event& event);
+    void mbuttonLeftRight(const CGlo_Event& event);
+    void mbuttonUpDown(const CGlo_Event& event);
 
     // Resets the autoscroll state, the input attachment, the dead band (2.0), the quantiser and
     // the four triggers (line: 1 to rate / 2 repeats per second, cursor: 1 to 5, both over the
@@ -147,6 +210,9 @@ private:
     bool assertNotAutoscroll(HWND window);
     // Moves the cursor to a point of the view where the plain arrow cursor shows.
     bool findSafeIEPos(HWND view);
+    // Waits up to min(timeoutMs, 1000) ms until some window of the foreground thread holds the
+    // mouse capture (`target` not null) or none does (null): 0, or WAIT_TIMEOUT.
+    DWORD waitForMouseCapture(HWND target, unsigned long timeoutMs);
 
     static BOOL CALLBACK EnumOriginMarkerProc(HWND window, LPARAM marker);
     static BOOL CALLBACK EnumScrollBarProc(HWND window, LPARAM search);
@@ -160,6 +226,26 @@ private:
     void thumbStep(const CGlo_Event& event, bool vertical);
     bool sendScroll(UINT message, WPARAM code, const CGloHWND& bar);
     void forgetVanishedPanFocus(HWND bar);
+
+    enum AutoscrollKind {
+        ClickPan,
+        ClickLeftRight,
+        ClickUpDown,
+        HeldPan,
+        HeldLeftRight,
+        HeldUpDown
+    };
+    void autoscroll(const CGlo_Event& event, AutoscrollKind kind);
+    bool startAutoscroll(AutoscrollKind kind, GUITHREADINFO& info);
+    void stepAutoscroll(const CGlo_Event& event, AutoscrollKind kind, HWND capture);
+    void endClickMode(HWND capture);
+    void endHeldMode(HWND capture, bool middleDown);
+    // Releases a middle button still held, returns the cursor, shows it and detaches.
+    void restoreUser();
+    void releaseSyntheticMiddle();
+    void showHiddenCursor();
+    void cursorStep(const CGlo_Event& event, CTrigger& trigger, WORD positive, WORD negative);
+    void startProgram(const CGlo_Event& event, const wchar_t* windowClass, const wchar_t* exeName);
 
     POINT autoscrollOrigin;
     POINT savedCursorPos;
@@ -181,4 +267,12 @@ private:
     // Owner thread of the attached window, kept so that the input can be detached after the
     // window is gone.
     DWORD attachedThreadId;
+    // What an autoscroll gesture has to give back: cursor hides not yet undone, a middle button
+    // pressed and not released, the user's cursor moved away from savedCursorPos.
+    int hiddenCursorCount;
+    bool syntheticMiddleDown;
+    bool cursorMoved;
+    // The program did not take the capture after this gesture's click: no more clicks until
+    // the gesture ends.
+    bool startRefused;
 };

@@ -19,6 +19,10 @@ struct CGlo_PluginTestAccess {
     static POINT origin(const CGlo_Plugin& p) { return p.autoscrollOrigin; }
     static POINT savedCursor(const CGlo_Plugin& p) { return p.savedCursorPos; }
     static RECT bounds(const CGlo_Plugin& p) { return p.autoscrollBounds; }
+    static DWORD waitCapture(CGlo_Plugin& p, HWND w, unsigned long ms) {
+        return p.waitForMouseCapture(w, ms);
+    }
+    static int hiddenCursors(const CGlo_Plugin& p) { return p.hiddenCursorCount; }
 };
 
 namespace glotest {
@@ -27,6 +31,9 @@ namespace glotest {
 class Probe : public CGlo_Plugin {
 public:
     int match(HWND) override { return 0; }
+    using CGlo_Plugin::autoScroll;
+    using CGlo_Plugin::autoScrollLeftRight;
+    using CGlo_Plugin::autoScrollUpDown;
     using CGlo_Plugin::FindChildScrollbar;
     using CGlo_Plugin::getActiveWindowFromPoint;
     using CGlo_Plugin::getMouseCursorPanFocus;
@@ -40,6 +47,9 @@ public:
     using CGlo_Plugin::lineLeftRight;
     using CGlo_Plugin::linePan;
     using CGlo_Plugin::lineUpDown;
+    using CGlo_Plugin::mbuttonLeftRight;
+    using CGlo_Plugin::mbuttonPan;
+    using CGlo_Plugin::mbuttonUpDown;
     using CGlo_Plugin::motionDeadband;
     using CGlo_Plugin::nonLinearTransformation;
     using CGlo_Plugin::nonLinearTransformationExp;

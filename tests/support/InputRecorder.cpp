@@ -6,7 +6,7 @@ namespace glotest {
 
 InputRecorder* InputRecorder::current_ = nullptr;
 
-InputRecorder::InputRecorder() {
+InputRecorder::InputRecorder(bool mouse) : mouse_(mouse) {
     InitializeCriticalSection(&lock_);
     ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     current_ = this;
@@ -28,8 +28,8 @@ void InputRecorder::run() {
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // the queue must exist before the quit post
     HINSTANCE instance = GetModuleHandleW(nullptr);
     HHOOK keyboard = SetWindowsHookExW(WH_KEYBOARD_LL, keyboardProc, instance, 0);
-    HHOOK mouse = SetWindowsHookExW(WH_MOUSE_LL, mouseProc, instance, 0);
-    active_ = keyboard && mouse;
+    HHOOK mouse = mouse_ ? SetWindowsHookExW(WH_MOUSE_LL, mouseProc, instance, 0) : nullptr;
+    active_ = keyboard && (mouse || !mouse_);
     SetEvent(ready_);
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
@@ -55,7 +55,9 @@ LRESULT CALLBACK InputRecorder::keyboardProc(int code, WPARAM wParam, LPARAM lPa
                        info->vkCode,
                        {0, 0},
                        0,
-                       (info->flags & LLKHF_INJECTED) != 0});
+                       (info->flags & LLKHF_INJECTED) != 0,
+                       info->scanCode,
+                       info->flags});
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -64,7 +66,7 @@ LRESULT CALLBACK InputRecorder::mouseProc(int code, WPARAM wParam, LPARAM lParam
     if (code == HC_ACTION && current_) {
         auto* info = reinterpret_cast<MSLLHOOKSTRUCT*>(lParam);
         current_->add({RecordedInput::Mouse, static_cast<UINT>(wParam), 0, info->pt,
-                       info->mouseData, (info->flags & LLMHF_INJECTED) != 0});
+                       info->mouseData, (info->flags & LLMHF_INJECTED) != 0, 0, info->flags});
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }

@@ -16,13 +16,17 @@ struct RecordedInput {
     POINT point;     // mouse only
     DWORD mouseData; // wheel delta in the high word, X buttons
     bool injected;
+    DWORD scanCode; // keys only
+    DWORD flags;    // the hook's LLKHF_ / LLMHF_ flags
 };
 
 // While alive, low-level keyboard and mouse hooks on a thread of their own record every event
-// in order. Only one recorder may exist at a time.
+// in order. Only one recorder may exist at a time. A mouse hook delays every mouse input until
+// it has seen it: under Wine a move a program injects itself (ReleaseCapture does) can then land
+// after a later SetCursorPos; tests that need only keys leave it out.
 class InputRecorder {
 public:
-    InputRecorder();
+    explicit InputRecorder(bool mouse = true);
     ~InputRecorder();
     InputRecorder(const InputRecorder&) = delete;
     InputRecorder& operator=(const InputRecorder&) = delete;
@@ -47,6 +51,7 @@ private:
     HANDLE ready_ = nullptr;
     DWORD threadId_ = 0;
     bool active_ = false;
+    bool mouse_ = true;
     std::thread thread_;
 };
 

@@ -49,7 +49,8 @@ void MessageBoxAnswerer::watch() {
         if (found.dialog && found.dialog != last) {
             wchar_t caption[256] = {};
             GetWindowTextW(found.dialog, caption, 256);
-            Box box{caption, dialogText(found.dialog)};
+            Box box{caption, dialogText(found.dialog),
+                    GetWindowThreadProcessId(found.dialog, nullptr)};
             EnterCriticalSection(&lock_);
             boxes_.push_back(box);
             LeaveCriticalSection(&lock_);

@@ -22,6 +22,7 @@ public:
     struct Box {
         std::wstring caption;
         std::wstring text;
+        DWORD thread; // that showed it
     };
 
     // Boxes answered so far, in order.

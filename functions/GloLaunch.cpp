@@ -1,0 +1,181 @@
+// Starting programs: office programs are brought to the front when running, else started from
+// their App Paths entry; the default mail and calendar clients from their registered command.
+#include "GloPlugin.h"
+
+#include <cwchar>
+
+#include "GloHandles.h"
+#include "GloInput.h"
+
+using glo_functions::actsOnce;
+using glo_functions::CScopedHandle;
+using glo_functions::CScopedKey;
+
+namespace {
+
+const wchar_t kAppPaths[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+const wchar_t kOpenCommand[] = L"\\shell\\open\\command";
+const size_t kKeyPathChars = 520;
+const DWORD kAppPathBytes = 520;
+const DWORD kValueBytes = 1040;
+// Room for a value with its environment variables expanded.
+const DWORD kExpandedChars = 2048;
+const DWORD kCreationFlags =
+    DETACHED_PROCESS | NORMAL_PRIORITY_CLASS | CREATE_NEW_PROCESS_GROUP | CREATE_DEFAULT_ERROR_MODE;
+
+// `first` then `second` into `path` (capacity kKeyPathChars); false when they do not fit: a key
+// path cut short would name another key.
+bool joinPath(wchar_t* path, const wchar_t* first, const wchar_t* second,
+              const wchar_t* third = L"") {
+    const size_t a = std::wcslen(first), b = std::wcslen(second), c = std::wcslen(third);
+    if (a + b + c >= kKeyPathChars)
+        return false;
+    std::wmemcpy(path, first, a);
+    std::wmemcpy(path + a, second, b);
+    std::wmemcpy(path + a + b, third, c + 1);
+    return true;
+}
+
+LONG readAppPath(const wchar_t* exeName, unsigned char* data, unsigned long* dataLen, DWORD* type) {
+    if (dataLen == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    wchar_t path[kKeyPathChars];
+    if (exeName == nullptr || !joinPath(path, kAppPaths, exeName)) {
+        *dataLen = 0;
+        return ERROR_INVALID_PARAMETER;
+    }
+    CScopedKey key;
+    const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.receive());
+    if (opened != ERROR_SUCCESS) {
+        *dataLen = 0;
+        return opened;
+    }
+    DWORD length = data != nullptr ? *dataLen : 0;
+    const LONG read = RegQueryValueExW(key.get(), nullptr, nullptr, type, data, &length);
+    *dataLen = length;
+    return read;
+}
+
+// A string as stored in the registry, made usable: terminated within the buffer (a stored value
+// need not end with its terminator; `text` has room for one more character after `bytes`), and
+// with environment variables expanded where the value is of the expandable kind.
+bool usableString(wchar_t* text, DWORD bytes, DWORD type, wchar_t* out) {
+    if (type != REG_SZ && type != REG_EXPAND_SZ)
+        return false;
+    text[bytes / sizeof(wchar_t)] = L'\0';
+    if (type == REG_EXPAND_SZ) {
+        const DWORD length = ExpandEnvironmentStringsW(text, out, kExpandedChars);
+        return length != 0 && length <= kExpandedChars;
+    }
+    const size_t length = std::wcslen(text);
+    if (length >= kExpandedChars)
+        return false;
+    std::wmemcpy(out, text, length + 1);
+    return true;
+}
+
+// The default value of HKEY `root`\`path` as a usable string (capacity kExpandedChars).
+bool readDefaultString(HKEY root, const wchar_t* path, wchar_t* out) {
+    CScopedKey key;
+    if (RegOpenKeyExW(root, path, 0, KEY_READ, key.receive()) != ERROR_SUCCESS)
+        return false;
+    wchar_t value[kValueBytes / sizeof(wchar_t) + 1];
+    DWORD type = REG_NONE, length = kValueBytes;
+    if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value),
+                         &length) != ERROR_SUCCESS)
+        return false;
+    return usableString(value, length, type, out);
+}
+
+// The process runs on its own; its handles are not kept.
+void launch(const wchar_t* application, wchar_t* commandLine) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(application, commandLine, nullptr, nullptr, FALSE, kCreationFlags, nullptr,
+                        nullptr, &startup, &process))
+        return;
+    const CScopedHandle processHandle(process.hProcess), threadHandle(process.hThread);
+}
+
+// `clientKey` below `root` names the client; its command is registered below HKLM `clients`.
+void startClient(HKEY root, const wchar_t* clientKey, const wchar_t* clients) {
+    wchar_t name[kExpandedChars];
+    if (!readDefaultString(root, clientKey, name) || name[0] == L'\0')
+        return;
+    wchar_t path[kKeyPathChars];
+    wchar_t command[kExpandedChars];
+    if (!joinPath(path, clients, name, kOpenCommand) ||
+        !readDefaultString(HKEY_LOCAL_MACHINE, path, command))
+        return;
+    launch(nullptr, command); // the command line as registered, placeholders and all
+}
+
+} // namespace
+
+LONG CGlo_Plugin::getAppPath(const wchar_t* exeName, unsigned char* data, unsigned long* dataLen) {
+    DWORD type = REG_NONE;
+    return readAppPath(exeName, data, dataLen, &type);
+}
+
+void CGlo_Plugin::startProgram(const CGlo_Event& event, const wchar_t* windowClass,
+                               const wchar_t* exeName) {
+    if (!actsOnce(event))
+        return;
+    if (const HWND running = FindWindowW(windowClass, nullptr)) {
+        SetForegroundWindow(running);
+        return;
+    }
+    wchar_t value[kAppPathBytes / sizeof(wchar_t) + 1];
+    unsigned long length = kAppPathBytes;
+    DWORD type = REG_NONE;
+    wchar_t application[kExpandedChars];
+    if (readAppPath(exeName, reinterpret_cast<unsigned char*>(value), &length, &type) !=
+            ERROR_SUCCESS ||
+        !usableString(value, length, type, application))
+        return;
+    // An application name is taken as it stands: quotes around the path are not part of it.
+    const wchar_t* name = application;
+    if (application[0] == L'"') {
+        wchar_t* close = std::wcschr(application + 1, L'"');
+        if (close != nullptr)
+            *close = L'\0';
+        ++name;
+    }
+    launch(name, nullptr);
+}
+
+void CGlo_Plugin::startWord(const CGlo_Event& event) {
+    startProgram(event, L"OpusApp", L"winword.exe");
+}
+
+void CGlo_Plugin::startExcel(const CGlo_Event& event) {
+    startProgram(event, L"XLMAIN", L"excel.exe");
+}
+
+void CGlo_Plugin::startCalculator(const CGlo_Event& event) {
+    startProgram(event, L"SciCalc", L"calc.exe");
+}
+
+void CGlo_Plugin::startExplorer(const CGlo_Event& event) {
+    startProgram(event, L"ExploreWClass", L"explorer.exe");
+}
+
+void CGlo_Plugin::startPowerpoint(const CGlo_Event& event) {
+    startProgram(event, L"PP9FrameClass", L"powerpnt.exe");
+}
+
+void CGlo_Plugin::startOutlook(const CGlo_Event& event) {
+    startProgram(event, L"rctrl_renwnd32", L"outlook.exe");
+}
+
+void CGlo_Plugin::startMail(const CGlo_Event& event) {
+    if (actsOnce(event))
+        startClient(HKEY_CURRENT_USER, L"Software\\Clients\\Mail", L"SOFTWARE\\Clients\\Mail\\");
+}
+
+void CGlo_Plugin::startCalendar(const CGlo_Event& event) {
+    if (actsOnce(event))
+        startClient(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Clients\\Calendar",
+                    L"SOFTWARE\\Clients\\Calendar\\");
+}

@@ -1,0 +1,144 @@
+// Autoscroll on the whole road: the substitute driver (glo_driver) replays a trace in a process
+// of its own, the core loads the autoscroll_plugin test plug-in, and its worker drives the views
+// of glo_autoscroll_target. However a gesture ends (the cap at rest, another function taking
+// over, ZuVidCloseHdl or ZuVidTerm in the middle of it), the program has left its scrolling,
+// no button is down, the cursor is back where the user left it, and the worker ended with its
+// cursor shown and its input detached.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <regex>
+#include <string>
+
+#include "PluginHome.h"
+#include "TestProgram.h"
+#include "fixtures/autoscroll_plugin/AutoscrollRecord.h"
+#include "fixtures/autoscroll_target/AutoscrollTarget.h"
+
+using namespace autoscroll_target;
+
+namespace {
+
+bool isDown(int vk) {
+    return (GetAsyncKeyState(vk) & 0x8000) != 0;
+}
+
+// "motion" lines: `count` events of the given six raw values, 16 ms apart.
+std::string hold(int count, const char* values) {
+    return "repeat " + std::to_string(count) + "\n  motion " + values + "\nend\n";
+}
+
+class AutoscrollRoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::wstring name =
+            L"Local\\GloAutoscrollRecord_" + std::to_wstring(GetCurrentProcessId());
+        SetEnvironmentVariableW(autoscroll_fixture::kRecordVariable, name.c_str());
+        record = autoscroll_fixture::openRecord();
+        ASSERT_NE(record, nullptr);
+        home.add(L"autoscroll_plugin");
+        program.reset(new glotest::TestProgram(
+            std::wstring(kProgram) + L" --parent " + std::to_wstring(GetCurrentProcessId()) +
+            L" GloAutoscrollView:click:100:100:500:400 GloAutoscrollView:held:560:100:960:400"));
+        for (int i = 0; i < 2; ++i) {
+            views[i] = findView(program->id(), i);
+            ASSERT_NE(views[i], nullptr);
+        }
+    }
+    void TearDown() override { DeleteFileW((home.home + L"\\autoscroll.trace").c_str()); }
+
+    // Replays the trace with glo_driver (device scaling 1:1, `options` added); `during` runs
+    // while it plays. The driver's exit code.
+    DWORD drive(const std::string& trace, const std::wstring& options,
+                const std::function<void()>& during) {
+        const std::wstring path = home.home + L"\\autoscroll.trace";
+        std::ofstream(path.c_str(), std::ios::binary) << trace;
+        glotest::TestProgram driver(L"glo_driver.exe --device-type 6" + options + L" \"" + path +
+                                    L"\"");
+        if (!driver.started())
+            return 1;
+        const ULONGLONG end = GetTickCount64() + 30000;
+        DWORD code = STILL_ACTIVE;
+        while ((code = driver.wait(0)) == STILL_ACTIVE && GetTickCount64() < end) {
+            glotest::pumpFor(5);
+            during();
+        }
+        return code;
+    }
+
+    glotest::PluginHome home{L"glo_e2e_autoscroll"};
+    autoscroll_fixture::Record* record = nullptr;
+    std::unique_ptr<glotest::TestProgram> program;
+    HWND views[2] = {};
+};
+
+} // namespace
+
+TEST_F(AutoscrollRoad, EveryEndOfAGestureGivesEverythingBack) {
+    const std::string start = "rate 16\nwait 200\n";
+    const struct Way {
+        const char* name;
+        int view;
+        std::string trace;
+        const wchar_t* options;
+        const char* calls; // what the plug-in's functions received, as a pattern
+        const wchar_t* log;
+    } ways[] = {
+        {"the cap at rest", 0, start + hold(40, "200 0 0 0 0 0") + "zero\nwait 300\n", L"",
+         "(Pm)+Pz", L"M400,250 m L396,246 l"},
+        {"another function takes over", 0,
+         start + hold(30, "200 0 0 0 0 0") + hold(30, "0 300 0 0 0 0") + "zero\nwait 300\n", L"",
+         "(Pm)+Pz(Lm)+Lz", L"M400,250 m L396,246 l"},
+        {"ZuVidCloseHdl mid-gesture", 1, start + hold(40, "0 0 0 200 0 0"), L"", "(Mm)+Mz",
+         L"M860,250 m"},
+        {"ZuVidTerm mid-gesture", 0, start + hold(40, "200 0 0 0 0 0"), L" --term", "(Pm)+Pz",
+         L"M400,250 m L396,246 l"},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        std::memset(record, 0, sizeof(*record));
+        const HWND view = views[way.view];
+        ASSERT_TRUE(glotest::bringToFront(GetParent(view)));
+        RECT r;
+        GetWindowRect(view, &r);
+        const POINT home = {r.left + 200, r.top + 200}; // on the view, away from the origin
+        SetCursorPos(home.x, home.y);
+        ask(view, kClearLog);
+        const LPARAM linesBefore = ask(view, kQueryLines);
+
+        LRESULT scrolling = 0; // the latest state seen while the view scrolled
+        const DWORD code = drive(way.trace, way.options, [&] {
+            const LRESULT state = ask(view, kQueryState);
+            if (state & Scrolling)
+                scrolling = state;
+        });
+        EXPECT_EQ(code, 0u);
+        EXPECT_EQ(scrolling & (Scrolling | HasCapture | MarkerShown), Scrolling | HasCapture);
+        EXPECT_GT(short(LOWORD(ask(view, kQueryScrolled))), 0); // the cap went right
+        const std::string calls(record->trace, record->length);
+        EXPECT_TRUE(std::regex_match(calls, std::regex(way.calls))) << calls;
+        if (std::strchr(way.calls, 'L') != nullptr) { // the line function scrolled the view
+            EXPECT_GT(HIWORD(ask(view, kQueryLines)), HIWORD(linesBefore));
+        }
+
+        // The worker's own state after its last zero event.
+        EXPECT_GE(record->zeroCalls, 1);
+        EXPECT_EQ(record->cursorCount, 0);
+        EXPECT_EQ(record->attached, 0);
+        // The program's and the system's.
+        for (int i = 0; i < 100 && (ask(view, kQueryState) & (Scrolling | HasCapture)); ++i)
+            Sleep(10);
+        EXPECT_EQ(ask(view, kQueryState) & (Scrolling | HasCapture | MiddleDown | LeftDown), 0);
+        EXPECT_EQ(logOf(view), way.log);
+        for (int vk : {VK_LBUTTON, VK_MBUTTON, VK_CONTROL})
+            EXPECT_FALSE(isDown(vk)) << vk;
+        POINT cursor;
+        GetCursorPos(&cursor);
+        EXPECT_TRUE(cursor.x == home.x && cursor.y == home.y) << cursor.x << "," << cursor.y;
+    }
+}

@@ -1,0 +1,357 @@
+// The key functions as a low-level keyboard hook records them: every sequence, with and without
+// modifiers the user holds, in order, with the flags and scan codes injected, and the user's
+// modifiers as they were afterwards; nothing for a zero event or a release; a sequence the system
+// refuses halfway undone. Copy, cut and paste in Wine's notepad.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "InputRecorder.h"
+#include "PluginProbe.h"
+#include "TestProgram.h"
+#include "functions/GloInput.h"
+
+using namespace glotest;
+
+namespace {
+
+const CGlo_Event kZero;
+const CGlo_Event kPress(0, 0, 0, 0, 0, 0, 2, 1);
+const CGlo_Event kRelease(0, 0, 0, 0, 0, 0, 2, 0);
+
+enum Held { None = 0, Ctrl = 1, Shift = 2, Alt = 4 };
+const WORD kModifiers[3] = {VK_CONTROL, VK_SHIFT, VK_MENU};
+
+const struct {
+    DWORD vk;
+    const wchar_t* name;
+} kNames[] = {{VK_CONTROL, L"CTRL"}, {VK_SHIFT, L"SHIFT"}, {VK_MENU, L"ALT"},  {VK_PRIOR, L"PGUP"},
+              {VK_NEXT, L"PGDN"},    {VK_ESCAPE, L"ESC"},  {VK_LEFT, L"LEFT"}, {VK_RIGHT, L"RIGHT"},
+              {VK_UP, L"UP"},        {VK_DOWN, L"DOWN"}};
+
+// Letters stand for themselves.
+std::wstring keyName(DWORD vk) {
+    for (const auto& key : kNames)
+        if (key.vk == vk)
+            return key.name;
+    return std::wstring(1, wchar_t(vk));
+}
+
+WORD keyCode(const std::wstring& name) {
+    for (const auto& key : kNames)
+        if (name == key.name)
+            return WORD(key.vk);
+    return WORD(name[0]);
+}
+
+// "+CTRL +C -C -CTRL": presses and releases in order.
+std::wstring keys(const std::vector<RecordedInput>& events) {
+    std::wstring text;
+    for (const RecordedInput& e : events) {
+        if (e.kind != RecordedInput::Key)
+            continue;
+        if (!text.empty())
+            text += L' ';
+        text += ((e.flags & LLKHF_UP) ? L"-" : L"+") + keyName(e.vkCode);
+    }
+    return text;
+}
+
+void inject(WORD vk, bool up) {
+    INPUT key = {};
+    key.type = INPUT_KEYBOARD;
+    key.ki.wVk = vk;
+    key.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &key, sizeof(key));
+}
+
+bool isDown(int vk) {
+    return (GetAsyncKeyState(vk) & 0x8000) != 0;
+}
+
+// Takes every key without acting on it: a lone Alt would open a menu on the test's thread.
+LRESULT CALLBACK sinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP || message == WM_SYSCHAR ||
+        message == WM_SYSCOMMAND)
+        return 0;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+class Keys : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = sinkProc;
+        wc.lpszClassName = L"GloKeySink";
+        RegisterClassW(&wc);
+        sink = CreateWindowExW(0, wc.lpszClassName, L"keys", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40,
+                               40, 300, 200, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(toForeground(sink));
+        ASSERT_TRUE(input.active());
+    }
+    void TearDown() override {
+        for (WORD vk : kModifiers)
+            if (isDown(vk))
+                inject(vk, true);
+        DestroyWindow(sink);
+    }
+    // What the hook saw once `count` keys arrived (and a moment more for any extra one).
+    std::vector<RecordedInput> seen(size_t count) {
+        input.waitFor(count, 2000);
+        pump(30);
+        return input.events();
+    }
+
+    HWND sink = nullptr;
+    InputRecorder input;
+    Probe probe;
+};
+
+} // namespace
+
+TEST_F(Keys, SequencesKeepTheUsersModifiers) {
+    typedef void (CGlo_Plugin::*Function)(const CGlo_Event&);
+    const struct Row {
+        Function function;
+        int held;
+        const wchar_t* expected;
+    } rows[] = {
+        {&CGlo_Plugin::pageUp, None, L"+PGUP -PGUP"},
+        {&CGlo_Plugin::pageDown, Ctrl | Shift, L"+PGDN -PGDN"},
+        {&CGlo_Plugin::ctrlPageUp, None, L"+CTRL +PGUP -PGUP -CTRL"},
+        {&CGlo_Plugin::ctrlPageUp, Shift | Alt, L"-ALT -SHIFT +CTRL +PGUP -PGUP -CTRL +SHIFT +ALT"},
+        {&CGlo_Plugin::ctrlPageDown, Ctrl, L"+PGDN -PGDN"},
+        {&CGlo_Plugin::altPageUp, None, L"+ALT +PGUP -PGUP -ALT"},
+        {&CGlo_Plugin::altPageDown, Ctrl | Shift,
+         L"-CTRL -SHIFT +ALT +PGDN -PGDN -ALT +SHIFT +CTRL"},
+        {&CGlo_Plugin::altPageDown, Alt, L"+PGDN -PGDN"},
+        {&CGlo_Plugin::copy, None, L"+CTRL +C -C -CTRL"},
+        {&CGlo_Plugin::copy, Ctrl, L"+C -C"},
+        {&CGlo_Plugin::cut, Alt, L"-ALT +CTRL +X -X -CTRL +ALT"},
+        {&CGlo_Plugin::paste, Shift, L"+CTRL +V -V -CTRL"},
+        {&CGlo_Plugin::escape, None, L"+ESC -ESC"},
+        {&CGlo_Plugin::escape, Ctrl | Alt, L"-CTRL -ALT +ESC -ESC +ALT +CTRL"},
+        {&CGlo_Plugin::back, None, L"+ALT +LEFT -LEFT -ALT"},
+        {&CGlo_Plugin::back, Alt, L"+LEFT -LEFT"},
+        {&CGlo_Plugin::forward, Ctrl, L"+ALT +RIGHT -RIGHT -ALT"},
+    };
+    int index = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.expected);
+        for (int m = 0; m < 3; ++m)
+            if (row.held & (1 << m))
+                inject(kModifiers[m], false);
+        pump(10);
+        input.clear();
+        // A button press and any motion event both run a one-shot function.
+        (probe.*row.function)(index++ % 2 ? kPress : motion(-100));
+        const std::wstring expected = row.expected;
+        const std::vector<RecordedInput> events =
+            seen(std::count(expected.begin(), expected.end(), L' ') + 1);
+        EXPECT_EQ(keys(events), row.expected);
+        for (const RecordedInput& e : events) {
+            EXPECT_TRUE(e.injected);
+            EXPECT_FALSE(e.flags & LLKHF_EXTENDED);
+            EXPECT_EQ(e.scanCode, MapVirtualKeyW(e.vkCode, 0)) << keyName(e.vkCode);
+        }
+        for (int m = 0; m < 3; ++m) {
+            EXPECT_EQ(isDown(kModifiers[m]), (row.held & (1 << m)) != 0) << keyName(kModifiers[m]);
+            if (row.held & (1 << m))
+                inject(kModifiers[m], true);
+        }
+    }
+}
+
+TEST_F(Keys, OneShotsIgnoreZeroEventsAndReleases) {
+    for (auto function :
+         {&CGlo_Plugin::pageUp, &CGlo_Plugin::pageDown, &CGlo_Plugin::ctrlPageUp,
+          &CGlo_Plugin::ctrlPageDown, &CGlo_Plugin::altPageUp, &CGlo_Plugin::altPageDown,
+          &CGlo_Plugin::copy, &CGlo_Plugin::cut, &CGlo_Plugin::paste, &CGlo_Plugin::escape,
+          &CGlo_Plugin::back, &CGlo_Plugin::forward}) {
+        (probe.*function)(kZero);
+        (probe.*function)(kRelease);
+    }
+    pump(50);
+    EXPECT_EQ(keys(input.events()), L"");
+}
+
+// Arrow keys at the cursor triggers' pace (at full deflection the tenth event after a restart
+// fires), with scan code 0; axis 0 at rest sends nothing; the pan focus comes to the front.
+TEST_F(Keys, CursorKeysFollowTheirTriggers) {
+    auto run = [&](void (CGlo_Plugin::*function)(const CGlo_Event&), CGlo_Event event, int n) {
+        input.clear();
+        for (int i = 0; i < n; ++i)
+            (probe.*function)(event);
+        return keys(seen(0));
+    };
+    EXPECT_EQ(run(&CGlo_Plugin::cursorUpDown, motion(350), 9), L"");
+    EXPECT_EQ(run(&CGlo_Plugin::cursorUpDown, motion(350), 1), L"+DOWN -DOWN");
+    probe.cursorUpDown(kZero); // restart: the tenth again
+    EXPECT_EQ(run(&CGlo_Plugin::cursorUpDown, motion(-350), 10), L"+UP -UP");
+    EXPECT_EQ(run(&CGlo_Plugin::cursorLeftRight, motion(350), 10), L"+RIGHT -RIGHT");
+    probe.cursorUpDown(kZero);
+    EXPECT_EQ(run(&CGlo_Plugin::cursor, motion(0, -350), 10), L"+UP -UP"); // axis 1 vertical
+    EXPECT_EQ(run(&CGlo_Plugin::cursorUpDown, motion(0, 350), 300), L"");  // fires, sends nothing
+    for (const RecordedInput& e : input.events())
+        EXPECT_EQ(e.scanCode, 0u);
+
+    HWND other =
+        makeWindow(L"GloTestView", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 400, 40, 200, 200, nullptr);
+    probe.setPanFocus(CGloWindow(other));
+    probe.cursorUpDown(kZero);
+    EXPECT_EQ(run(&CGlo_Plugin::cursorUpDown, motion(350), 10), L"+DOWN -DOWN");
+    pump(20);
+    EXPECT_EQ(GetForegroundWindow(), other);
+    DestroyWindow(other);
+}
+
+namespace {
+
+// A sender that takes `budget` inputs in all, then refuses once; it notes what it took, one
+// call per "|".
+std::wstring g_taken;
+int g_budget;
+
+UINT WINAPI refusingSend(UINT count, LPINPUT inputs, int) {
+    UINT taken = 0;
+    for (; taken < count && g_budget > 0; ++taken, --g_budget)
+        g_taken += std::wstring(taken == 0 ? L"" : L" ") +
+                   ((inputs[taken].ki.dwFlags & KEYEVENTF_KEYUP) ? L"-" : L"+") +
+                   keyName(inputs[taken].ki.wVk);
+    if (taken > 0)
+        g_taken += L"|";
+    if (taken < count)
+        g_budget = 100; // what undoes it goes through
+    return taken;
+}
+
+} // namespace
+
+// The system refuses input part way (another desktop in front, say): the sequence stops, keys
+// it pressed are released and modifiers it released are pressed again, in one more call. In the
+// rows "|" ends a SendInput call.
+TEST(KeySequence, RefusedInputIsUndone) {
+    const wchar_t* copyHoldingAlt = L"-ALT|+CTRL|+C|-C|-CTRL|+ALT";
+    const wchar_t* ctrlPageUpHoldingShiftAlt = L"-ALT -SHIFT +CTRL +PGUP -PGUP -CTRL +SHIFT +ALT";
+    const wchar_t* back = L"+ALT|+LEFT -LEFT|-ALT";
+    const struct Row {
+        const wchar_t* sequence;
+        int budget; // inputs taken before the first refusal
+        const wchar_t* taken;
+    } rows[] = {
+        {copyHoldingAlt, 100, L"-ALT|+CTRL|+C|-C|-CTRL|+ALT|"},
+        {copyHoldingAlt, 0, L""},
+        {copyHoldingAlt, 1, L"-ALT|+ALT|"},
+        {copyHoldingAlt, 3, L"-ALT|+CTRL|+C|-C -CTRL +ALT|"},
+        {copyHoldingAlt, 5, L"-ALT|+CTRL|+C|-C|-CTRL|+ALT|"}, // the refused press once more
+        {ctrlPageUpHoldingShiftAlt, 4, L"-ALT -SHIFT +CTRL +PGUP|-PGUP -CTRL +SHIFT +ALT|"},
+        {back, 0, L""},
+        {back, 1, L"+ALT|-ALT|"},
+        {back, 2, L"+ALT|+LEFT|-LEFT -ALT|"},
+        {back, 3, L"+ALT|+LEFT -LEFT|-ALT|"},
+    };
+    for (const Row& row : rows) {
+        glo_functions::CKeySequence sequence;
+        std::wstring item;
+        for (const wchar_t* c = row.sequence;; ++c) {
+            if (*c == L' ' || *c == L'|' || *c == L'\0') {
+                sequence.key(keyCode(item.substr(1)), item[0] == L'-');
+                item.clear();
+                if (*c == L'|')
+                    sequence.endCall();
+                if (*c == L'\0')
+                    break;
+            } else {
+                item += *c;
+            }
+        }
+        g_taken.clear();
+        g_budget = row.budget;
+        sequence.send(&refusingSend);
+        EXPECT_EQ(g_taken, row.taken) << row.sequence << " " << row.budget;
+    }
+}
+
+namespace {
+
+// Wine's notepad holding `text`, in front with its text selected from `from` to `to`.
+struct Notepad {
+    TestProgram program{L"notepad.exe"};
+    HWND top = nullptr, edit = nullptr;
+
+    explicit Notepad(const wchar_t* text) {
+        for (int i = 0; i < 500 && !edit && program.started(); ++i, Sleep(20)) {
+            top = nullptr;
+            while ((top = FindWindowExW(nullptr, top, L"Notepad", nullptr)) != nullptr) {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(top, &pid);
+                if (pid == program.id())
+                    break;
+            }
+            if (top)
+                edit = FindWindowExW(top, nullptr, L"Edit", nullptr);
+        }
+        if (edit)
+            SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    }
+    void select(int from, int to) { SendMessageW(edit, EM_SETSEL, from, to); }
+    std::wstring text() const {
+        wchar_t buffer[256] = L"";
+        SendMessageW(edit, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(buffer));
+        return buffer;
+    }
+};
+
+std::wstring clipboardText() {
+    std::wstring text;
+    for (int attempt = 0; attempt < 10 && !OpenClipboard(nullptr); ++attempt)
+        Sleep(20);
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = chars;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+// Polls `read` for up to five seconds until it gives `expected`; the last value read.
+template <typename Read> std::wstring becomes(const std::wstring& expected, Read read) {
+    std::wstring value = read();
+    for (int i = 0; i < 250 && value != expected; ++i, Sleep(20))
+        value = read();
+    return value;
+}
+
+} // namespace
+
+TEST(Clipboard, CopyCutAndPasteInNotepad) {
+    Probe probe;
+    const std::wstring text = L"Glidora clipboard check";
+    Notepad source(text.c_str()), target(L"");
+    ASSERT_TRUE(source.edit && target.edit) << "notepad did not start";
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+
+    ASSERT_TRUE(bringToFront(source.top));
+    source.select(0, -1);
+    probe.copy(kPress);
+    EXPECT_EQ(becomes(text, clipboardText), text);
+
+    ASSERT_TRUE(bringToFront(target.top));
+    probe.paste(kPress);
+    EXPECT_EQ(becomes(text, [&] { return target.text(); }), text);
+
+    ASSERT_TRUE(bringToFront(source.top));
+    source.select(0, 8);
+    probe.cut(motion(200));
+    EXPECT_EQ(becomes(L"Glidora ", clipboardText), L"Glidora ");
+    EXPECT_EQ(becomes(L"clipboard check", [&] { return source.text(); }), L"clipboard check");
+    for (int vk : {VK_CONTROL, int('C'), int('V'), int('X')})
+        EXPECT_FALSE(isDown(vk));
+}

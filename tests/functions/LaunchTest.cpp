@@ -1,0 +1,189 @@
+// Starting programs in the Wine prefix: App Paths entries (expandable, quoted) start them, a
+// running window of the class is only raised, the mail and calendar clients run their registered
+// command line, and where nothing is configured nothing happens.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "PluginProbe.h"
+
+using namespace glotest;
+
+namespace {
+
+const CGlo_Event kPress(0, 0, 0, 0, 0, 0, 4, 1);
+const CGlo_Event kRelease(0, 0, 0, 0, 0, 0, 4, 0);
+const std::wstring kAppPaths = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+
+bool keyExists(HKEY root, const std::wstring& path) {
+    HKEY key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// A key the test creates with a default value, removed with everything below `owned` (the key
+// or the ancestor the test created for it) at the end.
+class ScopedKey {
+public:
+    ScopedKey(HKEY root, const std::wstring& path, DWORD type, const std::wstring& value,
+              std::wstring owned = L"")
+        : root(root), owned(owned.empty() ? path : owned) {
+        EXPECT_FALSE(keyExists(root, this->owned)) << "the prefix has it already";
+        EXPECT_EQ(RegSetKeyValueW(root, path.c_str(), nullptr, type, value.c_str(),
+                                  DWORD((value.size() + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+    }
+    ~ScopedKey() {
+        RegDeleteTreeW(root, owned.c_str());
+        RegDeleteKeyW(root, owned.c_str());
+    }
+
+private:
+    HKEY root;
+    std::wstring owned;
+};
+
+std::set<DWORD> notepadProcesses() {
+    std::set<DWORD> processes;
+    for (HWND top = nullptr; (top = FindWindowExW(nullptr, top, L"Notepad", nullptr)) != nullptr;) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(top, &pid);
+        processes.insert(pid);
+    }
+    return processes;
+}
+
+// Notepads that appear while it lives; each is ended when it goes.
+class NewNotepads {
+public:
+    NewNotepads() : before(notepadProcesses()) {}
+    ~NewNotepads() {
+        for (DWORD pid : started())
+            if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
+                TerminateProcess(process, 0);
+                WaitForSingleObject(process, 5000);
+                CloseHandle(process);
+            }
+    }
+    std::vector<DWORD> started() const {
+        std::vector<DWORD> fresh;
+        for (DWORD pid : notepadProcesses())
+            if (!before.count(pid))
+                fresh.push_back(pid);
+        return fresh;
+    }
+    // Waits until `count` have appeared, or `ms` passed; how many did.
+    size_t waitFor(size_t count, int ms) const {
+        for (int waited = 0; started().size() < count && waited < ms; waited += 20)
+            Sleep(20);
+        return started().size();
+    }
+
+private:
+    std::set<DWORD> before;
+};
+
+std::wstring tempFile(const wchar_t* name) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp) + name;
+}
+
+// The first line of a file once it exists, waiting up to `ms`.
+std::string firstLine(const std::wstring& file, int ms) {
+    for (int waited = 0; waited <= ms; waited += 20, Sleep(20)) {
+        std::ifstream in(file.c_str());
+        std::string line;
+        if (std::getline(in, line))
+            return line.substr(0, line.find_last_not_of("\r ") + 1);
+    }
+    return "";
+}
+
+} // namespace
+
+TEST(Launch, AppPathsStartTheProgramUnlessItsWindowRuns) {
+    Probe probe;
+    unsigned char data[520];
+    unsigned long length = sizeof(data);
+    EXPECT_EQ(CGlo_Plugin::getAppPath(L"glo-absent.exe", data, &length), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(length, 0u);
+
+    const std::wstring expandable = L"%SystemRoot%\\notepad.exe";
+    ScopedKey word(HKEY_LOCAL_MACHINE, kAppPaths + L"winword.exe", REG_EXPAND_SZ, expandable);
+    ScopedKey excel(HKEY_LOCAL_MACHINE, kAppPaths + L"excel.exe", REG_SZ,
+                    L"\"C:\\windows\\notepad.exe\"");
+    length = sizeof(data);
+    EXPECT_EQ(CGlo_Plugin::getAppPath(L"winword.exe", data, &length), 0);
+    EXPECT_EQ(length, (expandable.size() + 1) * sizeof(wchar_t));
+    EXPECT_EQ(std::wstring(reinterpret_cast<wchar_t*>(data)), expandable);
+
+    {
+        NewNotepads notepads;
+        probe.startWord(kRelease);
+        EXPECT_EQ(notepads.waitFor(1, 500), 0u);
+        probe.startWord(kPress); // the expanded path
+        EXPECT_EQ(notepads.waitFor(1, 10000), 1u);
+    }
+
+    {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.lpszClassName = L"XLMAIN";
+        RegisterClassW(&wc);
+        HWND excelWindow = CreateWindowExW(0, L"XLMAIN", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300,
+                                           60, 200, 150, nullptr, nullptr, nullptr, nullptr);
+        HWND other =
+            makeWindow(L"GloTestView", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 200, 150, nullptr);
+        ASSERT_TRUE(toForeground(other));
+        NewNotepads notepads;
+        probe.startExcel(kPress);
+        pump(50);
+        EXPECT_EQ(GetForegroundWindow(), excelWindow);
+        EXPECT_EQ(notepads.waitFor(1, 500), 0u);
+        DestroyWindow(excelWindow);
+        DestroyWindow(other);
+        probe.startExcel(motion(200)); // none runs: the path within the quotes
+        EXPECT_EQ(notepads.waitFor(1, 10000), 1u);
+    }
+}
+
+TEST(Launch, MailAndCalendarClientsRunTheirRegisteredCommand) {
+    Probe probe;
+    const std::wstring mailMark = tempFile(L"glo_mail_client.txt");
+    const std::wstring calendarMark = tempFile(L"glo_calendar_client.txt");
+    DeleteFileW(mailMark.c_str());
+    DeleteFileW(calendarMark.c_str());
+
+    probe.startMail(kPress); // no client configured
+    EXPECT_EQ(firstLine(mailMark, 300), "");
+    {
+        ScopedKey user(HKEY_CURRENT_USER, L"Software\\Clients\\Mail", REG_SZ, L"GloTestMail",
+                       L"Software\\Clients");
+        ScopedKey command(HKEY_LOCAL_MACHINE,
+                          L"SOFTWARE\\Clients\\Mail\\GloTestMail\\shell\\open\\command", REG_SZ,
+                          L"cmd.exe /c echo mail>\"" + mailMark + L"\"",
+                          L"SOFTWARE\\Clients\\Mail\\GloTestMail");
+        probe.startMail(kRelease);
+        EXPECT_EQ(firstLine(mailMark, 300), "");
+        probe.startMail(kPress);
+        EXPECT_EQ(firstLine(mailMark, 10000), "mail");
+
+        ScopedKey calendar(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Clients\\Calendar", REG_SZ,
+                           L"GloTestCalendar");
+        ScopedKey calendarCommand(
+            HKEY_LOCAL_MACHINE,
+            L"SOFTWARE\\Clients\\Calendar\\GloTestCalendar\\shell\\open\\command", REG_SZ,
+            L"cmd.exe /c echo calendar>\"" + calendarMark + L"\"",
+            L"SOFTWARE\\Clients\\Calendar\\GloTestCalendar");
+        probe.startCalendar(motion(100));
+        EXPECT_EQ(firstLine(calendarMark, 10000), "calendar");
+    }
+    DeleteFileW(mailMark.c_str());
+    DeleteFileW(calendarMark.c_str());
+}
