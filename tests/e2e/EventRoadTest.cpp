@@ -7,6 +7,7 @@
 #include <regex>
 #include <string>
 
+#include "FakeDriver.h"
 #include "HungWindow.h"
 #include "PluginHome.h"
 #include "ZuVidDriver.h"
@@ -16,35 +17,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-HWND gCoreWindow = nullptr;
-
-std::int32_t WINAPI registerWindow(std::uint32_t, const wchar_t*, HWND window,
-                                   std::int32_t* status) {
-    if (!gCoreWindow)
-        gCoreWindow = window; // the first window announced is the core window
-    *status = 0;
-    return 0;
-}
-
-std::int32_t WINAPI getDeviceName(HWND, wchar_t* buffer, std::int32_t capacity) {
-    lstrcpynW(buffer, L"USB 3D Cap", capacity);
-    return 0;
-}
-
-std::int32_t WINAPI getVersion(ZuVidVersionInfo* info) {
-    *info = {4, 0, 6, {}};
-    return 0;
-}
-
-// The windows live on the test's thread: waiting means pumping.
-void pump(int ms) {
-    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms);
-    for (MSG msg; Clock::now() < end;) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&msg);
-    }
-}
 
 class EventRoad : public ::testing::Test {
 protected:
@@ -61,12 +33,10 @@ protected:
                                  150, 120, 400, 300, nullptr, nullptr, nullptr, nullptr);
         SetForegroundWindow(window);
         SetCursorPos(350, 270);
-        pump(20);
+        glotest::pumpMessages(20);
         ASSERT_EQ(GetForegroundWindow(), window);
 
-        ZuVidCallbackTable table = {sizeof(table), nullptr,        &registerWindow,
-                                    nullptr,       &getDeviceName, &getVersion};
-        gCoreWindow = nullptr;
+        ZuVidCallbackTable table = glotest::fakeDriverTable();
         ZuVidInit(11, &table);
         // Pinned, so that the recording outlives the core's unloading of the plug-in.
         ASSERT_TRUE(GetModuleHandleExW(0, plugin.c_str(), &module)) << "no plug-in loaded";
@@ -75,7 +45,7 @@ protected:
     }
 
     void TearDown() override {
-        ZuVidCloseHdl(gCoreWindow);
+        ZuVidCloseHdl(glotest::announcedCoreWindow());
         if (module)
             FreeLibrary(module);
         DestroyWindow(window);
@@ -90,7 +60,7 @@ protected:
     void hold(int x, int a, int ms) {
         for (int i = 0; i < ms / 16; ++i) {
             send(ZUVID_EVENT_MOTION, x, a);
-            pump(16);
+            glotest::pumpMessages(16);
         }
     }
     std::string trace() const { return std::string(recording->trace, recording->length); }
@@ -98,7 +68,7 @@ protected:
     int msUntil(const char* pattern, Clock::time_point start = Clock::now()) {
         while (!std::regex_match(trace(), std::regex(pattern)) &&
                Clock::now() - start < std::chrono::seconds(2))
-            pump(2);
+            glotest::pumpMessages(2);
         return int((Clock::now() - start) / std::chrono::milliseconds(1));
     }
 
@@ -113,7 +83,7 @@ TEST_F(EventRoad, ContinuousFunctionRepeatsUntilTheZeroEventOrAButton) {
     hold(200, 0, 320);
     send(ZUVID_EVENT_ZERO);
     EXPECT_LT(msUntil("(Pm)+Pz"), 180) << trace(); // the zero event ends it, not staleness
-    pump(150);
+    glotest::pumpMessages(150);
     // About 32 runs in 320 ms, not faster than the period, and none after the zero.
     ASSERT_TRUE(std::regex_match(trace(), std::regex("(Pm){10,70}Pz"))) << trace();
     EXPECT_EQ(recording->panAxis0, 168); // x 200 scaled: (200 - 60) * 350 / 290
@@ -121,11 +91,11 @@ TEST_F(EventRoad, ContinuousFunctionRepeatsUntilTheZeroEventOrAButton) {
     hold(200, 0, 100);
     for (int i = 0; i < 2; ++i) {
         send(ZUVID_EVENT_BUTTON, 0, 0, 1);
-        pump(50);
+        glotest::pumpMessages(50);
         send(ZUVID_EVENT_BUTTON, 0, 0, 0, 1);
-        pump(50);
+        glotest::pumpMessages(50);
     }
-    pump(100);
+    glotest::pumpMessages(100);
     EXPECT_TRUE(std::regex_match(trace(), std::regex("(Pm)+Pz(Pm)+PzCbCzCbCz"))) << trace();
 }
 
@@ -144,20 +114,20 @@ TEST_F(EventRoad, OneShotTakesOverAndRunsOncePerPush) {
     for (int push = 0; push < 3; ++push) {
         hold(0, 300, 100);
         send(ZUVID_EVENT_ZERO);
-        pump(60);
+        glotest::pumpMessages(60);
     }
     hold(0, 300, 100);
     hold(0, 30, 50);
     hold(0, 300, 100);
     send(ZUVID_EVENT_ZERO);
-    pump(100);
+    glotest::pumpMessages(100);
     EXPECT_TRUE(std::regex_match(trace(), std::regex("(Pm)+Pz(FmFz){5}"))) << trace();
 }
 
 // Closed mid-gesture, the repeating function hears its zero before the plug-in is unloaded.
 TEST_F(EventRoad, CloseMidGestureEndsTheGestureFirst) {
     hold(200, 0, 100);
-    ZuVidCloseHdl(gCoreWindow);
+    ZuVidCloseHdl(glotest::announcedCoreWindow());
     EXPECT_TRUE(std::regex_match(trace(), std::regex("(Pm)+PzU-"))) << trace();
 }
 
@@ -177,7 +147,7 @@ TEST_F(EventRoad, ABlockedFunctionHoldsNothingUp) {
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
 
     start = Clock::now();
-    ZuVidCloseHdl(gCoreWindow);
+    ZuVidCloseHdl(glotest::announcedCoreWindow());
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(900));
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(3000));
     EXPECT_EQ(trace(), "Hm");

@@ -10,27 +10,11 @@
 #include <functional>
 #include <thread>
 
+#include "FakeDriver.h"
 #include "PluginHome.h"
 #include "ZuVidDriver.h"
 
 namespace {
-
-HWND gAnnounced = nullptr;
-
-std::int32_t WINAPI registerWindow(std::uint32_t, const wchar_t*, HWND window,
-                                   std::int32_t* status) {
-    gAnnounced = window;
-    *status = 0;
-    return 0;
-}
-std::int32_t WINAPI getDeviceName(HWND, wchar_t* buffer, std::int32_t capacity) {
-    lstrcpynW(buffer, L"USB 3D Cap", capacity);
-    return 0;
-}
-std::int32_t WINAPI getVersion(ZuVidVersionInfo* info) {
-    *info = {4, 0, 6, {}};
-    return 0;
-}
 
 template <class T> T entry(HMODULE module, const char* name) {
     return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
@@ -45,9 +29,7 @@ struct Core {
     }
     ~Core() { unload(); }
     void start() {
-        ZuVidCallbackTable table = {sizeof(table), nullptr,        &registerWindow,
-                                    nullptr,       &getDeviceName, &getVersion};
-        gAnnounced = nullptr;
+        ZuVidCallbackTable table = glotest::fakeDriverTable();
         init(1, &table);
     }
     void unload() {
@@ -159,7 +141,7 @@ protected:
 TEST_F(Lifecycle, ShutdownFromAnotherThreadLeavesNoWindowBehind) {
     Core core;
     DriverThread driver(core);
-    const HWND window = gAnnounced;
+    const HWND window = glotest::lastAnnouncedWindow();
     ASSERT_TRUE(IsWindow(window));
     core.term();
     core.unload();
@@ -176,7 +158,7 @@ TEST_F(Lifecycle, ShutdownWhileTheStartingThreadIsBusy) {
     {
         Core core;
         DriverThread driver(core);
-        const HWND window = gAnnounced;
+        const HWND window = glotest::lastAnnouncedWindow();
         driver.block();
         core.term();
         core.unload();
@@ -185,9 +167,10 @@ TEST_F(Lifecycle, ShutdownWhileTheStartingThreadIsBusy) {
 
         Core again;
         again.start();
-        ASSERT_TRUE(IsWindow(gAnnounced));
+        ASSERT_TRUE(IsWindow(glotest::lastAnnouncedWindow()));
         const UINT changed = RegisterWindowMessageW(L"WM_VEX_CONFIGCHANGED");
-        EXPECT_EQ(SendMessageW(gAnnounced, changed, 0, 0), 1); // its handler is reached
+        EXPECT_EQ(SendMessageW(glotest::lastAnnouncedWindow(), changed, 0, 0),
+                  1); // its handler is reached
         again.term();
         again.unload();
 
@@ -223,8 +206,8 @@ TEST_F(Lifecycle, CloseAfterTheStartingThreadEnded) {
     Core core;
     { DriverThread driver(core, true); }
     ASSERT_NE(GetModuleHandleW(plugin.c_str()), nullptr);
-    EXPECT_FALSE(IsWindow(gAnnounced));
-    core.close(gAnnounced);
+    EXPECT_FALSE(IsWindow(glotest::lastAnnouncedWindow()));
+    core.close(glotest::lastAnnouncedWindow());
     EXPECT_EQ(GetModuleHandleW(plugin.c_str()), nullptr);
 }
 

@@ -16,6 +16,7 @@
 
 #include "../bench/BenchFigures.h"
 #include "../bench/ProcessCounters.h"
+#include "FakeDriver.h"
 #include "GdrProxy.h"
 #include "PluginHome.h"
 #include "ZuVidDriver.h"
@@ -30,27 +31,10 @@ volatile LONG g_logLines = 0;
 void WINAPI logLine(const wchar_t*) {
     InterlockedIncrement(&g_logLines);
 }
-std::int32_t WINAPI registerWindow(std::uint32_t, const wchar_t*, HWND window,
-                                   std::int32_t* status) {
-    if (g_core == nullptr)
-        g_core = window;
-    *status = 0;
-    return 0;
-}
-std::int32_t WINAPI getDeviceName(HWND, wchar_t* buffer, std::int32_t capacity) {
-    lstrcpynW(buffer, L"USB 3D Cap", capacity);
-    return 0;
-}
-std::int32_t WINAPI getVersion(ZuVidVersionInfo* info) {
-    *info = {4, 0, 6, {}};
-    return 0;
-}
-
 void start() {
-    ZuVidCallbackTable table = {sizeof(table), &logLine,       &registerWindow,
-                                nullptr,       &getDeviceName, &getVersion};
-    g_core = nullptr;
+    ZuVidCallbackTable table = glotest::fakeDriverTable(&logLine);
     ZuVidInit(3, &table);
+    g_core = glotest::announcedCoreWindow();
 }
 
 void pump() {

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "FakeDriver.h"
 #include "GdrProxy.h"
 #include "PluginHome.h"
 #include "ZuVidDriver.h"
@@ -28,35 +29,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-HWND gCoreWindow = nullptr;
-
-std::int32_t WINAPI registerWindow(std::uint32_t, const wchar_t*, HWND window,
-                                   std::int32_t* status) {
-    if (!gCoreWindow)
-        gCoreWindow = window;
-    *status = 0;
-    return 0;
-}
-std::int32_t WINAPI getDeviceName(HWND, wchar_t* buffer, std::int32_t capacity) {
-    lstrcpynW(buffer, L"USB 3D Cap", capacity);
-    return 0;
-}
-std::int32_t WINAPI getVersion(ZuVidVersionInfo* info) {
-    *info = {4, 0, 6, {}};
-    return 0;
-}
-
-// The dialog and the core window live on the test's thread: waiting means pumping.
-void pump(int ms) {
-    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms);
-    for (MSG msg; Clock::now() < end;) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-}
 
 std::wstring windowText(HWND window) {
     wchar_t text[512] = L"";
@@ -130,9 +102,9 @@ template <class F> void whilePumping(F hand) {
         done = true;
     });
     while (!done)
-        pump(5);
+        glotest::pumpMessages(5);
     helper.join();
-    pump(50);
+    glotest::pumpMessages(50);
 }
 
 // A mouse drag from one screen point to another.
@@ -180,7 +152,7 @@ protected:
     }
 
     void TearDown() override {
-        ZuVidCloseHdl(gCoreWindow);
+        ZuVidCloseHdl(glotest::announcedCoreWindow());
         EXPECT_EQ(getCoreProxy().getConfigDialog(), nullptr);
         if (module)
             FreeLibrary(module);
@@ -192,9 +164,7 @@ protected:
     }
 
     void start() {
-        ZuVidCallbackTable table = {sizeof(table), nullptr,        &registerWindow,
-                                    nullptr,       &getDeviceName, &getVersion};
-        gCoreWindow = nullptr;
+        ZuVidCallbackTable table = glotest::fakeDriverTable();
         ZuVidInit(7, &table);
         if (module)
             FreeLibrary(module);
@@ -212,7 +182,7 @@ protected:
     void focusTarget() {
         SetForegroundWindow(window);
         SetCursorPos(190, 140);
-        pump(20);
+        glotest::pumpMessages(20);
     }
 
     // Opens the dialog with `selected` as the application of the loaded configuration.
@@ -224,7 +194,7 @@ protected:
         tree = GetDlgItem(dialog, IDC_FUNCTION_TREE);
         mapping = GetDlgItem(dialog, IDC_AXIS_MAPPING);
         cap = GetDlgItem(dialog, IDC_CAP_VIEW);
-        pump(50);
+        glotest::pumpMessages(50);
     }
 
     HTREEITEM application(const wchar_t* name) { return child(tree, nullptr, name); }
@@ -280,11 +250,11 @@ protected:
         const LONG before = recording->count;
         for (int i = 0; i < 8; ++i) {
             send(x, y);
-            pump(16);
+            glotest::pumpMessages(16);
         }
         const ZuVidEventRecord zero = {ZUVID_EVENT_ZERO, {}, 0, 0, {}};
         ZuVidSendEvent(window, &zero);
-        pump(60);
+        glotest::pumpMessages(60);
         std::vector<probe::Call> calls;
         for (LONG i = before; i < recording->count; ++i)
             if (recording->calls[i].function == function && recording->calls[i].kind == 'm')
@@ -332,14 +302,16 @@ TEST_F(ConfigDialog, ShowsTheLoadedApplicationsAndFollowsReloads) {
     // The core's notification after a reload selects the reloaded application; a reload that
     // names none keeps the selection.
     getCoreProxy().setLoadedConfigurationIndex(writer);
-    SendMessageW(dialog, WM_COMMAND, 0x00010418, reinterpret_cast<LPARAM>(gCoreWindow));
+    SendMessageW(dialog, WM_COMMAND, 0x00010418,
+                 reinterpret_cast<LPARAM>(glotest::announcedCoreWindow()));
     EXPECT_EQ(selected(), L"Writer");
-    SendMessageW(gCoreWindow, RegisterWindowMessageW(GDR_MSG_CONFIGCHANGED), 0, 0);
+    SendMessageW(glotest::announcedCoreWindow(), RegisterWindowMessageW(GDR_MSG_CONFIGCHANGED), 0,
+                 0);
     EXPECT_EQ(getCoreProxy().getLoadedConfigurationIndex(), -1);
     EXPECT_EQ(selected(), L"Writer");
 
     // The driver's close takes the dialog with the core window.
-    ZuVidCloseHdl(gCoreWindow);
+    ZuVidCloseHdl(glotest::announcedCoreWindow());
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(getCoreProxy().getConfigDialog(), nullptr);
 }
@@ -374,7 +346,7 @@ TEST_F(ConfigDialog, DragOntoYMinusAndOkConfiguresTheApplicationAndItsFile) {
     EXPECT_GT(zoom.back().axis0, 0);
     EXPECT_FALSE(hold('P', 200, 0).empty()); // the defaults still work
     // A new start reads the same configuration from the file.
-    ZuVidCloseHdl(gCoreWindow);
+    ZuVidCloseHdl(glotest::announcedCoreWindow());
     start();
     focusTarget();
     EXPECT_FALSE(hold('Z', 0, -200).empty());
@@ -437,7 +409,7 @@ TEST_F(ConfigDialog, DropsExtendAndTurnSetupsAndRemovalsStayUntilApplied) {
 TEST_F(ConfigDialog, LiveMotionLightsTheDirectionsAndTurnsTheCap) {
     open(writer);
     send(0, -200, 100, 0, 0, -350);
-    pump(60);
+    glotest::pumpMessages(60);
     // In the plug-ins' sign convention: z and c inverted.
     EXPECT_EQ(level(gdrDirection(1, true)), 571);
     EXPECT_EQ(level(gdrDirection(2, true)), 285);
@@ -452,7 +424,7 @@ TEST_F(ConfigDialog, LiveMotionLightsTheDirectionsAndTurnsTheCap) {
 
     const ZuVidEventRecord zero = {ZUVID_EVENT_ZERO, {}, 0, 0, {}};
     ZuVidSendEvent(window, &zero);
-    pump(60);
+    glotest::pumpMessages(60);
     for (int direction = 0; direction < kGdrDirections; ++direction)
         EXPECT_EQ(level(direction), 0) << direction;
 }
@@ -475,7 +447,7 @@ TEST_F(ConfigDialog, LiveMotionNeverWaitsForTheDialog) {
     HANDLE thread = CreateThread(nullptr, 0, &Driver::run, &driver, 0, nullptr);
     const DWORD waited = WaitForSingleObject(thread, 10000);
     if (waited != WAIT_OBJECT_0)
-        pump(100); // release a driver stuck in the dialog before failing
+        glotest::pumpMessages(100); // release a driver stuck in the dialog before failing
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
     ASSERT_EQ(waited, WAIT_OBJECT_0) << "the driver's thread waited for the dialog";
@@ -486,7 +458,7 @@ TEST_F(ConfigDialog, LiveMotionNeverWaitsForTheDialog) {
         DispatchMessageW(&msg);
     }
     EXPECT_EQ(wakeUps, 1);
-    pump(60);
+    glotest::pumpMessages(60);
     EXPECT_EQ(level(gdrDirection(0, false)), 854); // the last event: x 2999 % 300 = 299
 }
 
@@ -562,7 +534,7 @@ TEST_F(ConfigDialog, UnloadingTheLibraryTakesTheDialogAlong) {
         reinterpret_cast<void*>(GetProcAddress(core, "_Z18createConfigDialogP6HWND__")));
     ASSERT_NE(create, nullptr);
     ASSERT_EQ(create(window), 1);
-    pump(50);
+    glotest::pumpMessages(50);
     HWND copied = GetForegroundWindow();
     ASSERT_TRUE(IsWindow(copied));
     HWND controls[] = {GetDlgItem(copied, IDC_AXIS_MAPPING), GetDlgItem(copied, IDC_CAP_VIEW)};
