@@ -1,0 +1,37 @@
+// Browser views ("Internet Explorer_Server", also inside other programs): smooth panning
+// through the view's autoscroll, the wheel on a tilt, history on a twist and on the buttons.
+#include "common/GloOfficePlugin.h"
+
+namespace {
+
+using namespace glo_plugins;
+
+CGlo_PluginFunction s_functions[] = {
+    panFunction(L"SmoothPan", GLO_CALL(IPanWindow), 56, 44, 45, 46, 47),
+    axisFunction(L"Wheel", GLO_CALL(mouseWheel), 6, 7, 8),
+    oneShotFunction(L"HistoryBack", GLO_CALL(back), 33),
+    oneShotFunction(L"HistoryForward", GLO_CALL(forward), 34),
+    buttonFunction(L"Back", GLO_CALL(back), 33),
+    buttonFunction(L"Forward", GLO_CALL(forward), 34),
+};
+
+CGlo_FunctionSetup s_defaults[] = {
+    panSetup(L"SmoothPan", AxisX, 1, AxisZ, 1, 0),
+    axisSetup(L"Wheel", AxisA, -1, 30),
+    pushSetup(L"HistoryBack", AxisB, -1, 60),
+    pushSetup(L"HistoryForward", AxisB, 1, 60),
+};
+
+CGlo_FunctionSetup s_buttons[] = {
+    pressSetup(L"Back", 0),
+    pressSetup(L"Forward", 1),
+};
+
+// The view itself, wherever it is embedded, beats the program around it.
+int matchBrowser(HWND window) {
+    return hasClassAbove(window, L"Internet Explorer_Server") ? 12 : 0;
+}
+
+} // namespace
+
+GLO_OFFICE_PLUGIN(L"Browser", matchBrowser, s_functions, s_defaults, s_buttons)

@@ -1,0 +1,178 @@
+// What the shipped plug-ins share. Built with the SDK alone, like any plug-in of a third party.
+//
+// An office plug-in is a CGlo_Plugin with a function table, built-in motion setups and fixed
+// button setups. Its configuration file lies beside its library and is written back whenever
+// its setups are replaced (by the configuration dialog, say).
+#pragma once
+
+#include <windows.h>
+
+#include <cwchar>
+#include <new>
+
+#include "GloPluginSDK.h"
+
+namespace glo_plugins {
+
+// `window` or one of its ancestors (up to the top-level window) has a class name containing
+// `part` (not case-sensitive).
+inline bool hasClassAbove(HWND window, const wchar_t* part) {
+    for (int depth = 0; window != nullptr && depth < 64; ++depth) {
+        if (CGloHWND(window).IsWindowClass(part))
+            return true;
+        if (!(GetWindowLongW(window, GWL_STYLE) & WS_CHILD))
+            break;
+        window = GetParent(window);
+    }
+    return false;
+}
+
+// The top-level window of `window` has exactly the class `name`.
+inline bool topLevelIs(HWND window, const wchar_t* name) {
+    wchar_t found[64] = L"";
+    HWND top = window ? GetAncestor(window, GA_ROOT) : nullptr;
+    return top != nullptr && GetClassNameW(top, found, 64) > 0 && std::wcscmp(found, name) == 0;
+}
+
+// Device axes as the setups name them: translations x, y, z, rotations a (tilt forward and
+// back), b (twist), c (tilt sideways).
+enum DeviceAxis { AxisX = 0, AxisY = 1, AxisZ = 2, AxisA = 3, AxisB = 4, AxisC = 5 };
+
+// Table entries. Text identifiers refer to the core's string table (0: none).
+inline CGlo_PluginFunction panFunction(const wchar_t* name, GLO_FunctionCallback callback, int text,
+                                       int rightText, int leftText, int downText, int upText) {
+    return CGlo_PluginFunction(name, GLO_TwoAxisFunction, callback, text, rightText, leftText,
+                               downText, upText, 0, 0, 0, 0, 0, 0, 0, 0);
+}
+inline CGlo_PluginFunction axisFunction(const wchar_t* name, GLO_FunctionCallback callback,
+                                        int text, int positiveText, int negativeText) {
+    return CGlo_PluginFunction(name, GLO_OneAxisFunction, callback, text, positiveText,
+                               negativeText, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+}
+inline CGlo_PluginFunction oneShotFunction(const wchar_t* name, GLO_FunctionCallback callback,
+                                           int text) {
+    return CGlo_PluginFunction(name, GLO_TriggerFunction, callback, text, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                               0, 0, 0);
+}
+inline CGlo_PluginFunction buttonFunction(const wchar_t* name, GLO_FunctionCallback callback,
+                                          int text) {
+    return CGlo_PluginFunction(name, GLO_ButtonFunction, callback, text, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                               0, 0, 0);
+}
+
+// Two function axes: `horizontal` and `vertical` device axes with their polarities.
+inline CGlo_FunctionSetup panSetup(const wchar_t* name, int horizontal, int horizontalPolarity,
+                                   int vertical, int verticalPolarity, int deadZone) {
+    return CGlo_FunctionSetup(name, GLO_MotionEvent, 2, horizontal, vertical, 0, 0, 0, 0,
+                              horizontalPolarity, verticalPolarity, 1, 1, 1, 1, deadZone);
+}
+inline CGlo_FunctionSetup axisSetup(const wchar_t* name, int axis, int polarity, int deadZone) {
+    return CGlo_FunctionSetup(name, GLO_MotionEvent, 1, axis, 0, 0, 0, 0, 0, polarity, 1, 1, 1, 1,
+                              1, deadZone);
+}
+// A one-shot that fires when `axis` is pushed in the direction of `polarity`.
+inline CGlo_FunctionSetup pushSetup(const wchar_t* name, int axis, int polarity, int deadZone) {
+    return CGlo_FunctionSetup(name, GLO_MotionEvent, 0, axis, 0, 0, 0, 0, 0, polarity, 1, 1, 1, 1,
+                              1, deadZone);
+}
+inline CGlo_FunctionSetup pressSetup(const wchar_t* name, int button) {
+    return CGlo_FunctionSetup(name, GLO_ButtonEvent, button, GLO_ButtonPress);
+}
+
+// What makes one plug-in: its name, its tables and how it recognises its programs' windows.
+struct PluginTables {
+    const wchar_t* name;
+    int (*match)(HWND window);
+    CGlo_PluginFunction* functions;
+    int functionBytes;
+    CGlo_FunctionSetup* defaults;
+    int defaultBytes;
+    CGlo_FunctionSetup* buttons;
+    int buttonBytes;
+};
+
+class COfficePlugin : public CGlo_Plugin {
+public:
+    // The configuration is read at once: the file beside the library, else the built-in setups.
+    COfficePlugin(HINSTANCE module, const PluginTables& tables) : matcher(tables.match) {
+        current() = this;
+        setName(tables.name);
+        placeConfigurationBeside(module);
+        setFunctions(tables.functions, tables.functionBytes);
+        initButtonConfiguration(tables.buttons, tables.buttonBytes);
+        initDefaultConfiguration(tables.defaults, tables.defaultBytes);
+        deserialize();
+        loaded = true;
+    }
+    ~COfficePlugin() override {
+        stopWorkerThread(); // no function may run into a half-destroyed object
+        current() = nullptr;
+    }
+
+    int match(HWND window) override { return window != nullptr ? matcher(window) : 0; }
+
+    // Replaced setups are kept: the file is written at once (atomically).
+    int setConfiguration(CGlo_FunctionSetup* setups, int size) override {
+        const int result = CGlo_Plugin::setConfiguration(setups, size);
+        if (loaded)
+            serialize();
+        return result;
+    }
+
+    const wchar_t* getConfigFileName() const { return configFileName; }
+
+    // The library's one application, for the callbacks of its function table.
+    static COfficePlugin*& current() {
+        static COfficePlugin* application = nullptr;
+        return application;
+    }
+
+private:
+    // "<folder of the library>\<name>.cfg", unless that path is too long for the field.
+    void placeConfigurationBeside(HINSTANCE module) {
+        wchar_t path[MAX_PATH] = L"";
+        const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH)
+            return;
+        wchar_t* slash = std::wcsrchr(path, L'\\');
+        if (slash == nullptr)
+            return;
+        slash[1] = L'\0';
+        const size_t capacity = sizeof(configFileName) / sizeof(configFileName[0]);
+        if (std::wcslen(path) + std::wcslen(getName()) + 4 < capacity)
+            std::swprintf(configFileName, capacity, L"%ls%ls.cfg", path, getName());
+    }
+
+    int (*matcher)(HWND);
+    bool loaded = false;
+};
+
+// A function table holds plain callbacks; each forwards to the library's one application.
+template <auto F> void call(const CGlo_Event& event) {
+    if (COfficePlugin* application = COfficePlugin::current())
+        (application->*F)(event);
+}
+
+} // namespace glo_plugins
+
+// The callback of a table entry for the plug-in function `function`.
+#define GLO_CALL(function) (&glo_plugins::call<&CGlo_Plugin::function>)
+
+// The exports of a plug-in library: its one application, made on "load" from its name, its
+// match function and its three tables, gone on "unload".
+#define GLO_OFFICE_PLUGIN(name, match, functions, defaults, buttons)                               \
+    namespace {                                                                                    \
+    const glo_plugins::PluginTables s_tables = {                                                   \
+        name,    match,          functions, sizeof(functions), defaults, sizeof(defaults),         \
+        buttons, sizeof(buttons)};                                                                 \
+    glo_plugins::COfficePlugin* s_application = nullptr;                                           \
+    }                                                                                              \
+    extern "C" __declspec(dllexport) CGlo_Application* load(HINSTANCE module) {                    \
+        if (!s_application)                                                                        \
+            s_application = new (std::nothrow) glo_plugins::COfficePlugin(module, s_tables);       \
+        return s_application;                                                                      \
+    }                                                                                              \
+    extern "C" __declspec(dllexport) void unload() {                                               \
+        delete s_application;                                                                      \
+        s_application = nullptr;                                                                   \
+    }

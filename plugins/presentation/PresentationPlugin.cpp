@@ -1,0 +1,34 @@
+// Presentation program (main window "PP9FrameClass"): a twist or a push sideways goes to the
+// next or previous slide, the cap pans the slide by lines; the buttons copy and paste.
+#include "common/GloOfficePlugin.h"
+
+namespace {
+
+using namespace glo_plugins;
+
+CGlo_PluginFunction s_functions[] = {
+    oneShotFunction(L"NextSlide", GLO_CALL(pageDown), 30),
+    oneShotFunction(L"PreviousSlide", GLO_CALL(pageUp), 29),
+    panFunction(L"LinePan", GLO_CALL(ILinePan), 9, 11, 13, 10, 12),
+    buttonFunction(L"Copy", GLO_CALL(copy), 0),
+    buttonFunction(L"Paste", GLO_CALL(paste), 0),
+};
+
+CGlo_FunctionSetup s_defaults[] = {
+    pushSetup(L"NextSlide", AxisB, 1, 60),
+    pushSetup(L"PreviousSlide", AxisB, -1, 60),
+    panSetup(L"LinePan", AxisX, 1, AxisZ, 1, 0),
+};
+
+CGlo_FunctionSetup s_buttons[] = {
+    pressSetup(L"Copy", 0),
+    pressSetup(L"Paste", 1),
+};
+
+int matchPresentation(HWND window) {
+    return topLevelIs(window, L"PP9FrameClass") ? 10 : 0;
+}
+
+} // namespace
+
+GLO_OFFICE_PLUGIN(L"Presentation", matchPresentation, s_functions, s_defaults, s_buttons)

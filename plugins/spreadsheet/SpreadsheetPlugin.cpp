@@ -1,0 +1,36 @@
+// Spreadsheet (main window "XLMAIN"): the cap pans the sheet by lines, a tilt moves the active
+// cell, a twist switches to the next or previous sheet; the buttons copy and paste.
+#include "common/GloOfficePlugin.h"
+
+namespace {
+
+using namespace glo_plugins;
+
+CGlo_PluginFunction s_functions[] = {
+    panFunction(L"LinePan", GLO_CALL(ILinePan), 9, 11, 13, 10, 12),
+    axisFunction(L"CursorUpDown", GLO_CALL(cursorUpDown), 37, 37, 38),
+    oneShotFunction(L"NextSheet", GLO_CALL(ctrlPageDown), 31),
+    oneShotFunction(L"PreviousSheet", GLO_CALL(ctrlPageUp), 32),
+    buttonFunction(L"Copy", GLO_CALL(copy), 0),
+    buttonFunction(L"Paste", GLO_CALL(paste), 0),
+};
+
+CGlo_FunctionSetup s_defaults[] = {
+    panSetup(L"LinePan", AxisX, 1, AxisZ, 1, 0),
+    axisSetup(L"CursorUpDown", AxisA, 1, 30),
+    pushSetup(L"NextSheet", AxisB, 1, 60),
+    pushSetup(L"PreviousSheet", AxisB, -1, 60),
+};
+
+CGlo_FunctionSetup s_buttons[] = {
+    pressSetup(L"Copy", 0),
+    pressSetup(L"Paste", 1),
+};
+
+int matchSpreadsheet(HWND window) {
+    return topLevelIs(window, L"XLMAIN") ? 10 : 0;
+}
+
+} // namespace
+
+GLO_OFFICE_PLUGIN(L"Spreadsheet", matchSpreadsheet, s_functions, s_defaults, s_buttons)

@@ -1,0 +1,41 @@
+// Text editors: programs whose document is an Edit or RichEdit control (notepad, wordpad, write
+// and the text fields of many others). The cap pans the text by lines, a tilt moves the caret,
+// a twist turns pages; the buttons copy and paste.
+#include "common/GloOfficePlugin.h"
+
+namespace {
+
+using namespace glo_plugins;
+
+CGlo_PluginFunction s_functions[] = {
+    panFunction(L"LinePan", GLO_CALL(ILinePan), 9, 11, 13, 10, 12),
+    axisFunction(L"CursorUpDown", GLO_CALL(cursorUpDown), 37, 37, 38),
+    oneShotFunction(L"PageDown", GLO_CALL(pageDown), 26),
+    oneShotFunction(L"PageUp", GLO_CALL(pageUp), 25),
+    buttonFunction(L"Copy", GLO_CALL(copy), 0),
+    buttonFunction(L"Paste", GLO_CALL(paste), 0),
+};
+
+CGlo_FunctionSetup s_defaults[] = {
+    panSetup(L"LinePan", AxisX, 1, AxisZ, 1, 0),
+    axisSetup(L"CursorUpDown", AxisA, 1, 30),
+    pushSetup(L"PageDown", AxisB, 1, 60),
+    pushSetup(L"PageUp", AxisB, -1, 60),
+};
+
+CGlo_FunctionSetup s_buttons[] = {
+    pressSetup(L"Copy", 0),
+    pressSetup(L"Paste", 1),
+};
+
+// The text control itself: "Edit", or a RichEdit of any version ("RichEdit20W", ...). Not every
+// class that contains "edit" (a registry editor's frame) is one.
+int matchTextEditor(HWND window) {
+    wchar_t name[64] = L"";
+    GetClassNameW(window, name, 64);
+    return _wcsicmp(name, L"Edit") == 0 || _wcsnicmp(name, L"RichEdit", 8) == 0 ? 5 : 0;
+}
+
+} // namespace
+
+GLO_OFFICE_PLUGIN(L"TextEditor", matchTextEditor, s_functions, s_defaults, s_buttons)
