@@ -29,6 +29,11 @@ glo_x11_session() {
         echo "== creating Wine prefix $WINEPREFIX"
         mkdir -p "$WINEPREFIX"
         LANG=en_US.UTF-8 wine wineboot -i >/dev/null 2>&1 || true
+        # Every program on one virtual desktop of Wine's own, which draws the title bars (there
+        # is no window manager) and lets programs find each other's windows.
+        wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f \
+            >/dev/null 2>&1
         wineserver -w
         touch "$WINEPREFIX/.glo-ready"
     fi
@@ -54,9 +59,8 @@ glo_config_dialog_pictures() (
         name=config-dialog.png
         [ "$lang" = de_DE ] && name=config-dialog-de.png
         local log=$work/driver-$lang.log
-        # A desktop window of Wine's own draws the title bars (there is no window manager).
         (cd "$build/bin" && env LANG="$lang.UTF-8" LC_ALL="$lang.UTF-8" timeout 60 \
-            wine explorer /desktop=Glidora,1024x768 glo_driver.exe --config --close-after 300 \
+            wine glo_driver.exe --config --close-after 300 \
             --log "$(winepath -w "$log")" \
             "$(winepath -w "$GLO_SOURCE_DIR/tools/driver/traces/config-dialog.trace")" \
             </dev/null >/dev/null 2>&1) &

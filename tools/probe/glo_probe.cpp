@@ -118,10 +118,14 @@ int main(int argc, char** argv) {
     }
     wchar_t topClass[128];
     MultiByteToWideChar(CP_UTF8, 0, argv[2], -1, topClass, 128);
-    HWND top = nullptr;
-    for (int attempt = 0; attempt < 100 && !(top = FindWindowW(topClass, nullptr)); ++attempt)
-        Sleep(50); // the program may still be starting
-    HWND view = top ? findView(top) : nullptr;
+    // The program may still be starting (a cold Wine takes seconds): wait for its view.
+    HWND top = nullptr, view = nullptr;
+    for (int attempt = 0; attempt < 300 && !view; ++attempt) {
+        top = FindWindowW(topClass, nullptr);
+        view = top ? findView(top) : nullptr;
+        if (!view)
+            Sleep(50);
+    }
     if (!view) {
         std::fprintf(stderr, "glo_probe: no window of class %s with a view\n", argv[2]);
         return 1;
