@@ -4,10 +4,6 @@
 
 glo_picture_packages=(xvfb imagemagick)
 
-# glo_config_dialog_pictures OUTDIR: opens the dialog through `glo_driver --config` on a virtual
-# X display, with two probe plug-ins, the demo plug-in and the cap model in a driver home of its
-# own, while a trace moves the cap; saves OUTDIR/config-dialog.png (English user interface) and
-# OUTDIR/config-dialog-de.png (German).
 # glo_x11_session PREFIX: inside a subshell, starts a virtual X display and makes PREFIX a Wine
 # prefix with the X11 display driver on it (apart from the tests' headless one); exports
 # DISPLAY, WINEPREFIX and GLO_X11_WORK (a scratch folder). Everything ends with the subshell.
@@ -39,6 +35,10 @@ glo_x11_session() {
     fi
 }
 
+# glo_config_dialog_pictures OUTDIR: opens the dialog through `glo_driver --config` on a virtual
+# X display, with some of the shipped plug-ins and the cap model in a driver home of its own,
+# while a trace moves the cap; saves OUTDIR/config-dialog.png (English user interface) and
+# OUTDIR/config-dialog-de.png (German).
 glo_config_dialog_pictures() (
     set -euo pipefail
     local out=$1 build=$GLO_BUILD_ROOT/x86_64
@@ -48,8 +48,7 @@ glo_config_dialog_pictures() (
     local work=$GLO_X11_WORK
     local home=$work/home
     mkdir -p "$home/Office/Plugins"
-    cp "$build/plugins/dialog_probe_writer.dll" "$build/plugins/dialog_probe_viewer.dll" \
-        "$build/plugins/glo_demo_plugin.dll" "$home/Office/Plugins/"
+    cp "$build"/plugins/glo_{text_editor,word_processor,browser,generic}.dll "$home/Office/Plugins/"
     "$GLO_SOURCE_DIR/scripts/cap-model" "$home"
     wine reg add 'HKLM\SOFTWARE\Veltrana\Halcyra' /v 'Home Directory' \
         /d "$(winepath -w "$home")" /f >/dev/null 2>&1
