@@ -1,6 +1,7 @@
-// hello_plugin: a complete plug-in in one file. It serves windows of the class "HelloTarget",
-// counts the deflections of the cap on its worker thread and keeps a small window of its own
-// built on the core's window layer.
+// hello_plugin: a complete plug-in in one file. It serves windows of the class "HelloTarget":
+// sliding and pushing the cap scrolls them by lines through the plug-in base's navigation
+// function, twisting it counts steps, and button 0 copies. It also keeps a small window of its
+// own built on the core's window layer.
 #include <windows.h>
 
 #include "GloPluginSDK.h"
@@ -11,7 +12,11 @@ const wchar_t kWindowClass[] = L"HelloPluginWindow";
 volatile LONG s_steps = 0;
 volatile LONG s_ends = 0;
 
-// Continuous, one axis: called every 10 ms while the cap is deflected; a zero event ends it.
+class CHelloApplication;
+CHelloApplication* s_application = nullptr;
+
+// A function of our own. Continuous, one axis: called every 10 ms while the cap is deflected;
+// a zero event ends it.
 void step(const CGlo_Event& event) {
     if (event.isZeroEvent())
         InterlockedIncrement(&s_ends);
@@ -19,14 +24,30 @@ void step(const CGlo_Event& event) {
         InterlockedIncrement(&s_steps);
 }
 
-// Name, kind, callback, description and axis texts (string identifiers of the core's table).
+// A function table holds plain callbacks: these forward to the plug-in base's functions.
+template <void (CGlo_Plugin::*F)(const CGlo_Event&)> void forward(const CGlo_Event& event);
+
+// Name, kind, callback, then string identifiers of the core's table for the description and
+// for each axis direction (9 "Line Scroll Window", 11/13 and 10/12 its directions).
 CGlo_PluginFunction s_functions[] = {
     {L"Step", GLO_OneAxisFunction, &step, 1, 3, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+    {L"LinePan", GLO_TwoAxisFunction, &forward<&CGlo_Plugin::ILinePan>, 9, 11, 13, 10, 12, 0, 0, 0,
+     0, 0, 0, 0, 0},
+    {L"Copy", GLO_ButtonFunction, &forward<&CGlo_Plugin::copy>, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+     0},
 };
 
-// Device axis 0 (x), positive polarity, threshold 0.
+// Device axes: 0..2 the translations x, y, z, 3..5 the rotations a, b, c. Step runs on x;
+// LinePan scrolls sideways on c (tilting) and up and down on z (pushing), polarity +1, no dead
+// zone.
 CGlo_FunctionSetup s_defaults[] = {
     {L"Step", GLO_MotionEvent, 1, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 0},
+    {L"LinePan", GLO_MotionEvent, 2, 5, 2, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 0},
+};
+
+// Fixed button setups, rebuilt at every load: button 0 pressed copies.
+CGlo_FunctionSetup s_buttons[] = {
+    {L"Copy", GLO_ButtonEvent, 0, GLO_ButtonPress},
 };
 
 // A window of the plug-in's own on the core's window layer: the core routes its messages to
@@ -43,14 +64,18 @@ protected:
     }
 };
 
-class CHelloApplication : public CGlo_PluginThread {
+// The plug-in base runs the functions on a worker thread of the application's own and gives
+// it the office navigation functions.
+class CHelloApplication : public CGlo_Plugin {
 public:
     CHelloApplication() {
-        setName(L"Hello");
+        setName(L"Hello"); // also names the configuration file "Hello.cfg"
         setFunctions(s_functions, sizeof(s_functions));
+        initButtonConfiguration(s_buttons, sizeof(s_buttons));
         initDefaultConfiguration(s_defaults, sizeof(s_defaults));
-        setDefaultConfiguration();
+        deserialize(); // "Hello.cfg" when there is one, else the setups above
     }
+    // First of all: no function may run into a half-destroyed object.
     ~CHelloApplication() override { stopWorkerThread(); }
 
     int match(HWND window) override {
@@ -60,8 +85,12 @@ public:
     }
 };
 
-CHelloApplication* s_application = nullptr;
 CHelloWindow* s_window = nullptr;
+
+template <void (CGlo_Plugin::*F)(const CGlo_Event&)> void forward(const CGlo_Event& event) {
+    if (s_application)
+        (s_application->*F)(event);
+}
 
 } // namespace
 
