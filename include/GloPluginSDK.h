@@ -5,10 +5,10 @@
 //
 //   1. load      The core calls the export `CGlo_Application* load(HINSTANCE)` once. It returns
 //                the library's application object, derived from CGlo_Plugin (the office
-//                navigation functions) or CGlo_PluginThread (whose constructor starts the
-//                worker thread); the object names itself (setName), hands
-//                over its function table (setFunctions) and built-in setups
-//                (initDefaultConfiguration) and reads its configuration file (deserialize()).
+//                navigation functions) or CGlo_PluginThread; either base's constructor starts
+//                the worker thread. The object names itself (setName), hands over its function
+//                table (setFunctions) and built-in setups (initDefaultConfiguration) and reads
+//                its configuration file (deserialize()).
 //   2. match     For every event the core asks each plug-in match(window): 0 = not mine, the
 //                highest score wins.
 //   3. functions CGlo_PluginFunction: name, kind, callback, description texts.
