@@ -27,7 +27,9 @@ CGlo_Plugin::CGlo_Plugin()
                                                                                           0},
       attachedWindow(nullptr), deadbandPoint(0.0, 0.0),
       motionDeadbandDistance(2.0), lowStepCount{0, 0}, highStepCount{0, 0}, attachedThreadId(0),
-      hiddenCursorCount(0), syntheticMiddleDown(false), cursorMoved(false), startRefused(false) {
+      hiddenCursorCount(0), syntheticMiddleDown(false), cursorMoved(false),
+      startRefused(false), focusSearchCursor{0, 0}, focusSearchForeground(nullptr),
+      focusSearchBars(0), focusSearchResult(nullptr) {
     CGlo_Plugin::init();
 }
 

@@ -275,4 +275,10 @@ private:
     // The program did not take the capture after this gesture's click: no more clicks until
     // the gesture ends.
     bool startRefused;
+    // Where the pan focus was last searched for: while the cursor, the foreground window and the
+    // wanted orientations stay the same, the focus found there still holds.
+    POINT focusSearchCursor;
+    HWND focusSearchForeground;
+    unsigned long focusSearchBars;
+    HWND focusSearchResult;
 };
