@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchDriver.h"
 #include "BenchFigures.h"
 #include "HeapCallCounter.h"
 #include "ZuVidDriver.h"
@@ -37,30 +38,6 @@ LONGLONG counter() {
 
 double ms(LONGLONG from, LONGLONG to) {
     return (to - from) * 1000.0 / gFrequency;
-}
-
-HWND gCoreWindow = nullptr;
-std::int32_t WINAPI registerWindow(std::uint32_t, const wchar_t*, HWND window,
-                                   std::int32_t* status) {
-    if (!gCoreWindow)
-        gCoreWindow = window; // the first window announced is the core window
-    *status = 0;
-    return 0;
-}
-std::int32_t WINAPI getDeviceName(HWND, wchar_t* buffer, std::int32_t capacity) {
-    lstrcpynW(buffer, L"USB cap", capacity);
-    return 0;
-}
-std::int32_t WINAPI getVersion(ZuVidVersionInfo* info) {
-    info->major = 4;
-    info->minor = 0;
-    info->build = 6;
-    return 0;
-}
-
-double percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(p * v.size()))];
 }
 
 bool isDown(int vk) {
@@ -119,12 +96,7 @@ int main() {
     const POINT userCursor = {300, 300};
     SetCursorPos(userCursor.x, userCursor.y);
 
-    ZuVidCallbackTable table = {};
-    table.size = sizeof(table);
-    table.registerWindow = &registerWindow;
-    table.getDeviceName = &getDeviceName;
-    table.getVersion = &getVersion;
-    ZuVidInit(1, &table);
+    bench::startCore();
 
     ZuVidEventRecord push = {};
     push.type = ZUVID_EVENT_MOTION;
@@ -216,7 +188,7 @@ int main() {
             status = 1;
     }
 
-    ZuVidCloseHdl(gCoreWindow); // unloads the plug-in
+    ZuVidCloseHdl(bench::coreWindow()); // unloads the plug-in
     TerminateProcess(program.hProcess, 0);
     WaitForSingleObject(program.hProcess, 5000);
     CloseHandle(program.hProcess);

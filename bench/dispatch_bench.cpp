@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "BenchClock.h"
+#include "BenchDriver.h"
 #include "BenchFigures.h"
 
 #include <algorithm>
@@ -29,20 +30,6 @@ const int kCalls = 1000;
 volatile LONG g_logLines = 0;
 void WINAPI logLine(const wchar_t*) {
     InterlockedIncrement(&g_logLines);
-}
-std::int32_t WINAPI registerWindow(std::uint32_t, const wchar_t*, HWND, std::int32_t* status) {
-    *status = 0;
-    return 0;
-}
-std::int32_t WINAPI getDeviceName(HWND, wchar_t* buffer, std::int32_t capacity) {
-    lstrcpynW(buffer, L"USB cap", capacity);
-    return 0;
-}
-std::int32_t WINAPI getVersion(ZuVidVersionInfo* info) {
-    info->major = 4;
-    info->minor = 0;
-    info->build = 6;
-    return 0;
 }
 
 void pump() {
@@ -117,13 +104,7 @@ Figures measure(const Baseline& baseline, HWND window) {
 }
 
 bool start(bool withLog) {
-    ZuVidCallbackTable table = {};
-    table.size = sizeof(table);
-    table.log = withLog ? &logLine : nullptr;
-    table.registerWindow = &registerWindow;
-    table.getDeviceName = &getDeviceName;
-    table.getVersion = &getVersion;
-    ZuVidInit(1, &table);
+    bench::startCore(withLog ? &logLine : nullptr);
     return getCoreProxy().isInitialised() != 0;
 }
 

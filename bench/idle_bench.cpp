@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchDriver.h"
 #include "BenchFigures.h"
 #include "ProcessCounters.h"
 #include "ZuVidDriver.h"
@@ -20,23 +21,6 @@ namespace {
 const wchar_t kKey[] = L"SOFTWARE\\Veltrana\\Halcyra";
 const DWORD kRestMs = 10000;
 const int kPlugins = 4;
-
-HWND gCore = nullptr;
-std::int32_t WINAPI registerWindow(std::uint32_t, const wchar_t*, HWND window,
-                                   std::int32_t* status) {
-    if (gCore == nullptr)
-        gCore = window;
-    *status = 0;
-    return 0;
-}
-std::int32_t WINAPI getDeviceName(HWND, wchar_t* buffer, std::int32_t capacity) {
-    lstrcpynW(buffer, L"USB cap", capacity);
-    return 0;
-}
-std::int32_t WINAPI getVersion(ZuVidVersionInfo* info) {
-    *info = {4, 0, 6, {}};
-    return 0;
-}
 
 void pump(DWORD ms) {
     const DWORD start = GetTickCount();
@@ -90,9 +74,7 @@ int main() {
     SetCursorPos(300, 250);
     pump(50);
 
-    ZuVidCallbackTable table = {sizeof(table), nullptr,        &registerWindow,
-                                nullptr,       &getDeviceName, &getVersion};
-    ZuVidInit(1, &table);
+    bench::startCore();
     const long threadsWithPlugins = process_counters::threadCount();
 
     // A gesture (the first plug-in serves the window and repeats its function), then rest.
@@ -144,7 +126,7 @@ int main() {
                 "wake-ups", "<= 0");
     benchFigure("idle: process CPU time in 10 s", cpu, 0, "ms", "<= 10");
 
-    ZuVidCloseHdl(gCore);
+    ZuVidCloseHdl(bench::coreWindow());
     DestroyWindow(window);
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Veltrana");

@@ -58,11 +58,6 @@ public:
     int match(HWND) override { return 0; }
 };
 
-double percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    return v[static_cast<size_t>(p * (v.size() - 1))];
-}
-
 } // namespace
 
 int main() {

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchDriver.h"
 #include "BenchFigures.h"
 #include "HeapCallCounter.h"
 #include "ZuVidDriver.h"
@@ -39,30 +40,6 @@ LRESULT CALLBACK targetProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
-}
-
-HWND gCoreWindow = nullptr;
-std::int32_t WINAPI registerWindow(std::uint32_t, const wchar_t*, HWND window,
-                                   std::int32_t* status) {
-    if (!gCoreWindow)
-        gCoreWindow = window; // the first window announced is the core window
-    *status = 0;
-    return 0;
-}
-std::int32_t WINAPI getDeviceName(HWND, wchar_t* buffer, std::int32_t capacity) {
-    lstrcpynW(buffer, L"USB cap", capacity);
-    return 0;
-}
-std::int32_t WINAPI getVersion(ZuVidVersionInfo* info) {
-    info->major = 4;
-    info->minor = 0;
-    info->build = 6;
-    return 0;
-}
-
-double percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(p * v.size()))];
 }
 
 } // namespace
@@ -119,12 +96,7 @@ int main() {
     Sleep(50);
     SetCursorPos(350, 300);
 
-    ZuVidCallbackTable table = {};
-    table.size = sizeof(table);
-    table.registerWindow = &registerWindow;
-    table.getDeviceName = &getDeviceName;
-    table.getVersion = &getVersion;
-    ZuVidInit(1, &table);
+    bench::startCore();
 
     // Pushing the cap forward: z at full deflection runs the line function down.
     ZuVidEventRecord push = {};
@@ -202,7 +174,7 @@ int main() {
             status = 1;
     }
 
-    ZuVidCloseHdl(gCoreWindow); // unloads the plug-in
+    ZuVidCloseHdl(bench::coreWindow()); // unloads the plug-in
     SetEvent(stop);
     program.join();
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
