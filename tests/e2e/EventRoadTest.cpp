@@ -10,6 +10,7 @@
 #include "FakeDriver.h"
 #include "HungWindow.h"
 #include "PluginHome.h"
+#include "TestWindow.h"
 #include "ZuVidDriver.h"
 #include "host/GloPluginHost.h"
 #include "fixtures/e2e_recorder/E2eRecording.h"
@@ -25,16 +26,9 @@ protected:
     void SetUp() override {
         plugin = home.add(L"e2e_recorder");
 
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.lpszClassName = e2e::kTargetClass;
-        RegisterClassW(&wc);
-        window = CreateWindowExW(0, e2e::kTargetClass, L"e2e", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                 150, 120, 400, 300, nullptr, nullptr, nullptr, nullptr);
-        SetForegroundWindow(window);
-        SetCursorPos(350, 270);
-        glotest::pumpMessages(20);
-        ASSERT_EQ(GetForegroundWindow(), window);
+        window = glotest::makeWindow(e2e::kTargetClass, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 150, 120,
+                                     400, 300);
+        ASSERT_TRUE(glotest::focusAndPoint(window));
 
         ZuVidCallbackTable table = glotest::fakeDriverTable();
         ZuVidInit(11, &table);

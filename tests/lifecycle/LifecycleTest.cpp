@@ -7,11 +7,11 @@
 // (needs the types of windows.h)
 #include <tlhelp32.h>
 
-#include <functional>
 #include <thread>
 
 #include "FakeDriver.h"
 #include "PluginHome.h"
+#include "TestWindow.h"
 #include "ZuVidDriver.h"
 
 namespace {
@@ -51,12 +51,6 @@ int threadCount() {
         count += thread.th32OwnerProcessID == GetCurrentProcessId();
     CloseHandle(snapshot);
     return count;
-}
-
-bool eventually(const std::function<bool()>& condition) {
-    for (int waited = 0; waited < 3000 && !condition(); waited += 10)
-        Sleep(10);
-    return condition();
 }
 
 bool coreLoaded() {
@@ -103,8 +97,6 @@ public:
         ResetEvent(busy);
         SetEvent(idle);
     }
-    // Lets the thread take what is queued for it.
-    static void pumpFor(DWORD ms) { Sleep(ms); }
 
 private:
     HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -130,7 +122,7 @@ protected:
         ASSERT_FALSE(coreLoaded());
     }
     void TearDown() override {
-        EXPECT_TRUE(eventually([] { return !coreLoaded(); }));
+        EXPECT_TRUE(glotest::eventually([] { return !coreLoaded(); }));
     }
 
     glotest::PluginHome home{L"glo_life"};
@@ -145,11 +137,11 @@ TEST_F(Lifecycle, ShutdownFromAnotherThreadLeavesNoWindowBehind) {
     ASSERT_TRUE(IsWindow(window));
     core.term();
     core.unload();
-    EXPECT_TRUE(eventually([] { return !coreLoaded(); }));
+    EXPECT_TRUE(glotest::eventually([] { return !coreLoaded(); }));
     EXPECT_FALSE(IsWindow(window));
     broadcast();
     PostMessageW(window, WM_CLOSE, 0, 0);
-    DriverThread::pumpFor(200);
+    Sleep(200); // the thread takes what is queued for it
 }
 
 // When the starting thread does not answer, the window is cut loose from the library and
@@ -162,7 +154,7 @@ TEST_F(Lifecycle, ShutdownWhileTheStartingThreadIsBusy) {
         driver.block();
         core.term();
         core.unload();
-        EXPECT_TRUE(eventually([] { return !coreLoaded(); }));
+        EXPECT_TRUE(glotest::eventually([] { return !coreLoaded(); }));
         broadcast();
 
         Core again;
@@ -175,9 +167,9 @@ TEST_F(Lifecycle, ShutdownWhileTheStartingThreadIsBusy) {
         again.unload();
 
         driver.resume();
-        EXPECT_TRUE(eventually([&] { return !IsWindow(window); }));
+        EXPECT_TRUE(glotest::eventually([&] { return !IsWindow(window); }));
         broadcast();
-        DriverThread::pumpFor(200);
+        Sleep(200); // the thread takes what is queued for it
     }
     EXPECT_EQ(FindWindowW(L"glidora_wind_class", nullptr), nullptr);
 }
@@ -194,9 +186,9 @@ TEST_F(Lifecycle, TermUnloadsPluginsAndTheirWorkers) {
         EXPECT_GT(threadCount(), threadsBefore);
         core.term();
     }
-    EXPECT_TRUE(eventually([] { return !coreLoaded(); }));
+    EXPECT_TRUE(glotest::eventually([] { return !coreLoaded(); }));
     EXPECT_EQ(GetModuleHandleW(plugin.c_str()), nullptr);
-    EXPECT_TRUE(eventually([&] { return threadCount() == threadsBefore; }));
+    EXPECT_TRUE(glotest::eventually([&] { return threadCount() == threadsBefore; }));
 }
 
 // The driver's close names the window the core announced, also after that window died with
