@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "FakeDriver.h"
 #include "PluginHome.h"
+#include "TestWindow.h"
 #include "ZuVidDriver.h"
 #include "fixtures/e2e_recorder/E2eRecording.h"
 
@@ -32,11 +34,12 @@ protected:
             DestroyWindow(window);
     }
 
-    // ZuVidInit with a table of the current layout.
+    // ZuVidInit with the fake driver's table; the log is kept.
     void start() {
-        ZuVidCallbackTable table = {sizeof(table), &log,           &registerWindow,
-                                    nullptr,       &getDeviceName, &getVersion};
+        ZuVidCallbackTable table = glotest::fakeDriverTable(&log);
         ZuVidInit(7, &table);
+        if (!s_core) // a second start announces nothing
+            s_core = glotest::announcedCoreWindow();
     }
     void close() {
         ZuVidCloseHdl(s_core);
@@ -46,16 +49,8 @@ protected:
 
     // A window of the class the test plug-ins claim, in the foreground under the cursor.
     void showTarget() {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.lpszClassName = e2e::kTargetClass;
-        RegisterClassW(&wc);
-        window = CreateWindowExW(0, e2e::kTargetClass, L"fault target", WS_POPUP | WS_VISIBLE, 150,
-                                 120, 400, 300, nullptr, nullptr, nullptr, nullptr);
-        SetForegroundWindow(window);
-        SetCursorPos(350, 270);
-        pump(20);
-        ASSERT_EQ(GetForegroundWindow(), window);
+        window = glotest::makeWindow(e2e::kTargetClass, WS_POPUP | WS_VISIBLE, 150, 120, 400, 300);
+        ASSERT_TRUE(glotest::focusAndPoint(window));
     }
 
     void send(int type, int x = 0, unsigned pressed = 0, unsigned released = 0) {
@@ -63,15 +58,7 @@ protected:
         EXPECT_EQ(ZuVidSendEvent(window, &record), 0);
     }
 
-    static void pump(int ms) {
-        const DWORD start = GetTickCount();
-        do {
-            MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageW(&msg);
-            Sleep(1);
-        } while (GetTickCount() - start < DWORD(ms));
-    }
+    static void pump(int ms) { glotest::pumpMessages(ms); }
 
     // Lines of the driver's log that contain `text`.
     static std::vector<std::wstring> logLines(const std::wstring& text) {
@@ -83,11 +70,8 @@ protected:
         return found;
     }
 
-    // Waits (generously) until the condition holds.
-    template <class F> static bool eventually(F condition, int ms = 3000) {
-        for (int waited = 0; waited < ms && !condition(); waited += 5)
-            pump(5);
-        return condition();
+    template <class F> static bool eventually(F condition) {
+        return glotest::eventually(condition);
     }
 
     // A home of each test's own: a library that crashed stays loaded, and its file with it.
@@ -103,22 +87,6 @@ private:
         std::lock_guard<std::mutex> lock(s_logMutex);
         s_log.push_back(text ? text : L"(null)");
     }
-    static std::int32_t WINAPI registerWindow(std::uint32_t, const wchar_t*, HWND window,
-                                              std::int32_t* status) {
-        if (!s_core)
-            s_core = window;
-        *status = 0;
-        return 0;
-    }
-    static std::int32_t WINAPI getDeviceName(HWND, wchar_t* buffer, std::int32_t capacity) {
-        lstrcpynW(buffer, L"USB 3D Cap", capacity);
-        return 0;
-    }
-    static std::int32_t WINAPI getVersion(ZuVidVersionInfo* info) {
-        *info = {4, 0, 6, {}};
-        return 0;
-    }
-
     static inline std::mutex s_logMutex;
     static inline std::vector<std::wstring> s_log;
     static inline HWND s_core = nullptr;
