@@ -3,12 +3,14 @@
 // beside its library.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "GloFunctionSetup.h"
 #include "PluginHome.h"
+#include "TestWindow.h"
 #include "host/GloPluginHost.h"
 
 namespace {
@@ -26,35 +28,20 @@ struct Installed : glotest::PluginHome {
             add(plugin);
         host.loadPlugins(L"Office/Plugins");
     }
-    ~Installed() {
+    ~Installed() { // the files they wrote go with the home
+        for (int i = 0; i < host.getNumberOfPlugins(); ++i)
+            files.push_back(plugins + host.getApplicationName(i) + L".cfg");
         host.freeAllPlugins();
-        for (int i = 0; i < 10; ++i)
-            DeleteFileW((plugins + kNames[i] + L".cfg").c_str());
     }
-    static constexpr const wchar_t* kNames[10] = {
-        L"TextEditor", L"TreesAndLists", L"WordProcessor", L"Spreadsheet", L"Presentation",
-        L"Mail",       L"Browser",       L"PdfViewer",     L"Layout",      L"Generic"};
 };
 
 std::string readFile(const std::wstring& path) {
-    std::string text;
-    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
-        char buffer[4096];
-        for (size_t n; (n = fread(buffer, 1, sizeof buffer, file)) > 0;)
-            text.append(buffer, n);
-        fclose(file);
-    }
-    return text;
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// A window of `className` (registered on first use) below `parent`.
 HWND make(const wchar_t* className, HWND parent = nullptr, DWORD style = 0) {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = className;
-    RegisterClassW(&wc);
-    return CreateWindowExW(0, className, L"", style | (parent ? WS_CHILD : WS_POPUP), 0, 0, 50, 50,
-                           parent, nullptr, nullptr, nullptr);
+    return glotest::makeWindow(className, style | (parent ? 0 : WS_POPUP), 0, 0, 50, 50, parent);
 }
 
 // The name of the plug-in the host gives `window` to, or "" when none takes it.

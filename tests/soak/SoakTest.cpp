@@ -19,6 +19,7 @@
 #include "FakeDriver.h"
 #include "GdrProxy.h"
 #include "PluginHome.h"
+#include "TestWindow.h"
 #include "ZuVidDriver.h"
 #include "fixtures/soak/SoakCounts.h"
 #include "host/GloPluginHost.h"
@@ -43,21 +44,13 @@ void pump() {
         DispatchMessageW(&msg);
 }
 
-void settle(DWORD ms) {
-    const DWORD begin = GetTickCount();
-    do {
-        pump();
-        Sleep(5);
-    } while (GetTickCount() - begin < ms);
+void settle(int ms) {
+    glotest::pumpMessages(ms);
 }
 
 HWND makeWindow(const wchar_t* className, DWORD style, int x, int width, HWND parent) {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = className;
-    RegisterClassW(&wc);
-    return CreateWindowExW(0, className, L"soak", style | WS_VISIBLE, x, parent ? 0 : 100, width,
-                           300, parent, nullptr, nullptr, nullptr);
+    return glotest::makeWindow(className, style | WS_VISIBLE, x, parent ? 0 : 100, width, 300,
+                               parent);
 }
 
 void pointAt(HWND window) {
@@ -215,10 +208,6 @@ void runSoak() {
                 "runs A %ld, B %ld (slow)\n",
                 sent, seconds, switches, reloads, restarts, long(counts[0]->pan),
                 long(counts[1]->pan));
-    std::printf("before/after: handles %ld/%ld, threads %ld/%ld, windows %ld/%ld, heap %lld/%lld "
-                "bytes, private %lld/%lld bytes\n",
-                before.handles, after.handles, before.threads, after.threads, before.windows,
-                after.windows, before.heap, after.heap, before.privateBytes, after.privateBytes);
     benchFigure("soak: events through the exports", double(sent), 0, "events");
     benchFigure("soak: events per second", sent / seconds, 0, "events/s");
     benchFigure("soak: handles gained", double(after.handles - before.handles), 0, "handles",
