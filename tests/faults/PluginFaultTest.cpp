@@ -1,7 +1,7 @@
 // Plug-ins that fail: ones that crash in each of their entry points, lack exports, are no
 // libraries, or sit where no folder can be read. The driver's process lives on, the log names
 // the culprit, and the other plug-ins keep serving.
-#include "FaultDriver.h"
+#include "DriverTest.h"
 
 #include <fstream>
 #include <regex>
@@ -11,14 +11,10 @@
 
 namespace {
 
-class PluginFaults : public faults::Driver {
-protected:
-    void TearDown() override {
-        faults::Driver::TearDown();
-        for (HMODULE module : pinned)
-            FreeLibrary(module);
-    }
+using glotest::eventually;
 
+class PluginFaults : public glotest::DriverTest {
+protected:
     // Copies the crashing plug-in as `file` and e2e_recorder beside it, then starts the core.
     void startWith(const wchar_t* file) {
         crasher = home.add(L"crash_plugin", home.plugins + file);
@@ -27,15 +23,6 @@ protected:
         start();
         recording = exported<e2e::Recording* (*)()>(recorder, "recorded")();
         counts = exported<void (*)(LONG*, LONG*)>(crasher, "crashCounts");
-    }
-    // An export of a loaded library, kept loaded until the test ends.
-    template <class T> T exported(const std::wstring& path, const char* name) {
-        HMODULE module = nullptr;
-        EXPECT_TRUE(GetModuleHandleExW(0, path.c_str(), &module)) << "not loaded";
-        if (!module)
-            return nullptr;
-        pinned.push_back(module);
-        return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
     }
     LONG crasherCalls() { return crasherCounts().first; }
     LONG crasherUnloads() { return crasherCounts().second; }
@@ -55,7 +42,6 @@ protected:
         expectReport(L"a function", code, L"it is no longer used");
         EXPECT_TRUE(eventually([&] { return trace().rfind("Pm", 0) == 0; })) << trace();
     }
-    std::string trace() const { return std::string(recording->trace, recording->length); }
     // The one crash report: plug-in (by its library's name when "load" crashed), entry point,
     // code and outcome.
     void expectReport(const std::wstring& where, const wchar_t* code, const std::wstring& outcome) {
@@ -70,9 +56,7 @@ protected:
     }
 
     std::wstring crasher, recorder;
-    e2e::Recording* recording = nullptr;
     void (*counts)(LONG* calls, LONG* unloaded) = nullptr; // of the crashing plug-in
-    std::vector<HMODULE> pinned;
 };
 
 // A crash in "load": the library is left loaded but unused; the other plug-in serves.

@@ -20,6 +20,7 @@
 #include "FakeDriver.h"
 #include "GdrProxy.h"
 #include "PluginHome.h"
+#include "TestProgram.h"
 #include "TestWindow.h"
 #include "ZuVidDriver.h"
 #include "fixtures/dialog_probe/DialogProbe.h"
@@ -546,27 +547,17 @@ TEST_F(ConfigDialog, UnloadingTheLibraryTakesTheDialogAlong) {
 
 // The substitute driver opens the dialog on its own window and cancels it when told.
 TEST_F(ConfigDialog, SubstituteDriverOpensIt) {
-    const std::wstring folder = programFolder();
     const std::wstring log = home.home + L"\\driver.log";
-    std::wstring command =
-        L"\"" + folder + L"\\glo_driver.exe\" --config --close-after 100 --log \"" + log + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               folder.c_str(), &startup, &process));
-    const DWORD waited = WaitForSingleObject(process.hProcess, 30000);
-    if (waited != WAIT_OBJECT_0)
-        TerminateProcess(process.hProcess, 99);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    glotest::TestProgram driver(L"\"" + programFolder() +
+                                L"\\glo_driver.exe\" --config --close-after 100 --log \"" + log +
+                                L"\"");
+    ASSERT_TRUE(driver.started());
+    const DWORD code = driver.wait(30000);
     const std::string text = readFile(log);
-    DeleteFileW(log.c_str());
     EXPECT_EQ(code, 0u) << text;
     EXPECT_NE(text.find("configuration dialog open at"), std::string::npos) << text;
     EXPECT_NE(text.find("configuration dialog closed"), std::string::npos) << text;
+    home.files.push_back(log);
 }
 
 } // namespace
