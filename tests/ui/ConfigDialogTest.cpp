@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "FakeDriver.h"
+#include "DriverTest.h"
 #include "GdrProxy.h"
 #include "PluginHome.h"
 #include "TestProgram.h"
@@ -147,11 +147,12 @@ const std::wstring kMinus = L"\x2212";
 const std::string kExpectedLanguage =
     std::getenv("GLO_EXPECT_UI_LANG") ? std::getenv("GLO_EXPECT_UI_LANG") : "en";
 
-class ConfigDialog : public ::testing::Test {
+class ConfigDialog : public glotest::DriverTest {
 protected:
     // A home folder with both probes, named in the registry; a window the probes serve, in the
     // foreground under the cursor; the core started as the driver starts it.
     void SetUp() override {
+        DriverTest::SetUp();
         home.add(L"dialog_probe_writer");
         home.add(L"dialog_probe_viewer");
         window = glotest::makeWindow(probe::kTargetClass, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
@@ -161,11 +162,9 @@ protected:
     }
 
     void TearDown() override {
-        ZuVidCloseHdl(glotest::announcedCoreWindow());
+        close();
         EXPECT_EQ(getCoreProxy().getConfigDialog(), nullptr);
-        if (module)
-            FreeLibrary(module);
-        DestroyWindow(window);
+        DriverTest::TearDown();
         for (const wchar_t* file : {L"Writer.cfg", L"Viewer.cfg"})
             DeleteFileW((home.plugins + file).c_str());
         DeleteFileW((home.home + L"\\Office\\Geometry\\cap.stl").c_str());
@@ -173,15 +172,9 @@ protected:
     }
 
     void start() {
-        ZuVidCallbackTable table = glotest::fakeDriverTable();
-        ZuVidInit(7, &table);
-        if (module)
-            FreeLibrary(module);
-        // Pinned, so that the recording outlives the core's unloading of the plug-in.
-        ASSERT_TRUE(
-            GetModuleHandleExW(0, (home.plugins + L"dialog_probe_writer.dll").c_str(), &module));
-        recording = reinterpret_cast<probe::Recording* (*)()>(
-            reinterpret_cast<void*>(GetProcAddress(module, "recorded")))();
+        DriverTest::start();
+        probed = exported<probe::Recording* (*)()>(home.plugins + L"dialog_probe_writer.dll",
+                                                   "recorded")();
         writer = getPluginHost().findApplication(L"Writer");
         viewer = getPluginHost().findApplication(L"Viewer");
         ASSERT_GE(writer, 0);
@@ -252,7 +245,7 @@ protected:
     }
     // The cap held for a while, then let go; the calls of one function it brought.
     std::vector<probe::Call> hold(char function, int x, int y) {
-        const LONG before = recording->count;
+        const LONG before = probed->count;
         for (int i = 0; i < 8; ++i) {
             send(x, y);
             glotest::pumpMessages(16);
@@ -261,16 +254,13 @@ protected:
         ZuVidSendEvent(window, &zero);
         glotest::pumpMessages(60);
         std::vector<probe::Call> calls;
-        for (LONG i = before; i < recording->count; ++i)
-            if (recording->calls[i].function == function && recording->calls[i].kind == 'm')
-                calls.push_back(recording->calls[i]);
+        for (LONG i = before; i < probed->count; ++i)
+            if (probed->calls[i].function == function && probed->calls[i].kind == 'm')
+                calls.push_back(probed->calls[i]);
         return calls;
     }
 
-    glotest::PluginHome home{L"glo_ui"};
-    HWND window = nullptr;
-    HMODULE module = nullptr;
-    probe::Recording* recording = nullptr;
+    probe::Recording* probed = nullptr; // the writer's calls
     int writer = -1, viewer = -1;
     int presses = 0;
     HWND dialog = nullptr, tree = nullptr, mapping = nullptr, cap = nullptr;
@@ -302,16 +292,14 @@ TEST_F(ConfigDialog, ShowsTheLoadedApplicationsAndFollowsReloads) {
     // The core's notification after a reload selects the reloaded application; a reload that
     // names none keeps the selection.
     getCoreProxy().setLoadedConfigurationIndex(writer);
-    SendMessageW(dialog, WM_COMMAND, 0x00010418,
-                 reinterpret_cast<LPARAM>(glotest::announcedCoreWindow()));
+    SendMessageW(dialog, WM_COMMAND, 0x00010418, reinterpret_cast<LPARAM>(core()));
     EXPECT_EQ(selected(), L"Writer");
-    SendMessageW(glotest::announcedCoreWindow(), RegisterWindowMessageW(GDR_MSG_CONFIGCHANGED), 0,
-                 0);
+    SendMessageW(core(), RegisterWindowMessageW(GDR_MSG_CONFIGCHANGED), 0, 0);
     EXPECT_EQ(getCoreProxy().getLoadedConfigurationIndex(), -1);
     EXPECT_EQ(selected(), L"Writer");
 
     // The driver's close takes the dialog with the core window.
-    ZuVidCloseHdl(glotest::announcedCoreWindow());
+    close();
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(getCoreProxy().getConfigDialog(), nullptr);
 }
@@ -346,7 +334,7 @@ TEST_F(ConfigDialog, DragOntoYMinusAndOkConfiguresTheApplicationAndItsFile) {
     EXPECT_GT(zoom.back().axis0, 0);
     EXPECT_FALSE(hold('P', 200, 0).empty()); // the defaults still work
     // A new start reads the same configuration from the file.
-    ZuVidCloseHdl(glotest::announcedCoreWindow());
+    close();
     start();
     focusTarget();
     EXPECT_FALSE(hold('Z', 0, -200).empty());
