@@ -22,21 +22,13 @@ protected:
         showTarget();
         start();
         recording = exported<e2e::Recording* (*)()>(recorder, "recorded")();
-        counts = exported<void (*)(LONG*, LONG*)>(crasher, "crashCounts");
-    }
-    LONG crasherCalls() { return crasherCounts().first; }
-    LONG crasherUnloads() { return crasherCounts().second; }
-    std::pair<LONG, LONG> crasherCounts() {
-        LONG calls = -1, unloaded = -1;
-        if (counts)
-            counts(&calls, &unloaded);
-        return {calls, unloaded};
+        crashed = exported<e2e::Recording* (*)()>(crasher, "recorded")();
     }
     // The crash on the worker is reported at the next event, which the other plug-in serves.
     void crashInAFunction(const wchar_t* file, const wchar_t* code) {
         startWith(file);
         send(ZUVID_EVENT_MOTION, 200);
-        ASSERT_TRUE(eventually([&] { return crasherCalls() == 1; }));
+        ASSERT_TRUE(eventually([&] { return crashed->panCalls == 1; }));
         pump(50);
         send(ZUVID_EVENT_MOTION, 200);
         expectReport(L"a function", code, L"it is no longer used");
@@ -56,7 +48,7 @@ protected:
     }
 
     std::wstring crasher, recorder;
-    void (*counts)(LONG* calls, LONG* unloaded) = nullptr; // of the crashing plug-in
+    e2e::Recording* crashed = nullptr; // the crashing plug-in's own recording
 };
 
 // A crash in "load": the library is left loaded but unused; the other plug-in serves.
@@ -82,7 +74,7 @@ TEST_F(PluginFaults, CrashInMatch) {
     send(ZUVID_EVENT_MOTION, 200);
     EXPECT_TRUE(eventually([&] { return trace().rfind("Pm", 0) == 0; })) << trace();
     close();
-    EXPECT_EQ(crasherUnloads(), 1);
+    EXPECT_EQ(crashed->unloads, 1);
     EXPECT_EQ(logLines(L"crashed").size(), 1u);
 }
 
@@ -92,7 +84,7 @@ TEST_F(PluginFaults, CrashInSendevent) {
     expectReport(L"sendevent", L"0xc0000005", L"it is no longer used");
     send(ZUVID_EVENT_MOTION, 200); // the next event goes to the plug-in that is left
     EXPECT_TRUE(eventually([&] { return trace().rfind("Pm", 0) == 0; })) << trace();
-    EXPECT_EQ(crasherCalls(), 0);
+    EXPECT_EQ(crashed->panCalls, 0);
 }
 
 // A crash on the plug-in's worker, inside its function: the worker calls the plug-in no more
@@ -102,9 +94,9 @@ TEST_F(PluginFaults, CrashInAFunction) {
     crashInAFunction(L"crash_function.dll", L"0xc0000005");
     send(ZUVID_EVENT_ZERO);
     EXPECT_TRUE(eventually([&] { return trace().find("Pz") != std::string::npos; })) << trace();
-    EXPECT_EQ(crasherCalls(), 1);
+    EXPECT_EQ(crashed->panCalls, 1);
     close();
-    EXPECT_EQ(crasherUnloads(), 1);
+    EXPECT_EQ(crashed->unloads, 1);
     EXPECT_EQ(trace().substr(trace().size() - 2), "U-");
 }
 
@@ -117,10 +109,10 @@ TEST_F(PluginFaults, ExceptionFromAFunction) {
 TEST_F(PluginFaults, CrashInUnload) {
     startWith(L"crash_unload.dll");
     send(ZUVID_EVENT_MOTION, 200);
-    ASSERT_TRUE(eventually([&] { return crasherCalls() >= 1; }));
+    ASSERT_TRUE(eventually([&] { return crashed->panCalls >= 1; }));
     close();
     expectReport(L"unload", L"0xc0000005", L"its library stays loaded");
-    EXPECT_EQ(crasherUnloads(), 1);
+    EXPECT_EQ(crashed->unloads, 1);
     EXPECT_EQ(trace().substr(trace().size() - 2), "U-"); // the other one was unloaded
 }
 

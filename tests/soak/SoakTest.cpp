@@ -21,7 +21,7 @@
 #include "PluginHome.h"
 #include "TestWindow.h"
 #include "ZuVidDriver.h"
-#include "fixtures/soak/SoakCounts.h"
+#include "fixtures/e2e_recorder/E2eRecording.h"
 #include "host/GloPluginHost.h"
 
 namespace {
@@ -103,11 +103,11 @@ void runSoak() {
     home.files.push_back(home.home + L"\\SoakB.cfg");
     // Kept loaded across the restarts, so that the counts add up.
     HMODULE modules[2] = {};
-    soak::Counts* counts[2] = {};
+    e2e::Recording* counts[2] = {};
     for (int i = 0; i < 2; ++i) {
         ASSERT_TRUE(GetModuleHandleExW(0, (i ? pluginB : pluginA).c_str(), &modules[i]));
-        counts[i] = reinterpret_cast<soak::Counts* (*)()>(
-            reinterpret_cast<void*>(GetProcAddress(modules[i], "soakCounts")))();
+        counts[i] = reinterpret_cast<e2e::Recording* (*)()>(
+            reinterpret_cast<void*>(GetProcAddress(modules[i], "recorded")))();
     }
 
     const UINT configChanged = RegisterWindowMessageW(GDR_MSG_CONFIGCHANGED);
@@ -171,7 +171,7 @@ void runSoak() {
             const int phase = static_cast<int>(i % 200);
             const int level = phase < 100 ? phase * 3 : (200 - phase) * 3; // rises and falls
             record.motion[0] = level;
-            record.motion[1] = (phase % 7) - 3 + level / 4;
+            record.motion[2] = (phase % 7) - 3 + level / 4;
         }
         ZuVidSendEvent(frame, &record);
         if (i % 1000 == 500)
@@ -196,18 +196,18 @@ void runSoak() {
     for (int i = 0; i < 2; ++i) {
         SCOPED_TRACE(i ? "SoakB" : "SoakA");
         EXPECT_EQ(counts[i]->loads, restarts + 1);
-        EXPECT_GT(counts[i]->pan, 100);
-        EXPECT_GT(counts[i]->flip, 0);
-        EXPECT_GT(counts[i]->click, 0);
-        EXPECT_GT(counts[i]->zeros, 0);
+        EXPECT_GT(counts[i]->panMotions, 100);
+        EXPECT_GT(counts[i]->flips, 0);
+        EXPECT_GT(counts[i]->clicks, 0);
+        EXPECT_GT(counts[i]->panZeros, 0);
         EXPECT_EQ(counts[i]->open, 0); // the last gesture heard its zero
     }
     EXPECT_GT(g_logLines, 2 * events - 10);
 
     std::printf("%ld events in %.1f s: %d target switches, %d reloads, %d restarts; "
                 "runs A %ld, B %ld (slow)\n",
-                sent, seconds, switches, reloads, restarts, long(counts[0]->pan),
-                long(counts[1]->pan));
+                sent, seconds, switches, reloads, restarts, long(counts[0]->panMotions),
+                long(counts[1]->panMotions));
     benchFigure("soak: events through the exports", double(sent), 0, "events");
     benchFigure("soak: events per second", sent / seconds, 0, "events/s");
     benchFigure("soak: handles gained", double(after.handles - before.handles), 0, "handles",
