@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <random>
 #include <sstream>
@@ -19,6 +18,7 @@
 
 #include "../bench/BenchFigures.h"
 #include "GloApplication.h"
+#include "PluginHome.h"
 #include "config/ConfigRecord.h"
 
 namespace {
@@ -71,14 +71,8 @@ bool same(const glo_config::RecordFields& a, const glo_config::RecordFields& b) 
            std::equal(a.polarity, a.polarity + 6, b.polarity);
 }
 
-std::string readFile(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::wstring& path, const std::string& bytes) {
-    std::ofstream(path.c_str(), std::ios::binary | std::ios::trunc) << bytes;
-}
+using glotest::readFile;
+using glotest::writeFile;
 
 // Records as the application's writer puts them in a file (CR LF line ends).
 std::string writeRecords(const std::vector<glo_config::RecordFields>& records) {

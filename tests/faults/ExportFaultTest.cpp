@@ -59,8 +59,7 @@ TEST_F(ExportFaults, CallbackTablesOfEverySize) {
             size, &logEntry, &registerEntry, &deviceInfoEntry, &deviceNameEntry, &versionEntry};
         ZuVidInit(1, &table);
         for (int entry = 1; entry < 6; ++entry)
-            if (offsets[entry] + sizeof(void*) > size)
-                EXPECT_EQ(g_called[entry], 0) << "entry " << entry;
+            EXPECT_TRUE(offsets[entry] + sizeof(void*) <= size || g_called[entry] == 0) << entry;
         ZuVidTerm();
     }
     // The largest size word of the current layout: the table is taken whole. (Larger words

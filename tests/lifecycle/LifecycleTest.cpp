@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-// (needs the types of windows.h)
-#include <tlhelp32.h>
 
 #include <thread>
 
@@ -13,6 +11,7 @@
 #include "PluginHome.h"
 #include "TestWindow.h"
 #include "ZuVidDriver.h"
+#include "bench/ProcessCounters.h"
 
 namespace {
 
@@ -43,15 +42,7 @@ struct Core {
     ZuVidCloseHdlProc close = nullptr;
 };
 
-int threadCount() {
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 thread = {sizeof(thread)};
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot, &thread); more; more = Thread32Next(snapshot, &thread))
-        count += thread.th32OwnerProcessID == GetCurrentProcessId();
-    CloseHandle(snapshot);
-    return count;
-}
+using process_counters::threadCount;
 
 bool coreLoaded() {
     return GetModuleHandleW(L"Glo_core_proxy.dll") != nullptr;
@@ -178,7 +169,7 @@ TEST_F(Lifecycle, ShutdownWhileTheStartingThreadIsBusy) {
 // plug-ins and their worker threads would ever leave the driver's process.
 TEST_F(Lifecycle, TermUnloadsPluginsAndTheirWorkers) {
     const std::wstring plugin = home.add(L"e2e_recorder");
-    const int threadsBefore = threadCount();
+    const long threadsBefore = threadCount();
     {
         Core core;
         core.start();

@@ -3,8 +3,6 @@
 // beside its library.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -34,11 +32,6 @@ struct Installed : glotest::PluginHome {
         host.freeAllPlugins();
     }
 };
-
-std::string readFile(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 HWND make(const wchar_t* className, HWND parent = nullptr, DWORD style = 0) {
     return glotest::makeWindow(className, style | (parent ? 0 : WS_POPUP), 0, 0, 50, 50, parent);
@@ -114,7 +107,7 @@ TEST(ShippedPlugins, ConfigurationRoundTripThroughTheirOwnFiles) {
         for (CGlo_FunctionSetup& setup : kept)
             setup.setThreshold(77);
         application->setConfiguration(kept.data(), int(kept.size() * sizeof(CGlo_FunctionSetup)));
-        const std::string text = readFile(installed.plugins + name + L".cfg");
+        const std::string text = glotest::readFile(installed.plugins + name + L".cfg");
         EXPECT_NE(text.find("77"), std::string::npos) << text;
         EXPECT_EQ(text.find("button"), std::string::npos) << text;
     }

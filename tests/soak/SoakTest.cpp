@@ -44,10 +44,6 @@ void pump() {
         DispatchMessageW(&msg);
 }
 
-void settle(int ms) {
-    glotest::pumpMessages(ms);
-}
-
 HWND makeWindow(const wchar_t* className, DWORD style, int x, int width, HWND parent) {
     return glotest::makeWindow(className, style | WS_VISIBLE, x, parent ? 0 : 100, width, 300,
                                parent);
@@ -87,7 +83,7 @@ void runSoak() {
     const HWND other = makeWindow(L"GloSoak_other", WS_POPUP, 750, 200, nullptr);
     SetForegroundWindow(frame);
     pointAt(a);
-    settle(50);
+    glotest::pumpMessages(50);
     ASSERT_EQ(GetForegroundWindow(), frame);
 
     // The plug-ins read their configuration files from the working directory.
@@ -122,7 +118,7 @@ void runSoak() {
         if (i == warmUp) {
             const ZuVidEventRecord zero = {ZUVID_EVENT_ZERO, {}, 0, 0, {}};
             ZuVidSendEvent(frame, &zero);
-            settle(300);
+            glotest::pumpMessages(300);
             before = measure(linux);
         }
         if (i % 64 == 0) {
@@ -180,7 +176,7 @@ void runSoak() {
     const double seconds = (GetTickCount() - begin) / 1000.0;
     const ZuVidEventRecord zero = {ZUVID_EVENT_ZERO, {}, 0, 0, {}};
     ZuVidSendEvent(frame, &zero);
-    settle(500);
+    glotest::pumpMessages(500);
     const Resources after = measure(linux);
 
     EXPECT_EQ(sent, events) << "stopped after " << seconds << " s";
