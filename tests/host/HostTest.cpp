@@ -19,8 +19,6 @@ namespace {
 CGlo_PluginHost& host = getPluginHost();
 
 using glotest::PluginHome;
-const auto setHome = &PluginHome::setHome;
-const auto removeHome = &PluginHome::removeHome;
 
 std::wstring moduleFile(HMODULE module) {
     wchar_t path[MAX_PATH] = L"";
@@ -89,7 +87,7 @@ TEST(PluginLoading, WithoutFolderOrHomeNothingIsLoaded) {
     EXPECT_EQ(host.loadPlugins(L"Office/Plugins"), 1); // no key: a message, nothing loaded
 
     const std::wstring longest(259, L'h');
-    setHome(longest);
+    PluginHome::setHome(longest);
     wchar_t buffer[520], small[8] = L"zzzzzzz";
     ASSERT_EQ(host.getHomeDirectory(buffer, sizeof(buffer)), buffer);
     EXPECT_EQ(std::wstring(buffer), longest);
@@ -97,7 +95,7 @@ TEST(PluginLoading, WithoutFolderOrHomeNothingIsLoaded) {
     EXPECT_STREQ(small, L"hhhh");
     EXPECT_EQ(small[5], L'z');
     // (Longer values, and no value: RegistryFaults.)
-    removeHome();
+    PluginHome::removeHome();
     const auto boxes = answerer.answered();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, L"Halcyra Home Directory not found");
