@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "GloDLLApplication.h"
+#include "PluginHome.h"
 
 // The test program plays the plug-in library: it exports "unload".
 static int gUnloadCalls = 0;
@@ -59,11 +59,7 @@ public:
     int defaultCalls = 0, buttonCalls = 0;
 };
 
-std::string readFile(const wchar_t* name) {
-    std::ostringstream s;
-    s << std::ifstream(name, std::ios::binary).rdbuf();
-    return s.str();
-}
+using glotest::readFile;
 
 TEST(ApplicationFile, ReadingFallsBackToDefaultsAndSkipsBadRecords) {
     TestApplication app;

@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <stdexcept>
 
 #include "GdrConfigFile.h"
+#include "PluginHome.h"
 #include "bench/HeapCallCounter.h"
 #include "config/ConfigRecord.h"
 
@@ -33,14 +33,8 @@ const struct TempFolder {
     std::wstring operator/(const wchar_t* name) const { return (path / name).wstring(); }
 } folder;
 
-void writeBytes(const std::wstring& file, const std::string& bytes) {
-    std::ofstream(fs::path(file), std::ios::binary) << bytes;
-}
-
-std::string readBytes(const std::wstring& file) {
-    std::ifstream in(fs::path(file), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using glotest::readFile;
+using glotest::writeFile;
 
 // Every field a record carries, as text for readable comparisons.
 std::wstring dump(const CGlo_FunctionSetup& setup) {
@@ -135,7 +129,7 @@ TEST(ConfigRecord, EverySetupKindRoundTripsThroughAFileAndTheExchange) {
     ASSERT_TRUE(
         glo_config::writeFileAtomically(name.c_str(), [&](std::ostream& o) { o << text.str(); }));
     EXPECT_FALSE(fs::exists(folder.path / "All.cfg.tmp"));
-    EXPECT_EQ(readBytes(folder / L"All.cfg").substr(0, sizeof kExample - 1), kExample);
+    EXPECT_EQ(readFile(folder / L"All.cfg").substr(0, sizeof kExample - 1), kExample);
     std::vector<CGlo_FunctionSetup> fromFile = readAll(std::ifstream(folder.path / "All.cfg"));
     ASSERT_EQ(fromFile.size(), setups.size() + 1); // first: the lines before any "[Function]"
     EXPECT_FALSE(fromFile[0].IsValid());
@@ -187,11 +181,11 @@ TEST(DamagedFile, NulBytesBinaryJunkAndHugeLinesAreSkipped) {
     unsigned state = 7;
     for (int i = 0; i < 300000; ++i) // NUL, CR, Ctrl-Z, 0xFF, lone LF ...
         junk += static_cast<char>((state = state * 1103515245u + 12345u) >> 16);
-    writeBytes(folder / L"Junk.cfg",
-               junk + "\n[Function]\nFunction=Good\nEventType=button\nButton=2\n" +
-                   std::string(100000, 'x') + "Button=9\n" +
-                   std::string("ButtonEvent=press\0junk", 23) + "\n" +
-                   std::string("\0Button=9", 9) + "\n" + junk);
+    writeFile(folder / L"Junk.cfg",
+              junk + "\n[Function]\nFunction=Good\nEventType=button\nButton=2\n" +
+                  std::string(100000, 'x') + "Button=9\n" +
+                  std::string("ButtonEvent=press\0junk", 23) + "\n" + std::string("\0Button=9", 9) +
+                  "\n" + junk);
     // Neither the cut line nor the one starting with NUL sets the button.
     const std::wstring good =
         dump(CGlo_FunctionSetup(L"Good", GLO_ButtonEvent, 2, GLO_ButtonPress));
@@ -276,7 +270,7 @@ TEST(ExchangeRoundTrip, FullSectionsAndBadButtonTransitionsKeepTheRecordsInStep)
 
 TEST(AtomicWrite, AFailedWriteKeepsTheOldFile) {
     const std::string name = (folder.path / "App.cfg").string();
-    writeBytes(folder / L"App.cfg", "precious\r\n");
+    writeFile(folder / L"App.cfg", "precious\r\n");
     // The writer dies half-way (as a process would): an exception or a stream left failed.
     EXPECT_FALSE(glo_config::writeFileAtomically(name.c_str(), [](std::ostream& out) {
         out << "half";
@@ -286,17 +280,17 @@ TEST(AtomicWrite, AFailedWriteKeepsTheOldFile) {
         out << "half";
         out.setstate(std::ios::badbit);
     }));
-    EXPECT_EQ(readBytes(folder / L"App.cfg"), "precious\r\n");
+    EXPECT_EQ(readFile(folder / L"App.cfg"), "precious\r\n");
     EXPECT_FALSE(fs::exists(name + ".tmp"));
 }
 
 TEST(ConfigCheckTool, ReportsSkippedRecordsAndDamagedLines) {
-    writeBytes(folder / L"Edited.cfg",
-               "[Function]\r\nFunction=MyPan\r\nEventType=Motion\r\n[Function]\r\n"
-               "Function=MyKey\r\nEventType=button\r\n" +
-                   std::string(400, 'x') + "\r\n" + std::string("Button=\0x", 9) +
-                   "\r\nButton=3\r\nButtonEvent=press\r\n[Function]\r\nFunction=Cut\r\n"
-                   "EventType=button\r\nButton=3");
+    writeFile(folder / L"Edited.cfg",
+              "[Function]\r\nFunction=MyPan\r\nEventType=Motion\r\n[Function]\r\n"
+              "Function=MyKey\r\nEventType=button\r\n" +
+                  std::string(400, 'x') + "\r\n" + std::string("Button=\0x", 9) +
+                  "\r\nButton=3\r\nButtonEvent=press\r\n[Function]\r\nFunction=Cut\r\n"
+                  "EventType=button\r\nButton=3");
     // The tests run in the folder the tool is built into; cmd strips the outer quotes.
     auto run = [&](const wchar_t* file, std::string& output) {
         FILE* pipe = _wpopen((L"\"glo_cfgcheck.exe \"" + (folder / file) + L"\"\"").c_str(), L"rb");

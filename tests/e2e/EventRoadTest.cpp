@@ -1,60 +1,23 @@
 // The whole road of a device event: the test plays the driver (ZuVidInit, ZuVidSendEvent,
 // ZuVidCloseHdl), the core loads the e2e_recorder plug-in from the home folder named in the
 // registry, matches the test's window to it and runs the plug-in's functions on its worker.
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <regex>
 #include <string>
 
-#include "FakeDriver.h"
+#include "DriverTest.h"
 #include "HungWindow.h"
-#include "PluginHome.h"
-#include "ZuVidDriver.h"
 #include "host/GloPluginHost.h"
-#include "fixtures/e2e_recorder/E2eRecording.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class EventRoad : public ::testing::Test {
+class EventRoad : public glotest::DriverTest {
 protected:
-    // A home folder with the plug-in, named in the registry; a window the plug-in claims in the
-    // foreground under the cursor.
     void SetUp() override {
-        plugin = home.add(L"e2e_recorder");
-
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.lpszClassName = e2e::kTargetClass;
-        RegisterClassW(&wc);
-        window = CreateWindowExW(0, e2e::kTargetClass, L"e2e", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                 150, 120, 400, 300, nullptr, nullptr, nullptr, nullptr);
-        SetForegroundWindow(window);
-        SetCursorPos(350, 270);
-        glotest::pumpMessages(20);
-        ASSERT_EQ(GetForegroundWindow(), window);
-
-        ZuVidCallbackTable table = glotest::fakeDriverTable();
-        ZuVidInit(11, &table);
-        // Pinned, so that the recording outlives the core's unloading of the plug-in.
-        ASSERT_TRUE(GetModuleHandleExW(0, plugin.c_str(), &module)) << "no plug-in loaded";
-        recording = reinterpret_cast<e2e::Recording* (*)()>(
-            reinterpret_cast<void*>(GetProcAddress(module, "recorded")))();
-    }
-
-    void TearDown() override {
-        ZuVidCloseHdl(glotest::announcedCoreWindow());
-        if (module)
-            FreeLibrary(module);
-        DestroyWindow(window);
-    }
-
-    void send(int type, int x = 0, int a = 0, unsigned pressed = 0, unsigned released = 0,
-              int y = 0) {
-        const ZuVidEventRecord record = {type, {}, pressed, released, {x, y, 0, a, 0, 0}};
-        EXPECT_EQ(ZuVidSendEvent(window, &record), 0);
+        DriverTest::SetUp();
+        startWithRecorder();
     }
     // The same deflection about every 16 ms (a device's report rate).
     void hold(int x, int a, int ms) {
@@ -63,7 +26,6 @@ protected:
             glotest::pumpMessages(16);
         }
     }
-    std::string trace() const { return std::string(recording->trace, recording->length); }
     // Milliseconds from `start` until the trace matches (2000 or more: it did not).
     int msUntil(const char* pattern, Clock::time_point start = Clock::now()) {
         while (!std::regex_match(trace(), std::regex(pattern)) &&
@@ -71,12 +33,6 @@ protected:
             glotest::pumpMessages(2);
         return int((Clock::now() - start) / std::chrono::milliseconds(1));
     }
-
-    glotest::PluginHome home{L"glo_e2e"};
-    std::wstring plugin;
-    HWND window = nullptr;
-    HMODULE module = nullptr;
-    e2e::Recording* recording = nullptr;
 };
 
 TEST_F(EventRoad, ContinuousFunctionRepeatsUntilTheZeroEventOrAButton) {
@@ -127,7 +83,7 @@ TEST_F(EventRoad, OneShotTakesOverAndRunsOncePerPush) {
 // Closed mid-gesture, the repeating function hears its zero before the plug-in is unloaded.
 TEST_F(EventRoad, CloseMidGestureEndsTheGestureFirst) {
     hold(200, 0, 100);
-    ZuVidCloseHdl(glotest::announcedCoreWindow());
+    close();
     EXPECT_TRUE(std::regex_match(trace(), std::regex("(Pm)+PzU-"))) << trace();
 }
 
@@ -147,7 +103,7 @@ TEST_F(EventRoad, ABlockedFunctionHoldsNothingUp) {
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
 
     start = Clock::now();
-    ZuVidCloseHdl(glotest::announcedCoreWindow());
+    close();
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(900));
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(3000));
     EXPECT_EQ(trace(), "Hm");

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <random>
 #include <sstream>
@@ -19,6 +18,7 @@
 
 #include "../bench/BenchFigures.h"
 #include "GloApplication.h"
+#include "PluginHome.h"
 #include "config/ConfigRecord.h"
 
 namespace {
@@ -65,23 +65,42 @@ private:
 };
 
 bool same(const glo_config::RecordFields& a, const glo_config::RecordFields& b) {
-    if (std::wcscmp(a.name, b.name) != 0 || a.eventType != b.eventType ||
-        a.numberOfAxes != b.numberOfAxes || a.threshold != b.threshold || a.button != b.button ||
-        a.buttonEvent != b.buttonEvent)
-        return false;
-    for (int i = 0; i < 6; ++i)
-        if (a.axis[i] != b.axis[i] || a.polarity[i] != b.polarity[i])
-            return false;
-    return true;
+    return std::wcscmp(a.name, b.name) == 0 && a.eventType == b.eventType &&
+           a.numberOfAxes == b.numberOfAxes && a.threshold == b.threshold && a.button == b.button &&
+           a.buttonEvent == b.buttonEvent && std::equal(a.axis, a.axis + 6, b.axis) &&
+           std::equal(a.polarity, a.polarity + 6, b.polarity);
 }
 
-std::string readFile(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+using glotest::readFile;
+using glotest::writeFile;
+
+// Records as the application's writer puts them in a file (CR LF line ends).
+std::string writeRecords(const std::vector<glo_config::RecordFields>& records) {
+    std::ostringstream written;
+    for (const glo_config::RecordFields& f : records) {
+        CGlo_FunctionSetup setup(L"", GLO_NoEvent);
+        glo_config::applyFields(setup, f);
+        setup.serialize(written);
+    }
+    std::string bytes;
+    for (char c : written.str())
+        bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return bytes;
 }
 
-void writeFile(const std::wstring& path, const std::string& bytes) {
-    std::ofstream(path.c_str(), std::ios::binary | std::ios::trunc) << bytes;
+// The valid records of a text, read as the application's reload reads its file.
+std::vector<glo_config::RecordFields> readRecords(const std::string& bytes) {
+    std::istringstream text(bytes, std::ios::in | std::ios::binary);
+    std::vector<glo_config::RecordFields> out;
+    while (!text.eof() && !text.fail()) {
+        CGlo_FunctionSetup setup(L"", GLO_NoEvent);
+        setup.deserialize(text);
+        if (setup.IsValid()) {
+            out.emplace_back();
+            glo_config::fieldsOf(setup, out.back());
+        }
+    }
+    return out;
 }
 
 // A file as an application writes it (CR LF line ends), with where each record starts.
@@ -91,12 +110,11 @@ struct Original {
 };
 
 Original makeOriginal(std::mt19937& random) {
-    Original original;
-    const int records = 4 + static_cast<int>(random() % 14);
-    for (int r = 0; r < records; ++r) {
-        glo_config::RecordFields f;
+    std::vector<glo_config::RecordFields> records(4 + random() % 14);
+    for (std::size_t r = 0; r < records.size(); ++r) {
+        glo_config::RecordFields& f = records[r];
         glo_config::resetFields(f);
-        swprintf(f.name, 32, L"Function%d_%u", r, unsigned(random() % 1000));
+        swprintf(f.name, 32, L"Function%d_%u", int(r), unsigned(random() % 1000));
         if (random() % 5 == 0) { // a button record, as older files hold them
             f.eventType = GLO_ButtonEvent;
             f.button = static_cast<int>(random() % 33) - 1;
@@ -111,13 +129,11 @@ Original makeOriginal(std::mt19937& random) {
             }
             f.threshold = static_cast<int>(random() % 201);
         }
-        CGlo_FunctionSetup setup(L"", GLO_NoEvent);
-        glo_config::applyFields(setup, f);
-        std::ostringstream text;
-        setup.serialize(text);
+    }
+    Original original;
+    for (const glo_config::RecordFields& f : records) {
         original.starts.push_back(original.bytes.size());
-        for (char c : text.str())
-            original.bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        original.bytes += writeRecords({f});
     }
     return original;
 }
@@ -158,11 +174,11 @@ std::string mutate(const std::string& in, std::mt19937& random,
         const std::size_t limit = i + 1 < count ? std::max(places[i + 1], at) : in.size();
         out.append(in, copied, at - copied);
         copied = at;
-        const std::size_t lineStart = in.rfind('\n', at == 0 ? 0 : at - 1) == std::string::npos
-                                          ? 0
-                                          : in.rfind('\n', at == 0 ? 0 : at - 1) + 1;
-        const std::size_t lineEnd = std::min(
-            limit, in.find('\n', at) == std::string::npos ? in.size() : in.find('\n', at) + 1);
+        const std::size_t before = at == 0 ? std::string::npos : in.rfind('\n', at - 1);
+        const std::size_t lineStart = before == std::string::npos ? 0 : before + 1;
+        const std::size_t after = in.find('\n', at);
+        const std::size_t lineEnd =
+            std::min(limit, after == std::string::npos ? in.size() : after + 1);
         switch (random() % 9) {
         case 0: // flip a bit
             if (at < limit) {
@@ -240,46 +256,6 @@ bool untouched(const Original& original, std::size_t r,
         if (t.first < end + 1 && t.second + 1 > begin)
             return false;
     return true;
-}
-
-// The records of a reload written and read again as the application's writer and reader do;
-// the line ends reach the text as CR LF, as in a file.
-std::vector<glo_config::RecordFields> throughStream(std::vector<glo_config::RecordFields> in) {
-    std::ostringstream written;
-    for (const glo_config::RecordFields& f : in) {
-        CGlo_FunctionSetup setup(L"", GLO_NoEvent);
-        glo_config::applyFields(setup, f);
-        setup.serialize(written);
-    }
-    std::string bytes;
-    for (char c : written.str())
-        bytes += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    std::istringstream text(bytes);
-    std::vector<glo_config::RecordFields> out;
-    while (!text.eof() && !text.fail()) {
-        CGlo_FunctionSetup setup(L"", GLO_NoEvent);
-        setup.deserialize(text);
-        if (setup.IsValid()) {
-            out.emplace_back();
-            glo_config::fieldsOf(setup, out.back());
-        }
-    }
-    return out;
-}
-
-// The valid records of a text, read as the application's reload reads its file.
-std::vector<glo_config::RecordFields> readRecords(const std::string& bytes) {
-    std::istringstream text(bytes, std::ios::in | std::ios::binary);
-    std::vector<glo_config::RecordFields> out;
-    while (!text.eof() && !text.fail()) {
-        CGlo_FunctionSetup setup(L"", GLO_NoEvent);
-        setup.deserialize(text);
-        if (setup.IsValid()) {
-            out.emplace_back();
-            glo_config::fieldsOf(setup, out.back());
-        }
-    }
-    return out;
 }
 
 std::vector<glo_config::RecordFields> motionOnly(std::vector<glo_config::RecordFields> setups) {
@@ -414,7 +390,7 @@ TEST(ConfigFuzz, MutatedFilesLoseOnlyTheirOwnRecordsAndRoundTrip) {
             }
             ++next;
         }
-        if (!sameList(throughStream(read), read)) {
+        if (!sameList(readRecords(writeRecords(read)), read)) {
             ++roundTripFailures;
             ADD_FAILURE() << "seed " << seed << ": records change when written and read";
         }

@@ -1,7 +1,7 @@
 // The driver entry points with records a driver should not send: tables of every size, event
 // records that end where the memory ends, random records, unknown types, stray window handles,
 // and calls out of order. Nothing may crash, hang or be read beyond a record.
-#include "FaultDriver.h"
+#include "DriverTest.h"
 
 #include <climits>
 #include <cstddef>
@@ -12,28 +12,9 @@
 
 namespace {
 
-class ExportFaults : public faults::Driver {
-protected:
-    void startWithRecorder() {
-        const std::wstring plugin = home.add(L"e2e_recorder");
-        showTarget();
-        start();
-        HMODULE module = nullptr;
-        ASSERT_TRUE(GetModuleHandleExW(0, plugin.c_str(), &module));
-        pinned = module;
-        recording = reinterpret_cast<e2e::Recording* (*)()>(
-            reinterpret_cast<void*>(GetProcAddress(module, "recorded")))();
-    }
-    void TearDown() override {
-        faults::Driver::TearDown();
-        if (pinned)
-            FreeLibrary(pinned);
-    }
-    std::string trace() const { return std::string(recording->trace, recording->length); }
+using glotest::eventually;
 
-    HMODULE pinned = nullptr;
-    e2e::Recording* recording = nullptr;
-};
+using ExportFaults = glotest::DriverTest;
 
 // Which callbacks a table of each size lets the core call: only whole entries within the size.
 volatile LONG g_called[6];
@@ -78,8 +59,7 @@ TEST_F(ExportFaults, CallbackTablesOfEverySize) {
             size, &logEntry, &registerEntry, &deviceInfoEntry, &deviceNameEntry, &versionEntry};
         ZuVidInit(1, &table);
         for (int entry = 1; entry < 6; ++entry)
-            if (offsets[entry] + sizeof(void*) > size)
-                EXPECT_EQ(g_called[entry], 0) << "entry " << entry;
+            EXPECT_TRUE(offsets[entry] + sizeof(void*) <= size || g_called[entry] == 0) << entry;
         ZuVidTerm();
     }
     // The largest size word of the current layout: the table is taken whole. (Larger words

@@ -1,7 +1,7 @@
 // Plug-ins that fail: ones that crash in each of their entry points, lack exports, are no
 // libraries, or sit where no folder can be read. The driver's process lives on, the log names
 // the culprit, and the other plug-ins keep serving.
-#include "FaultDriver.h"
+#include "DriverTest.h"
 
 #include <fstream>
 #include <regex>
@@ -11,54 +11,38 @@
 
 namespace {
 
-class PluginFaults : public faults::Driver {
-protected:
-    void TearDown() override {
-        faults::Driver::TearDown();
-        for (HMODULE module : pinned)
-            FreeLibrary(module);
-    }
+using glotest::eventually;
 
-    // Copies the crashing plug-in as `file` and e2e_recorder beside it, then starts the core.
-    void startWith(const wchar_t* file) {
+class PluginFaults : public glotest::DriverTest {
+protected:
+    // Copies the crashing plug-in as `file` and e2e_recorder beside it, then starts the core;
+    // `pin` keeps the crasher loaded to read its recording.
+    void startWith(const wchar_t* file, bool pin = true) {
         crasher = home.add(L"crash_plugin", home.plugins + file);
         recorder = home.add(L"e2e_recorder");
         showTarget();
         start();
         recording = exported<e2e::Recording* (*)()>(recorder, "recorded")();
-        counts = exported<void (*)(LONG*, LONG*)>(crasher, "crashCounts");
+        if (pin)
+            crashed = exported<e2e::Recording* (*)()>(crasher, "recorded")();
     }
-    // An export of a loaded library, kept loaded until the test ends.
-    template <class T> T exported(const std::wstring& path, const char* name) {
-        HMODULE module = nullptr;
-        EXPECT_TRUE(GetModuleHandleExW(0, path.c_str(), &module)) << "not loaded";
-        if (!module)
-            return nullptr;
-        pinned.push_back(module);
-        return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    // The crash on the worker is reported at the next event, which the other plug-in serves.
+    void crashInAFunction(const wchar_t* file, const wchar_t* code) {
+        startWith(file);
+        send(ZUVID_EVENT_MOTION, 200);
+        ASSERT_TRUE(eventually([&] { return crashed->panCalls == 1; }));
+        pump(50);
+        send(ZUVID_EVENT_MOTION, 200);
+        expectReport(L"a function", code, L"it is no longer used");
+        EXPECT_TRUE(eventually([&] { return trace().rfind("Pm", 0) == 0; })) << trace();
     }
-    LONG crasherCalls() {
-        LONG calls = -1, unloaded = -1;
-        if (counts)
-            counts(&calls, &unloaded);
-        return calls;
-    }
-    LONG crasherUnloads() {
-        LONG calls = -1, unloaded = -1;
-        if (counts)
-            counts(&calls, &unloaded);
-        return unloaded;
-    }
-    std::string trace() const { return std::string(recording->trace, recording->length); }
-    // The one crash report: plug-in, file, entry point, code and outcome.
-    void expectReport(const std::wstring& plugin, const std::wstring& where, const wchar_t* code,
-                      const std::wstring& outcome) {
+    // The one crash report: plug-in (by its library's name when "load" crashed), entry point,
+    // code and outcome.
+    void expectReport(const std::wstring& where, const wchar_t* code, const std::wstring& outcome) {
         const std::vector<std::wstring> lines = logLines(L"crashed");
-        std::wstring all;
-        for (const std::wstring& line : lines)
-            all += line;
-        ASSERT_EQ(lines.size(), 1u) << std::string(all.begin(), all.end());
+        ASSERT_EQ(lines.size(), 1u);
         const std::wstring file = crasher.substr(crasher.rfind(L'\\') + 1);
+        const std::wstring plugin = where == L"load" ? file : L"Crasher \\(" + file + L"\\)";
         const std::wregex expected(L"Vex_Core_Proxy\\.dll: Plug-in " + plugin + L" crashed in " +
                                    where + L": exception " + code + L" at " + file +
                                    L"\\+0x[0-9a-f]+; " + outcome + L"\n");
@@ -66,20 +50,14 @@ protected:
     }
 
     std::wstring crasher, recorder;
-    e2e::Recording* recording = nullptr;
-    void (*counts)(LONG* calls, LONG* unloaded) = nullptr; // of the crashing plug-in
-    std::vector<HMODULE> pinned;
+    e2e::Recording* crashed = nullptr; // the crashing plug-in's own recording
 };
 
 // A crash in "load": the library is left loaded but unused; the other plug-in serves.
 TEST_F(PluginFaults, CrashInLoad) {
-    crasher = home.add(L"crash_plugin", home.plugins + L"crash_load.dll");
-    recorder = home.add(L"e2e_recorder");
-    showTarget();
-    start();
+    startWith(L"crash_load.dll", false);
     EXPECT_EQ(getPluginHost().getNumberOfPlugins(), 1);
-    expectReport(L"crash_load\\.dll", L"load", L"0xc0000005", L"its library stays loaded, unused");
-    recording = exported<e2e::Recording* (*)()>(recorder, "recorded")();
+    expectReport(L"load", L"0xc0000005", L"its library stays loaded, unused");
     send(ZUVID_EVENT_MOTION, 200);
     EXPECT_TRUE(eventually([&] { return trace().rfind("Pm", 0) == 0; })) << trace();
     close();
@@ -90,66 +68,49 @@ TEST_F(PluginFaults, CrashInLoad) {
 TEST_F(PluginFaults, CrashInMatch) {
     startWith(L"crash_match.dll");
     EXPECT_EQ(ZuVidIsValidHdl(window), 1); // e2e_recorder serves the window
-    expectReport(L"Crasher \\(crash_match\\.dll\\)", L"match", L"0xc0000005",
-                 L"it is no longer used");
+    expectReport(L"match", L"0xc0000005", L"it is no longer used");
     send(ZUVID_EVENT_MOTION, 200);
     EXPECT_TRUE(eventually([&] { return trace().rfind("Pm", 0) == 0; })) << trace();
     close();
-    EXPECT_EQ(crasherUnloads(), 1);
+    EXPECT_EQ(crashed->unloads, 1);
     EXPECT_EQ(logLines(L"crashed").size(), 1u);
 }
 
 TEST_F(PluginFaults, CrashInSendevent) {
     startWith(L"crash_sendevent.dll");
     send(ZUVID_EVENT_MOTION, 200);
-    expectReport(L"Crasher \\(crash_sendevent\\.dll\\)", L"sendevent", L"0xc0000005",
-                 L"it is no longer used");
+    expectReport(L"sendevent", L"0xc0000005", L"it is no longer used");
     send(ZUVID_EVENT_MOTION, 200); // the next event goes to the plug-in that is left
     EXPECT_TRUE(eventually([&] { return trace().rfind("Pm", 0) == 0; })) << trace();
-    EXPECT_EQ(crasherCalls(), 0);
+    EXPECT_EQ(crashed->panCalls, 0);
 }
 
 // A crash on the plug-in's worker, inside its function: the worker calls the plug-in no more
 // (not even with the resting zero), the next event logs the crash, and the window's events go
 // to the plug-in that is left. The crashed one is still unloaded with the rest.
 TEST_F(PluginFaults, CrashInAFunction) {
-    startWith(L"crash_function.dll");
-    send(ZUVID_EVENT_MOTION, 200);
-    ASSERT_TRUE(eventually([&] { return crasherCalls() == 1; }));
-    pump(50);
-    send(ZUVID_EVENT_MOTION, 200);
-    expectReport(L"Crasher \\(crash_function\\.dll\\)", L"a function", L"0xc0000005",
-                 L"it is no longer used");
-    EXPECT_TRUE(eventually([&] { return trace().rfind("Pm", 0) == 0; })) << trace();
+    crashInAFunction(L"crash_function.dll", L"0xc0000005");
     send(ZUVID_EVENT_ZERO);
     EXPECT_TRUE(eventually([&] { return trace().find("Pz") != std::string::npos; })) << trace();
-    EXPECT_EQ(crasherCalls(), 1);
+    EXPECT_EQ(crashed->panCalls, 1);
     close();
-    EXPECT_EQ(crasherUnloads(), 1);
+    EXPECT_EQ(crashed->unloads, 1);
     EXPECT_EQ(trace().substr(trace().size() - 2), "U-");
 }
 
 // A C++ exception that leaves a function is caught like a crash.
 TEST_F(PluginFaults, ExceptionFromAFunction) {
-    startWith(L"crash_throw.dll");
-    send(ZUVID_EVENT_MOTION, 200);
-    ASSERT_TRUE(eventually([&] { return crasherCalls() == 1; }));
-    pump(50);
-    send(ZUVID_EVENT_MOTION, 200);
-    expectReport(L"Crasher \\(crash_throw\\.dll\\)", L"a function", L"0xe0474c4f",
-                 L"it is no longer used");
-    EXPECT_TRUE(eventually([&] { return trace().rfind("Pm", 0) == 0; })) << trace();
+    crashInAFunction(L"crash_throw.dll", L"0xe0474c4f");
 }
 
 // A crash in "unload": the close completes, the crash is logged, the library stays loaded.
 TEST_F(PluginFaults, CrashInUnload) {
     startWith(L"crash_unload.dll");
     send(ZUVID_EVENT_MOTION, 200);
-    ASSERT_TRUE(eventually([&] { return crasherCalls() >= 1; }));
+    ASSERT_TRUE(eventually([&] { return crashed->panCalls >= 1; }));
     close();
-    expectReport(L"Crasher \\(crash_unload\\.dll\\)", L"unload", L"0xc0000005",
-                 L"its library stays loaded");
-    EXPECT_EQ(crasherUnloads(), 1);
+    expectReport(L"unload", L"0xc0000005", L"its library stays loaded");
+    EXPECT_EQ(crashed->unloads, 1);
     EXPECT_EQ(trace().substr(trace().size() - 2), "U-"); // the other one was unloaded
 }
 

@@ -1,7 +1,7 @@
 // The driver's home directory in the registry: key or value missing, too long, or not text.
 // Each shows the one message box, loads nothing, and leaves the core running; a value to be
 // expanded is expanded.
-#include "FaultDriver.h"
+#include "DriverTest.h"
 
 #include "MessageBoxAnswerer.h"
 #include "host/GloPluginHost.h"
@@ -11,10 +11,10 @@ namespace {
 const wchar_t kKey[] = L"SOFTWARE\\Veltrana\\Halcyra";
 const wchar_t kValue[] = L"Home Directory";
 
-class RegistryFaults : public faults::Driver {
+class RegistryFaults : public glotest::DriverTest {
 protected:
     void SetUp() override {
-        faults::Driver::SetUp();
+        glotest::DriverTest::SetUp();
         home.add(L"e2e_recorder");
         showTarget();
     }

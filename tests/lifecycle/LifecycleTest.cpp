@@ -4,15 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-// (needs the types of windows.h)
-#include <tlhelp32.h>
 
-#include <functional>
 #include <thread>
 
 #include "FakeDriver.h"
 #include "PluginHome.h"
+#include "TestWindow.h"
 #include "ZuVidDriver.h"
+#include "bench/ProcessCounters.h"
 
 namespace {
 
@@ -43,21 +42,7 @@ struct Core {
     ZuVidCloseHdlProc close = nullptr;
 };
 
-int threadCount() {
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 thread = {sizeof(thread)};
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot, &thread); more; more = Thread32Next(snapshot, &thread))
-        count += thread.th32OwnerProcessID == GetCurrentProcessId();
-    CloseHandle(snapshot);
-    return count;
-}
-
-bool eventually(const std::function<bool()>& condition) {
-    for (int waited = 0; waited < 3000 && !condition(); waited += 10)
-        Sleep(10);
-    return condition();
-}
+using process_counters::threadCount;
 
 bool coreLoaded() {
     return GetModuleHandleW(L"Glo_core_proxy.dll") != nullptr;
@@ -103,8 +88,6 @@ public:
         ResetEvent(busy);
         SetEvent(idle);
     }
-    // Lets the thread take what is queued for it.
-    static void pumpFor(DWORD ms) { Sleep(ms); }
 
 private:
     HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -130,7 +113,7 @@ protected:
         ASSERT_FALSE(coreLoaded());
     }
     void TearDown() override {
-        EXPECT_TRUE(eventually([] { return !coreLoaded(); }));
+        EXPECT_TRUE(glotest::eventually([] { return !coreLoaded(); }));
     }
 
     glotest::PluginHome home{L"glo_life"};
@@ -145,11 +128,11 @@ TEST_F(Lifecycle, ShutdownFromAnotherThreadLeavesNoWindowBehind) {
     ASSERT_TRUE(IsWindow(window));
     core.term();
     core.unload();
-    EXPECT_TRUE(eventually([] { return !coreLoaded(); }));
+    EXPECT_TRUE(glotest::eventually([] { return !coreLoaded(); }));
     EXPECT_FALSE(IsWindow(window));
     broadcast();
     PostMessageW(window, WM_CLOSE, 0, 0);
-    DriverThread::pumpFor(200);
+    Sleep(200); // the thread takes what is queued for it
 }
 
 // When the starting thread does not answer, the window is cut loose from the library and
@@ -162,7 +145,7 @@ TEST_F(Lifecycle, ShutdownWhileTheStartingThreadIsBusy) {
         driver.block();
         core.term();
         core.unload();
-        EXPECT_TRUE(eventually([] { return !coreLoaded(); }));
+        EXPECT_TRUE(glotest::eventually([] { return !coreLoaded(); }));
         broadcast();
 
         Core again;
@@ -175,9 +158,9 @@ TEST_F(Lifecycle, ShutdownWhileTheStartingThreadIsBusy) {
         again.unload();
 
         driver.resume();
-        EXPECT_TRUE(eventually([&] { return !IsWindow(window); }));
+        EXPECT_TRUE(glotest::eventually([&] { return !IsWindow(window); }));
         broadcast();
-        DriverThread::pumpFor(200);
+        Sleep(200); // the thread takes what is queued for it
     }
     EXPECT_EQ(FindWindowW(L"glidora_wind_class", nullptr), nullptr);
 }
@@ -186,7 +169,7 @@ TEST_F(Lifecycle, ShutdownWhileTheStartingThreadIsBusy) {
 // plug-ins and their worker threads would ever leave the driver's process.
 TEST_F(Lifecycle, TermUnloadsPluginsAndTheirWorkers) {
     const std::wstring plugin = home.add(L"e2e_recorder");
-    const int threadsBefore = threadCount();
+    const long threadsBefore = threadCount();
     {
         Core core;
         core.start();
@@ -194,9 +177,9 @@ TEST_F(Lifecycle, TermUnloadsPluginsAndTheirWorkers) {
         EXPECT_GT(threadCount(), threadsBefore);
         core.term();
     }
-    EXPECT_TRUE(eventually([] { return !coreLoaded(); }));
+    EXPECT_TRUE(glotest::eventually([] { return !coreLoaded(); }));
     EXPECT_EQ(GetModuleHandleW(plugin.c_str()), nullptr);
-    EXPECT_TRUE(eventually([&] { return threadCount() == threadsBefore; }));
+    EXPECT_TRUE(glotest::eventually([&] { return threadCount() == threadsBefore; }));
 }
 
 // The driver's close names the window the core announced, also after that window died with

@@ -7,10 +7,12 @@
 // (needs the types of windows.h)
 #include <commctrl.h>
 
+#include <memory>
 #include <string>
 
 #include "FakeDriver.h"
 #include "PluginHome.h"
+#include "TestProgram.h"
 #include "ZuVidDriver.h"
 
 namespace {
@@ -53,21 +55,14 @@ protected:
     }
     void TearDown() override {
         ZuVidCloseHdl(glotest::announcedCoreWindow());
-        if (process.hProcess) {
-            TerminateProcess(process.hProcess, 0);
-            WaitForSingleObject(process.hProcess, 5000);
-            CloseHandle(process.hProcess);
-            CloseHandle(process.hThread);
-        }
+        program.reset();
     }
 
     // Starts the program, waits for its view and puts it in front with the cursor over the view;
     // then starts the core, which loads the plug-ins.
-    HWND start(std::wstring commandLine, const wchar_t* topClass, const wchar_t* viewClass) {
-        STARTUPINFOW startup = {sizeof(startup)};
-        startup.dwFlags = STARTF_USESTDHANDLES; // its output is not the test's
-        if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &process))
+    HWND start(const std::wstring& commandLine, const wchar_t* topClass, const wchar_t* viewClass) {
+        program = std::make_unique<glotest::TestProgram>(commandLine);
+        if (!program->started())
             return nullptr;
         Found found = {viewClass, nullptr};
         for (int waited = 0; waited < 15000 && !found.view; waited += 50) {
@@ -148,7 +143,7 @@ protected:
     }
 
     glotest::PluginHome home{L"glo_programs"};
-    PROCESS_INFORMATION process = {};
+    std::unique_ptr<glotest::TestProgram> program;
 };
 
 TEST_F(RealPrograms, NotepadCopiesPagesAndScrolls) {

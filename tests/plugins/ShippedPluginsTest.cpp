@@ -3,12 +3,12 @@
 // beside its library.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "GloFunctionSetup.h"
 #include "PluginHome.h"
+#include "TestWindow.h"
 #include "host/GloPluginHost.h"
 
 namespace {
@@ -26,35 +26,15 @@ struct Installed : glotest::PluginHome {
             add(plugin);
         host.loadPlugins(L"Office/Plugins");
     }
-    ~Installed() {
+    ~Installed() { // the files they wrote go with the home
+        for (int i = 0; i < host.getNumberOfPlugins(); ++i)
+            files.push_back(plugins + host.getApplicationName(i) + L".cfg");
         host.freeAllPlugins();
-        for (int i = 0; i < 10; ++i)
-            DeleteFileW((plugins + kNames[i] + L".cfg").c_str());
     }
-    static constexpr const wchar_t* kNames[10] = {
-        L"TextEditor", L"TreesAndLists", L"WordProcessor", L"Spreadsheet", L"Presentation",
-        L"Mail",       L"Browser",       L"PdfViewer",     L"Layout",      L"Generic"};
 };
 
-std::string readFile(const std::wstring& path) {
-    std::string text;
-    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
-        char buffer[4096];
-        for (size_t n; (n = fread(buffer, 1, sizeof buffer, file)) > 0;)
-            text.append(buffer, n);
-        fclose(file);
-    }
-    return text;
-}
-
-// A window of `className` (registered on first use) below `parent`.
 HWND make(const wchar_t* className, HWND parent = nullptr, DWORD style = 0) {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = className;
-    RegisterClassW(&wc);
-    return CreateWindowExW(0, className, L"", style | (parent ? WS_CHILD : WS_POPUP), 0, 0, 50, 50,
-                           parent, nullptr, nullptr, nullptr);
+    return glotest::makeWindow(className, style | (parent ? 0 : WS_POPUP), 0, 0, 50, 50, parent);
 }
 
 // The name of the plug-in the host gives `window` to, or "" when none takes it.
@@ -127,7 +107,7 @@ TEST(ShippedPlugins, ConfigurationRoundTripThroughTheirOwnFiles) {
         for (CGlo_FunctionSetup& setup : kept)
             setup.setThreshold(77);
         application->setConfiguration(kept.data(), int(kept.size() * sizeof(CGlo_FunctionSetup)));
-        const std::string text = readFile(installed.plugins + name + L".cfg");
+        const std::string text = glotest::readFile(installed.plugins + name + L".cfg");
         EXPECT_NE(text.find("77"), std::string::npos) << text;
         EXPECT_EQ(text.find("button"), std::string::npos) << text;
     }

@@ -8,6 +8,7 @@
 
 #include "GloEvent.h"
 #include "PluginHome.h"
+#include "TestWindow.h"
 #include "host/GloPluginHost.h"
 
 namespace {
@@ -16,21 +17,10 @@ template <class T> T entry(HMODULE module, const char* name) {
     return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-template <class F> bool eventually(F condition) {
-    for (int waited = 0; waited < 3000 && !condition(); waited += 10)
-        Sleep(10);
-    return condition();
-}
-
 TEST(SdkExample, BuiltEitherWayItLoadsAndRuns) {
     const char* examples = std::getenv("GLO_SDK_EXAMPLES");
     ASSERT_NE(examples, nullptr) << "the package check did not run";
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = L"HelloTarget";
-    RegisterClassW(&wc);
-    HWND target = CreateWindowExW(0, L"HelloTarget", L"", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr,
-                                  nullptr, nullptr);
+    HWND target = glotest::makeWindow(L"HelloTarget", WS_POPUP, 0, 0, 9, 9);
     CGlo_PluginHost& host = getPluginHost();
     for (const char* variant : {"unicode-ON", "unicode-OFF"}) {
         SCOPED_TRACE(variant);
@@ -54,9 +44,9 @@ TEST(SdkExample, BuiltEitherWayItLoadsAndRuns) {
         CGlo_Application* application = host.getLoadedPlugin(0);
         CGlo_Event push(200, 0, 0, 0, 0, 0, -1, 0), rest;
         application->sendevent(push);
-        EXPECT_TRUE(eventually([&] { return steps() >= 2; })); // repeated on the worker
+        EXPECT_TRUE(glotest::eventually([&] { return steps() >= 2; })); // repeated on the worker
         application->sendevent(rest);
-        EXPECT_TRUE(eventually([&] { return ends() == 1; }));
+        EXPECT_TRUE(glotest::eventually([&] { return ends() == 1; }));
         host.freeAllPlugins();
         EXPECT_EQ(GetModuleHandleW(plugin.c_str()), nullptr);
     }

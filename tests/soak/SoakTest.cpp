@@ -19,8 +19,9 @@
 #include "FakeDriver.h"
 #include "GdrProxy.h"
 #include "PluginHome.h"
+#include "TestWindow.h"
 #include "ZuVidDriver.h"
-#include "fixtures/soak/SoakCounts.h"
+#include "fixtures/e2e_recorder/E2eRecording.h"
 #include "host/GloPluginHost.h"
 
 namespace {
@@ -43,21 +44,9 @@ void pump() {
         DispatchMessageW(&msg);
 }
 
-void settle(DWORD ms) {
-    const DWORD begin = GetTickCount();
-    do {
-        pump();
-        Sleep(5);
-    } while (GetTickCount() - begin < ms);
-}
-
 HWND makeWindow(const wchar_t* className, DWORD style, int x, int width, HWND parent) {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.lpszClassName = className;
-    RegisterClassW(&wc);
-    return CreateWindowExW(0, className, L"soak", style | WS_VISIBLE, x, parent ? 0 : 100, width,
-                           300, parent, nullptr, nullptr, nullptr);
+    return glotest::makeWindow(className, style | WS_VISIBLE, x, parent ? 0 : 100, width, 300,
+                               parent);
 }
 
 void pointAt(HWND window) {
@@ -94,7 +83,7 @@ void runSoak() {
     const HWND other = makeWindow(L"GloSoak_other", WS_POPUP, 750, 200, nullptr);
     SetForegroundWindow(frame);
     pointAt(a);
-    settle(50);
+    glotest::pumpMessages(50);
     ASSERT_EQ(GetForegroundWindow(), frame);
 
     // The plug-ins read their configuration files from the working directory.
@@ -110,11 +99,11 @@ void runSoak() {
     home.files.push_back(home.home + L"\\SoakB.cfg");
     // Kept loaded across the restarts, so that the counts add up.
     HMODULE modules[2] = {};
-    soak::Counts* counts[2] = {};
+    e2e::Recording* counts[2] = {};
     for (int i = 0; i < 2; ++i) {
         ASSERT_TRUE(GetModuleHandleExW(0, (i ? pluginB : pluginA).c_str(), &modules[i]));
-        counts[i] = reinterpret_cast<soak::Counts* (*)()>(
-            reinterpret_cast<void*>(GetProcAddress(modules[i], "soakCounts")))();
+        counts[i] = reinterpret_cast<e2e::Recording* (*)()>(
+            reinterpret_cast<void*>(GetProcAddress(modules[i], "recorded")))();
     }
 
     const UINT configChanged = RegisterWindowMessageW(GDR_MSG_CONFIGCHANGED);
@@ -129,7 +118,7 @@ void runSoak() {
         if (i == warmUp) {
             const ZuVidEventRecord zero = {ZUVID_EVENT_ZERO, {}, 0, 0, {}};
             ZuVidSendEvent(frame, &zero);
-            settle(300);
+            glotest::pumpMessages(300);
             before = measure(linux);
         }
         if (i % 64 == 0) {
@@ -178,7 +167,7 @@ void runSoak() {
             const int phase = static_cast<int>(i % 200);
             const int level = phase < 100 ? phase * 3 : (200 - phase) * 3; // rises and falls
             record.motion[0] = level;
-            record.motion[1] = (phase % 7) - 3 + level / 4;
+            record.motion[2] = (phase % 7) - 3 + level / 4;
         }
         ZuVidSendEvent(frame, &record);
         if (i % 1000 == 500)
@@ -187,7 +176,7 @@ void runSoak() {
     const double seconds = (GetTickCount() - begin) / 1000.0;
     const ZuVidEventRecord zero = {ZUVID_EVENT_ZERO, {}, 0, 0, {}};
     ZuVidSendEvent(frame, &zero);
-    settle(500);
+    glotest::pumpMessages(500);
     const Resources after = measure(linux);
 
     EXPECT_EQ(sent, events) << "stopped after " << seconds << " s";
@@ -203,22 +192,18 @@ void runSoak() {
     for (int i = 0; i < 2; ++i) {
         SCOPED_TRACE(i ? "SoakB" : "SoakA");
         EXPECT_EQ(counts[i]->loads, restarts + 1);
-        EXPECT_GT(counts[i]->pan, 100);
-        EXPECT_GT(counts[i]->flip, 0);
-        EXPECT_GT(counts[i]->click, 0);
-        EXPECT_GT(counts[i]->zeros, 0);
+        EXPECT_GT(counts[i]->panMotions, 100);
+        EXPECT_GT(counts[i]->flips, 0);
+        EXPECT_GT(counts[i]->clicks, 0);
+        EXPECT_GT(counts[i]->panZeros, 0);
         EXPECT_EQ(counts[i]->open, 0); // the last gesture heard its zero
     }
     EXPECT_GT(g_logLines, 2 * events - 10);
 
     std::printf("%ld events in %.1f s: %d target switches, %d reloads, %d restarts; "
                 "runs A %ld, B %ld (slow)\n",
-                sent, seconds, switches, reloads, restarts, long(counts[0]->pan),
-                long(counts[1]->pan));
-    std::printf("before/after: handles %ld/%ld, threads %ld/%ld, windows %ld/%ld, heap %lld/%lld "
-                "bytes, private %lld/%lld bytes\n",
-                before.handles, after.handles, before.threads, after.threads, before.windows,
-                after.windows, before.heap, after.heap, before.privateBytes, after.privateBytes);
+                sent, seconds, switches, reloads, restarts, long(counts[0]->panMotions),
+                long(counts[1]->panMotions));
     benchFigure("soak: events through the exports", double(sent), 0, "events");
     benchFigure("soak: events per second", sent / seconds, 0, "events/s");
     benchFigure("soak: handles gained", double(after.handles - before.handles), 0, "handles",

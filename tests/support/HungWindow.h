@@ -20,17 +20,13 @@ public:
     HWND window() const { return window_; }
     // The thread answers the messages sent meanwhile and every later one.
     void answer();
-    // Messages the window has handled so far.
-    LONG handled() const { return handled_; }
 
 private:
-    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void run();
 
     HWND window_ = nullptr;
     HANDLE ready_;
     HANDLE answer_;
-    volatile LONG handled_ = 0;
     std::thread thread_;
 };
 

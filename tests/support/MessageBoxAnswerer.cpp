@@ -4,17 +4,13 @@ namespace glotest {
 
 namespace {
 
-struct Found {
-    HWND dialog = nullptr;
-};
-
 BOOL CALLBACK findDialogProc(HWND window, LPARAM param) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     wchar_t cls[64] = {};
     GetClassNameW(window, cls, 64);
     if (pid == GetCurrentProcessId() && lstrcmpW(cls, L"#32770") == 0 && IsWindowVisible(window)) {
-        reinterpret_cast<Found*>(param)->dialog = window;
+        *reinterpret_cast<HWND*>(param) = window;
         return FALSE;
     }
     return TRUE;
@@ -30,42 +26,34 @@ std::wstring dialogText(HWND dialog) {
 
 } // namespace
 
-MessageBoxAnswerer::MessageBoxAnswerer() {
-    InitializeCriticalSection(&lock_);
-    thread_ = std::thread([this] { watch(); });
-}
+MessageBoxAnswerer::MessageBoxAnswerer() : thread_([this] { watch(); }) {}
 
 MessageBoxAnswerer::~MessageBoxAnswerer() {
     stop_ = true;
     thread_.join();
-    DeleteCriticalSection(&lock_);
 }
 
 void MessageBoxAnswerer::watch() {
     HWND last = nullptr;
     while (!stop_) {
-        Found found;
-        EnumWindows(findDialogProc, reinterpret_cast<LPARAM>(&found));
-        if (found.dialog && found.dialog != last) {
+        HWND dialog = nullptr;
+        EnumWindows(findDialogProc, reinterpret_cast<LPARAM>(&dialog));
+        if (dialog && dialog != last) {
             wchar_t caption[256] = {};
-            GetWindowTextW(found.dialog, caption, 256);
-            Box box{caption, dialogText(found.dialog),
-                    GetWindowThreadProcessId(found.dialog, nullptr)};
-            EnterCriticalSection(&lock_);
-            boxes_.push_back(box);
-            LeaveCriticalSection(&lock_);
-            last = found.dialog;
-            PostMessageW(found.dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            GetWindowTextW(dialog, caption, 256);
+            std::lock_guard<std::mutex> hold(lock_);
+            boxes_.push_back(
+                {caption, dialogText(dialog), GetWindowThreadProcessId(dialog, nullptr)});
+            last = dialog;
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         }
         Sleep(20);
     }
 }
 
 std::vector<MessageBoxAnswerer::Box> MessageBoxAnswerer::answered() const {
-    EnterCriticalSection(&lock_);
-    std::vector<Box> copy = boxes_;
-    LeaveCriticalSection(&lock_);
-    return copy;
+    std::lock_guard<std::mutex> hold(lock_);
+    return boxes_;
 }
 
 bool MessageBoxAnswerer::waitFor(size_t count, DWORD timeoutMs) const {

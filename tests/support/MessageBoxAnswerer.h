@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,7 +35,7 @@ private:
     void watch();
 
     std::atomic<bool> stop_{false};
-    mutable CRITICAL_SECTION lock_;
+    mutable std::mutex lock_;
     std::vector<Box> boxes_;
     std::thread thread_;
 };

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 namespace glotest {
 
 namespace {
 const wchar_t kKey[] = L"SOFTWARE\\Veltrana\\Halcyra";
+} // namespace
 
 std::wstring programFolder() {
     wchar_t path[MAX_PATH] = L"";
@@ -13,7 +17,15 @@ std::wstring programFolder() {
     const std::wstring exe = path;
     return exe.substr(0, exe.rfind(L'\\'));
 }
-} // namespace
+
+std::string readFile(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::wstring& path, const std::string& bytes) {
+    std::ofstream(path.c_str(), std::ios::binary | std::ios::trunc) << bytes;
+}
 
 PluginHome::PluginHome(const std::wstring& name, bool withFolder) {
     wchar_t temp[MAX_PATH];

@@ -30,4 +30,10 @@ public:
     std::vector<std::wstring> files;
 };
 
+// A file's bytes ("" when there is none), and a file written anew.
+std::string readFile(const std::wstring& path);
+void writeFile(const std::wstring& path, const std::string& bytes);
+// The folder of the test programs.
+std::wstring programFolder();
+
 } // namespace glotest

@@ -9,17 +9,15 @@
 #include <commctrl.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "FakeDriver.h"
+#include "DriverTest.h"
 #include "GdrProxy.h"
 #include "PluginHome.h"
+#include "TestWindow.h"
 #include "ZuVidDriver.h"
 #include "fixtures/dialog_probe/DialogProbe.h"
 #include "host/GloPluginHost.h"
@@ -27,8 +25,6 @@
 #include "ui/GdrConfigUi.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 std::wstring windowText(HWND window) {
     wchar_t text[512] = L"";
@@ -52,18 +48,22 @@ HTREEITEM next(HWND tree, HTREEITEM item, UINT how) {
         SendMessageW(tree, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
 }
 
-// Texts of the children of `parent` (null: the top level).
-std::vector<std::wstring> children(HWND tree, HTREEITEM parent) {
-    std::vector<std::wstring> texts;
+// The children of `parent` (null: the top level) and their texts.
+std::vector<HTREEITEM> items(HWND tree, HTREEITEM parent) {
+    std::vector<HTREEITEM> found;
     HTREEITEM item = parent ? next(tree, parent, TVGN_CHILD) : next(tree, nullptr, TVGN_ROOT);
     for (; item; item = next(tree, item, TVGN_NEXT))
+        found.push_back(item);
+    return found;
+}
+std::vector<std::wstring> children(HWND tree, HTREEITEM parent) {
+    std::vector<std::wstring> texts;
+    for (HTREEITEM item : items(tree, parent))
         texts.push_back(itemText(tree, item));
     return texts;
 }
-
 HTREEITEM child(HWND tree, HTREEITEM parent, const std::wstring& text) {
-    HTREEITEM item = parent ? next(tree, parent, TVGN_CHILD) : next(tree, nullptr, TVGN_ROOT);
-    for (; item; item = next(tree, item, TVGN_NEXT))
+    for (HTREEITEM item : items(tree, parent))
         if (itemText(tree, item) == text)
             return item;
     return nullptr;
@@ -123,40 +123,30 @@ void drag(POINT from, POINT to) {
     });
 }
 
-std::string readFile(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using glotest::readFile;
 
 const std::wstring kMinus = L"\x2212";
 const std::string kExpectedLanguage =
     std::getenv("GLO_EXPECT_UI_LANG") ? std::getenv("GLO_EXPECT_UI_LANG") : "en";
 
-class ConfigDialog : public ::testing::Test {
+class ConfigDialog : public glotest::DriverTest {
 protected:
     // A home folder with both probes, named in the registry; a window the probes serve, in the
     // foreground under the cursor; the core started as the driver starts it.
     void SetUp() override {
+        DriverTest::SetUp();
         home.add(L"dialog_probe_writer");
         home.add(L"dialog_probe_viewer");
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.lpszClassName = probe::kTargetClass;
-        RegisterClassW(&wc);
-        window = CreateWindowExW(0, probe::kTargetClass, L"probe", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                 40, 40, 300, 200, nullptr, nullptr, nullptr, nullptr);
+        window = glotest::makeWindow(probe::kTargetClass, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
+                                     300, 200);
         focusTarget();
         start();
     }
 
     void TearDown() override {
-        ZuVidCloseHdl(glotest::announcedCoreWindow());
+        close();
         EXPECT_EQ(getCoreProxy().getConfigDialog(), nullptr);
-        if (module)
-            FreeLibrary(module);
-        DestroyWindow(window);
+        DriverTest::TearDown();
         for (const wchar_t* file : {L"Writer.cfg", L"Viewer.cfg"})
             DeleteFileW((home.plugins + file).c_str());
         DeleteFileW((home.home + L"\\Office\\Geometry\\cap.stl").c_str());
@@ -164,26 +154,16 @@ protected:
     }
 
     void start() {
-        ZuVidCallbackTable table = glotest::fakeDriverTable();
-        ZuVidInit(7, &table);
-        if (module)
-            FreeLibrary(module);
-        // Pinned, so that the recording outlives the core's unloading of the plug-in.
-        ASSERT_TRUE(
-            GetModuleHandleExW(0, (home.plugins + L"dialog_probe_writer.dll").c_str(), &module));
-        recording = reinterpret_cast<probe::Recording* (*)()>(
-            reinterpret_cast<void*>(GetProcAddress(module, "recorded")))();
+        DriverTest::start();
+        probed = exported<probe::Recording* (*)()>(home.plugins + L"dialog_probe_writer.dll",
+                                                   "recorded")();
         writer = getPluginHost().findApplication(L"Writer");
         viewer = getPluginHost().findApplication(L"Viewer");
         ASSERT_GE(writer, 0);
         ASSERT_GE(viewer, 0);
     }
 
-    void focusTarget() {
-        SetForegroundWindow(window);
-        SetCursorPos(190, 140);
-        glotest::pumpMessages(20);
-    }
+    void focusTarget() { glotest::focusAndPoint(window); }
 
     // Opens the dialog with `selected` as the application of the loaded configuration.
     void open(int selected) {
@@ -247,7 +227,7 @@ protected:
     }
     // The cap held for a while, then let go; the calls of one function it brought.
     std::vector<probe::Call> hold(char function, int x, int y) {
-        const LONG before = recording->count;
+        const LONG before = probed->count;
         for (int i = 0; i < 8; ++i) {
             send(x, y);
             glotest::pumpMessages(16);
@@ -256,16 +236,13 @@ protected:
         ZuVidSendEvent(window, &zero);
         glotest::pumpMessages(60);
         std::vector<probe::Call> calls;
-        for (LONG i = before; i < recording->count; ++i)
-            if (recording->calls[i].function == function && recording->calls[i].kind == 'm')
-                calls.push_back(recording->calls[i]);
+        for (LONG i = before; i < probed->count; ++i)
+            if (probed->calls[i].function == function && probed->calls[i].kind == 'm')
+                calls.push_back(probed->calls[i]);
         return calls;
     }
 
-    glotest::PluginHome home{L"glo_ui"};
-    HWND window = nullptr;
-    HMODULE module = nullptr;
-    probe::Recording* recording = nullptr;
+    probe::Recording* probed = nullptr; // the writer's calls
     int writer = -1, viewer = -1;
     int presses = 0;
     HWND dialog = nullptr, tree = nullptr, mapping = nullptr, cap = nullptr;
@@ -281,16 +258,11 @@ TEST_F(ConfigDialog, ShowsTheLoadedApplicationsAndFollowsReloads) {
               (std::vector<std::wstring>{L"Pan Window (Plane)", L"Line Scroll Window (Line)",
                                          L"Zoom Window (Line)", L"Pan and Zoom Object (Space)",
                                          L"Next Page (One-shot)", L"History Back (Button)"}));
-    // Each function with its current setups.
-    EXPECT_EQ(children(tree, function(L"Viewer", L"Pan Window (Plane)")),
-              std::vector<std::wstring>{L"x+ Pan Left/Right, z+ Pan Up/Down (threshold 10)"});
+    // Each function with its current setups (more: SpeaksTheUserInterfaceLanguage), and what
+    // each direction does in the selected application.
     EXPECT_EQ(children(tree, function(L"Viewer", L"Next Page (One-shot)")),
               std::vector<std::wstring>{L"b+ (threshold 0)"});
-    EXPECT_EQ(children(tree, function(L"Viewer", L"History Back (Button)")),
-              std::vector<std::wstring>{L"Button 0: pressed"});
     EXPECT_TRUE(children(tree, function(L"Viewer", L"Zoom Window (Line)")).empty());
-    // What each direction does in the selected application.
-    EXPECT_EQ(cell(gdrDirection(0, false)), L"Pan Left/Right");
     EXPECT_EQ(cell(gdrDirection(0, true)), L"Pan Right/Left");
     EXPECT_EQ(cell(gdrDirection(4, false)), L"Next Page");
     EXPECT_EQ(cell(gdrDirection(4, true)), L"");
@@ -302,16 +274,14 @@ TEST_F(ConfigDialog, ShowsTheLoadedApplicationsAndFollowsReloads) {
     // The core's notification after a reload selects the reloaded application; a reload that
     // names none keeps the selection.
     getCoreProxy().setLoadedConfigurationIndex(writer);
-    SendMessageW(dialog, WM_COMMAND, 0x00010418,
-                 reinterpret_cast<LPARAM>(glotest::announcedCoreWindow()));
+    SendMessageW(dialog, WM_COMMAND, 0x00010418, reinterpret_cast<LPARAM>(core()));
     EXPECT_EQ(selected(), L"Writer");
-    SendMessageW(glotest::announcedCoreWindow(), RegisterWindowMessageW(GDR_MSG_CONFIGCHANGED), 0,
-                 0);
+    SendMessageW(core(), RegisterWindowMessageW(GDR_MSG_CONFIGCHANGED), 0, 0);
     EXPECT_EQ(getCoreProxy().getLoadedConfigurationIndex(), -1);
     EXPECT_EQ(selected(), L"Writer");
 
     // The driver's close takes the dialog with the core window.
-    ZuVidCloseHdl(glotest::announcedCoreWindow());
+    close();
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(getCoreProxy().getConfigDialog(), nullptr);
 }
@@ -346,7 +316,7 @@ TEST_F(ConfigDialog, DragOntoYMinusAndOkConfiguresTheApplicationAndItsFile) {
     EXPECT_GT(zoom.back().axis0, 0);
     EXPECT_FALSE(hold('P', 200, 0).empty()); // the defaults still work
     // A new start reads the same configuration from the file.
-    ZuVidCloseHdl(glotest::announcedCoreWindow());
+    close();
     start();
     focusTarget();
     EXPECT_FALSE(hold('Z', 0, -200).empty());
@@ -462,6 +432,7 @@ TEST_F(ConfigDialog, LiveMotionNeverWaitsForTheDialog) {
     EXPECT_EQ(level(gdrDirection(0, false)), 854); // the last event: x 2999 % 300 = 299
 }
 
+// (Which files load: CapModel tests.)
 TEST_F(ConfigDialog, ShowsTheCapModelOrSaysWhyNot) {
     open(writer);
     EXPECT_EQ(SendMessageW(cap, GDR_CVM_GETSTATUS, 0, 0), GdrCapModelNotFound);
@@ -470,22 +441,8 @@ TEST_F(ConfigDialog, ShowsTheCapModelOrSaysWhyNot) {
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
 
     CreateDirectoryW((home.home + L"\\Office\\Geometry").c_str(), nullptr);
-    const std::wstring model = home.home + L"\\Office\\Geometry\\cap.stl";
-    {
-        std::ofstream out(model.c_str(), std::ios::binary);
-        out << "solid cap\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\n"
-               "vertex 0 1 0\nendloop\nendfacet\nendsolid cap\n";
-    }
-    open(writer);
-    EXPECT_EQ(SendMessageW(cap, GDR_CVM_GETSTATUS, 0, 0), GdrCapModelLoaded);
-    EXPECT_EQ(SendMessageW(cap, GDR_CVM_GETTRIANGLES, 0, 0), 1);
-    EXPECT_EQ(windowText(cap), L"");
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-
-    {
-        std::ofstream out(model.c_str(), std::ios::binary);
-        out << "solid cap\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\n";
-    }
+    glotest::writeFile(home.home + L"\\Office\\Geometry\\cap.stl",
+                       "solid cap\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\n");
     open(writer);
     EXPECT_EQ(SendMessageW(cap, GDR_CVM_GETSTATUS, 0, 0), GdrCapModelTruncated);
     EXPECT_NE(windowText(cap).find(kExpectedLanguage == "de" ? L"unvollständig" : L"cut short"),
@@ -498,12 +455,7 @@ TEST_F(ConfigDialog, SpeaksTheUserInterfaceLanguage) {
     const bool german = kExpectedLanguage == "de";
     open(writer);
     EXPECT_EQ(windowText(dialog), german ? L"Glidora Konfiguration" : L"Glidora Configuration");
-    EXPECT_EQ(windowText(GetDlgItem(dialog, IDC_FUNCTIONS_LABEL)),
-              german ? L"Plugin Funktionen" : L"Plugin Functions");
-    EXPECT_EQ(windowText(GetDlgItem(dialog, IDCANCEL)), german ? L"Abbrechen" : L"Cancel");
     EXPECT_EQ(windowText(GetDlgItem(dialog, IDC_APPLY)), german ? L"Ü&bernehmen" : L"&Apply");
-    const wchar_t* scroll = german ? L"Zeilenweise rollen (Linie)" : L"Line Scroll Window (Line)";
-    EXPECT_NE(function(L"Writer", scroll), nullptr);
     const wchar_t* pan = german ? L"Fensterinhalt verschieben (Ebene)" : L"Pan Window (Plane)";
     EXPECT_EQ(children(tree, function(L"Writer", pan)),
               std::vector<std::wstring>{
@@ -512,8 +464,6 @@ TEST_F(ConfigDialog, SpeaksTheUserInterfaceLanguage) {
     const wchar_t* back = german ? L"Zurück (Taste)" : L"History Back (Button)";
     EXPECT_EQ(children(tree, function(L"Writer", back)),
               std::vector<std::wstring>{german ? L"Taste 0: gedrückt" : L"Button 0: pressed"});
-    EXPECT_EQ(cell(gdrDirection(0, false)),
-              german ? L"Verschieben links/rechts" : L"Pan Left/Right");
     EXPECT_EQ(windowText(cap), german ? L"Kein Kappenmodell gefunden. Stattdessen wird ein "
                                         L"einfacher Puck gezeigt."
                                       : L"No cap model found. A plain puck is shown instead.");
@@ -522,12 +472,9 @@ TEST_F(ConfigDialog, SpeaksTheUserInterfaceLanguage) {
 // A driver that unloads the library with the dialog open: no window, hook or class of it may
 // call into the code that is gone. (A copy of the library, so that it really unloads.)
 TEST_F(ConfigDialog, UnloadingTheLibraryTakesTheDialogAlong) {
-    wchar_t exe[MAX_PATH] = L"";
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring folder = exe;
-    folder = folder.substr(0, folder.rfind(L'\\') + 1);
     const std::wstring copy = home.home + L"\\glo_core_copy.dll";
-    ASSERT_TRUE(CopyFileW((folder + L"Glo_core_proxy.dll").c_str(), copy.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((glotest::programFolder() + L"\\Glo_core_proxy.dll").c_str(),
+                          copy.c_str(), FALSE));
     HMODULE core = LoadLibraryW(copy.c_str());
     ASSERT_NE(core, nullptr);
     const auto create = reinterpret_cast<int (*)(HWND)>(
@@ -548,34 +495,6 @@ TEST_F(ConfigDialog, UnloadingTheLibraryTakesTheDialogAlong) {
     focusTarget();
     whilePumping([] { key(VK_TAB); });
     DeleteFileW(copy.c_str());
-}
-
-// The substitute driver opens the dialog on its own window and cancels it when told.
-TEST_F(ConfigDialog, SubstituteDriverOpensIt) {
-    wchar_t exe[MAX_PATH] = L"";
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring folder = exe;
-    folder = folder.substr(0, folder.rfind(L'\\'));
-    const std::wstring log = home.home + L"\\driver.log";
-    std::wstring command =
-        L"\"" + folder + L"\\glo_driver.exe\" --config --close-after 100 --log \"" + log + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               folder.c_str(), &startup, &process));
-    const DWORD waited = WaitForSingleObject(process.hProcess, 30000);
-    if (waited != WAIT_OBJECT_0)
-        TerminateProcess(process.hProcess, 99);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    const std::string text = readFile(log);
-    DeleteFileW(log.c_str());
-    EXPECT_EQ(code, 0u) << text;
-    EXPECT_NE(text.find("configuration dialog open at"), std::string::npos) << text;
-    EXPECT_NE(text.find("configuration dialog closed"), std::string::npos) << text;
 }
 
 } // namespace
