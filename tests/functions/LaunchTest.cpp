@@ -6,7 +6,6 @@
 #include <fstream>
 #include <set>
 #include <string>
-#include <vector>
 
 #include "PluginProbe.h"
 
@@ -58,23 +57,14 @@ std::set<DWORD> notepadProcesses() {
     return processes;
 }
 
-// Notepads that appear while it lives; each is ended when it goes.
-class NewNotepads {
-public:
-    NewNotepads() : before(notepadProcesses()) {}
-    ~NewNotepads() {
-        for (DWORD pid : started())
-            if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
-                TerminateProcess(process, 0);
-                WaitForSingleObject(process, 5000);
-                CloseHandle(process);
-            }
-    }
-    std::vector<DWORD> started() const {
-        std::vector<DWORD> fresh;
+// Counts the notepads that appear while it lives; each is ended when it goes.
+struct NewNotepads {
+    const std::set<DWORD> before = notepadProcesses();
+    std::set<DWORD> started() const {
+        std::set<DWORD> fresh;
         for (DWORD pid : notepadProcesses())
             if (!before.count(pid))
-                fresh.push_back(pid);
+                fresh.insert(pid);
         return fresh;
     }
     // Waits until `count` have appeared, or `ms` passed; how many did.
@@ -83,16 +73,15 @@ public:
             Sleep(20);
         return started().size();
     }
-
-private:
-    std::set<DWORD> before;
+    ~NewNotepads() {
+        for (DWORD pid : started())
+            if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
+                TerminateProcess(process, 0);
+                WaitForSingleObject(process, 5000);
+                CloseHandle(process);
+            }
+    }
 };
-
-std::wstring tempFile(const wchar_t* name) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    return std::wstring(temp) + name;
-}
 
 // The first line of a file once it exists, waiting up to `ms`.
 std::string firstLine(const std::wstring& file, int ms) {
@@ -131,32 +120,32 @@ TEST(Launch, AppPathsStartTheProgramUnlessItsWindowRuns) {
         EXPECT_EQ(notepads.waitFor(1, 10000), 1u);
     }
 
-    {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.lpszClassName = L"XLMAIN";
-        RegisterClassW(&wc);
-        HWND excelWindow = CreateWindowExW(0, L"XLMAIN", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300,
-                                           60, 200, 150, nullptr, nullptr, nullptr, nullptr);
-        HWND other =
-            makeWindow(L"GloTestView", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 200, 150, nullptr);
-        ASSERT_TRUE(toForeground(other));
-        NewNotepads notepads;
-        probe.startExcel(kPress);
-        pump(50);
-        EXPECT_EQ(GetForegroundWindow(), excelWindow);
-        EXPECT_EQ(notepads.waitFor(1, 500), 0u);
-        DestroyWindow(excelWindow);
-        DestroyWindow(other);
-        probe.startExcel(motion(200)); // none runs: the path within the quotes
-        EXPECT_EQ(notepads.waitFor(1, 10000), 1u);
-    }
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.lpszClassName = L"XLMAIN";
+    RegisterClassW(&wc);
+    HWND excelWindow = CreateWindowExW(0, L"XLMAIN", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 60,
+                                       200, 150, nullptr, nullptr, nullptr, nullptr);
+    HWND other =
+        makeWindow(L"GloTestView", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60, 200, 150, nullptr);
+    ASSERT_TRUE(bringToFront(other));
+    NewNotepads notepads;
+    probe.startExcel(kPress);
+    pump(50);
+    EXPECT_EQ(GetForegroundWindow(), excelWindow);
+    EXPECT_EQ(notepads.waitFor(1, 500), 0u);
+    DestroyWindow(excelWindow);
+    DestroyWindow(other);
+    probe.startExcel(motion(200)); // none runs: the path within the quotes
+    EXPECT_EQ(notepads.waitFor(1, 10000), 1u);
 }
 
 TEST(Launch, MailAndCalendarClientsRunTheirRegisteredCommand) {
     Probe probe;
-    const std::wstring mailMark = tempFile(L"glo_mail_client.txt");
-    const std::wstring calendarMark = tempFile(L"glo_calendar_client.txt");
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring mailMark = temp + std::wstring(L"glo_mail_client.txt");
+    const std::wstring calendarMark = temp + std::wstring(L"glo_calendar_client.txt");
     DeleteFileW(mailMark.c_str());
     DeleteFileW(calendarMark.c_str());
 
