@@ -1,7 +1,7 @@
 // The key functions as a low-level keyboard hook records them: every sequence, with and without
 // modifiers the user holds, in order, with the flags and scan codes injected, and the user's
 // modifiers as they were afterwards; nothing for a zero event or a release; a sequence the system
-// refuses halfway undone. Copy, cut and paste in Wine's notepad.
+// refuses halfway undone.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -103,19 +103,15 @@ TEST_F(Keys, SequencesKeepTheUsersModifiers) {
     } rows[] = {
         {&CGlo_Plugin::pageUp, None, L"+PGUP -PGUP"},
         {&CGlo_Plugin::pageDown, Ctrl | Shift, L"+PGDN -PGDN"},
-        {&CGlo_Plugin::ctrlPageUp, None, L"+CTRL +PGUP -PGUP -CTRL"},
+        {&CGlo_Plugin::altPageUp, None, L"+ALT +PGUP -PGUP -ALT"},
         {&CGlo_Plugin::ctrlPageUp, Shift | Alt, L"-ALT -SHIFT +CTRL +PGUP -PGUP -CTRL +SHIFT +ALT"},
         {&CGlo_Plugin::ctrlPageDown, Ctrl, L"+PGDN -PGDN"},
-        {&CGlo_Plugin::altPageUp, None, L"+ALT +PGUP -PGUP -ALT"},
         {&CGlo_Plugin::altPageDown, Ctrl | Shift,
          L"-CTRL -SHIFT +ALT +PGDN -PGDN -ALT +SHIFT +CTRL"},
-        {&CGlo_Plugin::copy, None, L"+CTRL +C -C -CTRL"},
         {&CGlo_Plugin::copy, Ctrl, L"+C -C"},
         {&CGlo_Plugin::cut, Alt, L"-ALT +CTRL +X -X -CTRL +ALT"},
         {&CGlo_Plugin::paste, Shift, L"+CTRL +V -V -CTRL"},
-        {&CGlo_Plugin::escape, None, L"+ESC -ESC"},
         {&CGlo_Plugin::escape, Ctrl | Alt, L"-CTRL -ALT +ESC -ESC +ALT +CTRL"},
-        {&CGlo_Plugin::back, None, L"+ALT +LEFT -LEFT -ALT"},
         {&CGlo_Plugin::back, Alt, L"+LEFT -LEFT"},
         {&CGlo_Plugin::forward, Ctrl, L"+ALT +RIGHT -RIGHT -ALT"},
     };
@@ -250,64 +246,4 @@ TEST(KeySequence, RefusedInputIsUndone) {
         sequence.send(&refusingSend);
         EXPECT_EQ(g_taken, row.taken) << row.sequence << " " << row.budget;
     }
-}
-
-namespace {
-
-std::wstring clipboardText() {
-    std::wstring text;
-    for (int attempt = 0; attempt < 10 && !OpenClipboard(nullptr); ++attempt)
-        Sleep(20);
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
-            text = chars;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
-std::wstring textOf(HWND edit) {
-    wchar_t buffer[256] = L"";
-    SendMessageW(edit, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(buffer));
-    return buffer;
-}
-
-// Polls `read` for up to five seconds until it gives `expected`; the last value read.
-template <typename Read> std::wstring becomes(const std::wstring& expected, Read read) {
-    std::wstring value = read();
-    for (int i = 0; i < 250 && value != expected; ++i, Sleep(20))
-        value = read();
-    return value;
-}
-
-} // namespace
-
-TEST(Clipboard, CopyCutAndPasteInNotepad) {
-    Probe probe;
-    const std::wstring text = L"Glidora clipboard check";
-    Notepad source(text), target(L"");
-    ASSERT_TRUE(source.edit && target.edit) << "notepad did not start";
-    if (OpenClipboard(nullptr)) {
-        EmptyClipboard();
-        CloseClipboard();
-    }
-
-    ASSERT_TRUE(bringToFront(source.top));
-    SendMessageW(source.edit, EM_SETSEL, 0, -1);
-    probe.copy(kPress);
-    EXPECT_EQ(becomes(text, clipboardText), text);
-
-    ASSERT_TRUE(bringToFront(target.top));
-    probe.paste(kPress);
-    EXPECT_EQ(becomes(text, [&] { return textOf(target.edit); }), text);
-
-    ASSERT_TRUE(bringToFront(source.top));
-    SendMessageW(source.edit, EM_SETSEL, 0, 8);
-    probe.cut(motion(200));
-    EXPECT_EQ(becomes(L"Glidora ", clipboardText), L"Glidora ");
-    EXPECT_EQ(becomes(L"clipboard check", [&] { return textOf(source.edit); }), L"clipboard check");
-    for (int vk : {VK_CONTROL, int('C'), int('V'), int('X')})
-        EXPECT_FALSE(isDown(vk));
 }

@@ -1,10 +1,9 @@
 // The plug-in base's window work against windows of the test's own in the foreground: the
 // window under a point, scrollability, the pan focus and its history, the searches, input
-// attachment and autoscroll detection; and the order of its virtual operations.
+// attachment and autoscroll detection.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <thread>
 #include <tuple>
 
@@ -13,19 +12,6 @@
 using namespace glotest;
 
 namespace {
-
-// Slot of a virtual member function in its class's first table (member pointers of this ABI
-// hold 1 + the byte offset in the table).
-template <typename F> long slotOf(F member) {
-    struct {
-        std::ptrdiff_t pointer, adjust;
-    } representation;
-    static_assert(sizeof(member) == sizeof(representation), "member pointer layout");
-    std::memcpy(&representation, &member, sizeof(member));
-    return representation.adjust == 0 && (representation.pointer & 1)
-               ? long((representation.pointer - 1) / std::ptrdiff_t(sizeof(void*)))
-               : -1;
-}
 
 // A frame in the foreground (client coordinates):
 //   view:   WS_VSCROLL of its own               10, 10 .. 190, 140
@@ -63,21 +49,6 @@ protected:
 };
 
 } // namespace
-
-TEST(PluginLayout, VirtualOperationsKeepTheirSlots) {
-    const long slots[] = {
-        slotOf(&Probe::FindChildScrollbar), slotOf(&Probe::IsWindowScrollbar),
-        slotOf(&Probe::isWindowScrollable), slotOf(&Probe::getMouseCursorPanFocus),
-        slotOf(&Probe::lineLeftRight),      slotOf(&Probe::linePan),
-        slotOf(&Probe::lineUpDown),         slotOf(&Probe::thumbLeftRight),
-        slotOf(&Probe::thumbPan),           slotOf(&Probe::thumbUpDown)};
-    for (long i = 0; i < 10; ++i)
-        EXPECT_EQ(slots[i], i);
-    // The finder is the first base: a plug-in is a finder at the same address.
-    Probe probe;
-    EXPECT_EQ(static_cast<void*>(static_cast<CGlo_WindowClass*>(&probe)),
-              static_cast<void*>(&probe));
-}
 
 TEST_F(Desk, WindowUnderAPointIsTheDeepestBelowTheActiveWindow) {
     EXPECT_EQ(probe.getActiveWindowFromPoint(onScreen(50, 50)), view);
