@@ -144,35 +144,30 @@ TEST(Launch, MailAndCalendarClientsRunTheirRegisteredCommand) {
     Probe probe;
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    const std::wstring mailMark = temp + std::wstring(L"glo_mail_client.txt");
-    const std::wstring calendarMark = temp + std::wstring(L"glo_calendar_client.txt");
-    DeleteFileW(mailMark.c_str());
-    DeleteFileW(calendarMark.c_str());
-
+    const std::wstring mark = temp + std::wstring(L"glo_client.txt");
+    DeleteFileW(mark.c_str());
     probe.startMail(kPress); // no client configured
-    EXPECT_EQ(firstLine(mailMark, 300), "");
-    {
-        ScopedKey user(HKEY_CURRENT_USER, L"Software\\Clients\\Mail", REG_SZ, L"GloTestMail",
-                       L"Software\\Clients");
-        ScopedKey command(HKEY_LOCAL_MACHINE,
-                          L"SOFTWARE\\Clients\\Mail\\GloTestMail\\shell\\open\\command", REG_SZ,
-                          L"cmd.exe /c echo mail>\"" + mailMark + L"\"",
-                          L"SOFTWARE\\Clients\\Mail\\GloTestMail");
-        probe.startMail(kRelease);
-        EXPECT_EQ(firstLine(mailMark, 300), "");
-        probe.startMail(kPress);
-        EXPECT_EQ(firstLine(mailMark, 10000), "mail");
-
-        ScopedKey calendar(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Clients\\Calendar", REG_SZ,
-                           L"GloTestCalendar");
-        ScopedKey calendarCommand(
-            HKEY_LOCAL_MACHINE,
-            L"SOFTWARE\\Clients\\Calendar\\GloTestCalendar\\shell\\open\\command", REG_SZ,
-            L"cmd.exe /c echo calendar>\"" + calendarMark + L"\"",
-            L"SOFTWARE\\Clients\\Calendar\\GloTestCalendar");
-        probe.startCalendar(motion(100));
-        EXPECT_EQ(firstLine(calendarMark, 10000), "calendar");
+    EXPECT_EQ(firstLine(mark, 300), "");
+    // The mail client is the user's choice, the calendar client the machine's.
+    const struct {
+        const wchar_t* kind;
+        HKEY choice;
+        void (Probe::*start)(const CGlo_Event&);
+    } clients[] = {{L"Mail", HKEY_CURRENT_USER, &Probe::startMail},
+                   {L"Calendar", HKEY_LOCAL_MACHINE, &Probe::startCalendar}};
+    for (const auto& client : clients) {
+        const std::wstring kind = client.kind, name = L"GloTest" + kind;
+        const std::wstring key = L"SOFTWARE\\Clients\\" + kind;
+        ScopedKey chosen(client.choice, key, REG_SZ, name,
+                         client.choice == HKEY_CURRENT_USER ? L"SOFTWARE\\Clients" : L"");
+        ScopedKey command(HKEY_LOCAL_MACHINE, key + L"\\" + name + L"\\shell\\open\\command",
+                          REG_SZ, L"cmd.exe /c echo " + kind + L">\"" + mark + L"\"",
+                          key + L"\\" + name);
+        (probe.*client.start)(kRelease);
+        EXPECT_EQ(firstLine(mark, 300), "");
+        (probe.*client.start)(motion(100));
+        const std::string expected(kind.begin(), kind.end());
+        EXPECT_EQ(firstLine(mark, 10000), expected);
+        DeleteFileW(mark.c_str());
     }
-    DeleteFileW(mailMark.c_str());
-    DeleteFileW(calendarMark.c_str());
 }

@@ -47,35 +47,35 @@ using Pair = std::pair<int, int>;
 
 } // namespace
 
-TEST_F(Shaping, QuadraticGain) {
-    EXPECT_EQ(quadratic(100, 0), Pair(15, 0));
-    EXPECT_EQ(quadratic(-100, 0), Pair(-15, 0));
-    EXPECT_EQ(quadratic(350, 0), Pair(363, 0));
-    EXPECT_EQ(quadratic(420, 0), Pair(436, 0)); // the gain saturates
-    EXPECT_EQ(quadratic(13, 0), Pair(1, 0));
-    EXPECT_EQ(quadratic(50, 50), Pair(5, 5));     // the gain takes both axes
+// Worked values of both curves; the exponential one takes a base and a scale (-1: quadratic).
+TEST_F(Shaping, CurvesMatchTheWorkedValues) {
+    const struct {
+        int a0, a1, base;
+        double scale;
+        Pair out;
+    } rows[] = {
+        {100, 0, 0, -1, {15, 0}},   {-100, 0, 0, -1, {-15, 0}}, {350, 0, 0, -1, {363, 0}},
+        {420, 0, 0, -1, {436, 0}},                           // the gain saturates
+        {13, 0, 0, -1, {1, 0}},     {50, 50, 0, -1, {5, 5}}, // the gain takes both axes
+        {100, 0, 0, 1, {13, 0}},    {-100, 0, 0, 1, {-13, 0}},  {349, 0, 0, 1, {345, 0}},
+        {350, 0, 0, 1, {350, 0}},   {100, 0, 10, 1, {23, 0}},   {0, -300, 10, 1, {0, -199}},
+        {100, 0, 0, 2, {28, 0}},    {200, 150, 0, 1, {85, 64}}, // one gain on the length
+        {100, 50, 0, 0, {100, 50}},                             // no direction to keep
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.scale < 0 ? quadratic(row.a0, row.a1)
+                                : exponential(row.a0, row.a1, row.base, row.scale),
+                  row.out)
+            << row.a0 << "," << row.a1 << " base " << row.base << " scale " << row.scale;
     EXPECT_GT(quadratic(2000000000, 0).first, 0); // saturates instead of wrapping
-    // Other axes stay; a result of nothing is no event.
+    // Other axes stay; a result of nothing is no event, a button event stays one.
     CGlo_Event e(12, 5, 7, 8, 9, 10, -1, 0);
     probe.nonLinearTransformation(e);
     EXPECT_EQ(e.getAxis(0) + e.getAxis(1), 0);
     EXPECT_EQ(e.getAxis(5), 10);
     EXPECT_TRUE(e.isMotionEvent());
-    CGlo_Event small = motion(5, 5);
+    CGlo_Event small = motion(5, 5), tiny = motion(3, 4);
     EXPECT_TRUE(probe.nonLinearTransformation(small).isZeroEvent());
-}
-
-TEST_F(Shaping, ExponentialCurve) {
-    EXPECT_EQ(exponential(100, 0), Pair(13, 0));
-    EXPECT_EQ(exponential(-100, 0), Pair(-13, 0));
-    EXPECT_EQ(exponential(349, 0), Pair(345, 0));
-    EXPECT_EQ(exponential(350, 0), Pair(350, 0));
-    EXPECT_EQ(exponential(100, 0, 10), Pair(23, 0));
-    EXPECT_EQ(exponential(0, -300, 10), Pair(0, -199));
-    EXPECT_EQ(exponential(100, 0, 0, 2.0), Pair(28, 0));
-    EXPECT_EQ(exponential(200, 150), Pair(85, 64));         // one gain on the length
-    EXPECT_EQ(exponential(100, 50, 0, 0.0), Pair(100, 50)); // no direction to keep
-    CGlo_Event tiny = motion(3, 4);
     EXPECT_TRUE(probe.nonLinearTransformationExp(tiny, 0, 1.0).isZeroEvent());
     CGlo_Event button(0, 0, 0, 0, 0, 0, 3, 1);
     EXPECT_TRUE(probe.nonLinearTransformationExp(button, 0, 1.0).isButtonEvent());

@@ -42,19 +42,6 @@ DWORD TestProgram::wait(DWORD timeoutMs) {
     return code;
 }
 
-Notepad::Notepad(const std::wstring& text) {
-    for (int i = 0; i < 500 && !edit && program.started(); ++i, Sleep(20)) {
-        top = nullptr;
-        for (DWORD pid = 0; (top = FindWindowExW(nullptr, top, L"Notepad", nullptr)) != nullptr;)
-            if (GetWindowThreadProcessId(top, &pid) && pid == program.id())
-                break;
-        if (top)
-            edit = FindWindowExW(top, nullptr, L"Edit", nullptr);
-    }
-    if (edit)
-        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
 DWORD runDriver(const std::wstring& folder, const std::string& trace, const std::wstring& options,
                 const std::function<void()>& during) {
     const std::wstring path = folder + L"\\test.trace";

@@ -1,4 +1,4 @@
-// Programs a test starts and ends: Wine's notepad, the substitute driver replaying a trace. Their
+// Programs a test starts and ends, the substitute driver replaying a trace among them. Their
 // standard handles are the null device, so that they never hold on to the test's output.
 #pragma once
 
@@ -24,13 +24,6 @@ public:
 
 private:
     PROCESS_INFORMATION process_ = {};
-};
-
-// Wine's notepad holding `text`; `edit` is null when it did not start.
-struct Notepad {
-    explicit Notepad(const std::wstring& text);
-    TestProgram program{L"notepad.exe"};
-    HWND top = nullptr, edit = nullptr;
 };
 
 // Replays `trace` with glo_driver (device scaling 1:1, `options` added), writing it to
