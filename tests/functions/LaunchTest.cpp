@@ -165,9 +165,13 @@ TEST(Launch, MailAndCalendarClientsRunTheirRegisteredCommand) {
                           key + L"\\" + name);
         (probe.*client.start)(kRelease);
         EXPECT_EQ(firstLine(mark, 300), "");
+        DWORD handlesBefore = 0, handlesAfter = 0;
+        ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &handlesBefore));
         (probe.*client.start)(motion(100));
         const std::string expected(kind.begin(), kind.end());
         EXPECT_EQ(firstLine(mark, 10000), expected);
+        GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
+        EXPECT_LE(handlesAfter, handlesBefore) << "the client's process or thread handle was kept";
         DeleteFileW(mark.c_str());
     }
 }
