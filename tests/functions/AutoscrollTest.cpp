@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,7 +12,6 @@
 #include "InputRecorder.h"
 #include "MessageBoxAnswerer.h"
 #include "PluginProbe.h"
-#include "TestProgram.h"
 #include "fixtures/autoscroll_target/AutoscrollTarget.h"
 
 using namespace glotest;
@@ -24,12 +22,7 @@ namespace {
 using Access = CGlo_PluginTestAccess;
 using Clock = std::chrono::steady_clock;
 
-const CGlo_Event kZero;
 const CGlo_Event kPress(0, 0, 0, 0, 0, 0, 3, 1);
-
-bool isDown(int vk) {
-    return (GetAsyncKeyState(vk) & 0x8000) != 0;
-}
 
 // This thread's cursor display count (0: shown).
 int displayCount() {
@@ -121,14 +114,12 @@ protected:
 
 // Through IPanWindow on a view whose client area is 300 x 300 at the screen's corner: the
 // origin is (300 - 100, min(200, 150)); small motion stays in the dead band; the cursor stays in
-// the window; the end clicks 4 px up-left of the origin and returns the cursor by a real move.
+// the window; the end clicks 4 px up-left of the origin and returns the cursor.
 TEST_F(Autoscroll, ClickModeGestureFromStartToEnd) {
     start({L"GloAutoscrollView:click:0:0:300:300"});
     home = POINT{120, 240}; // on the view: IPanWindow takes the window under the cursor
     const HWND view = use(0);
     probe.setPanFocus(CGloWindow());
-    InputRecorder input;
-    ASSERT_TRUE(input.active());
 
     probe.IPanWindow(motion(30, 40)); // the dead band takes 2 off the length: (28, 38)
     EXPECT_EQ(probe.getPanFocus().GetHWND(), view);
@@ -136,11 +127,8 @@ TEST_F(Autoscroll, ClickModeGestureFromStartToEnd) {
     EXPECT_EQ(at(askPoint(view, kQueryOrigin)), L"200,150");
     EXPECT_EQ(at(cursorPos()), L"228,188");
     EXPECT_EQ(at(askPoint(view, kQueryOffset)), L"28,38");
-    EXPECT_TRUE(Access::attached(probe, view));
-    EXPECT_EQ(Access::hiddenCursors(probe), 1);
-    EXPECT_EQ(displayCount(), -1);
     for (int i = 0; i < 50 && (ask(view, kQueryState) & MarkerShown); ++i)
-        pumpFor(20);
+        pump(20);
     EXPECT_EQ(ask(view, kQueryState) & (MarkerExists | MarkerShown), MarkerExists);
 
     probe.IPanWindow(motion(29, 39)); // within the dead band: the cursor stays
@@ -148,30 +136,13 @@ TEST_F(Autoscroll, ClickModeGestureFromStartToEnd) {
     probe.IPanWindow(motion(5000, -5000)); // limited to the client area
     EXPECT_EQ(at(cursorPos()), L"300,0");
     EXPECT_EQ(at(askPoint(view, kQueryOffset)), L"100,-150");
-    EXPECT_EQ(Access::hiddenCursors(probe), 1); // hidden once, however many events
+    EXPECT_EQ(displayCount(), -1); // hidden once, however many events
 
     probe.IPanWindow(kZero);
     EXPECT_EQ(settledLog(view, L"M200,150 m L196,146 l"), L"M200,150 m L196,146 l");
     EXPECT_EQ(probe.getPanFocus().GetHWND(), nullptr);
     expectRestored(view);
     EXPECT_EQ(ask(view, kQueryState) & MarkerExists, 0);
-    // The program's own release of the capture adds a move of its own: the buttons in order,
-    // then the move back, absolute, within a pixel of the user's place (then put there exactly).
-    ASSERT_TRUE(input.waitFor(5));
-    pumpFor(20);
-    std::vector<RecordedInput> buttons;
-    for (const RecordedInput& e : input.events())
-        if (e.message != WM_MOUSEMOVE)
-            buttons.push_back(e);
-    ASSERT_EQ(buttons.size(), 4u);
-    const UINT order[] = {WM_MBUTTONDOWN, WM_MBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP};
-    for (size_t i = 0; i < 4; ++i)
-        EXPECT_EQ(buttons[i].message, order[i]) << i;
-    EXPECT_EQ(at(buttons[0].point), L"200,150");
-    EXPECT_EQ(at(buttons[2].point), L"196,146");
-    const RecordedInput last = input.events().back();
-    EXPECT_EQ(last.message, UINT(WM_MOUSEMOVE));
-    EXPECT_LE(std::abs(last.point.x - home.x) + std::abs(last.point.y - home.y), 2);
 }
 
 // The worked origins and a first placement of each function: Word's view and rich-edit
@@ -199,10 +170,9 @@ TEST_F(Autoscroll, OriginsAndPlacementsOfEachFunction) {
         SCOPED_TRACE(row.origin);
         const HWND view = use(row.view);
         (probe.*row.function)(row.event);
-        EXPECT_EQ(at(Access::origin(probe)), row.origin);
-        EXPECT_EQ(at(askPoint(view, kQueryOrigin)), row.origin);
+        const POINT o = askPoint(view, kQueryOrigin);
+        EXPECT_EQ(at(o), row.origin);
         EXPECT_EQ(at(cursorPos()), row.cursor);
-        const POINT o = Access::origin(probe);
         (probe.*row.function)(kZero);
         const std::wstring end = row.view >= 2 ? L"" : L" L" + at(POINT{o.x - 4, o.y - 4}) + L" l";
         const std::wstring log = L"M" + at(o) + L" m" + end;
@@ -220,13 +190,6 @@ TEST_F(Autoscroll, EveryWayOutGivesEverythingBack) {
            L"GloAutoscrollView:click:560:420:960:720"});
     InputRecorder input(false); // keys only
     ASSERT_TRUE(input.active());
-    auto inject = [](WORD vk, bool up) {
-        INPUT key = {};
-        key.type = INPUT_KEYBOARD;
-        key.ki.wVk = vk;
-        key.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-        SendInput(1, &key, sizeof(key));
-    };
     HWND view = use(0);
 
     for (const CGlo_Event& end : {kZero, kPress}) {
@@ -240,13 +203,13 @@ TEST_F(Autoscroll, EveryWayOutGivesEverythingBack) {
         ask(view, kClearLog);
     }
 
-    inject(VK_CONTROL, false); // the user holds Ctrl: it is neither tapped nor released
+    injectKey(VK_CONTROL, false); // the user holds Ctrl: it is neither tapped nor released
     probe.mbuttonPan(motion(60));
     input.clear();
     probe.mbuttonPan(kZero);
     EXPECT_EQ(input.keyTrace(), L"");
     expectRestored(view, true);
-    inject(VK_CONTROL, true);
+    injectKey(VK_CONTROL, true);
 
     ask(view, kSetSticky, 1); // the program keeps the capture after the release
     {
@@ -276,6 +239,7 @@ TEST_F(Autoscroll, EveryWayOutGivesEverythingBack) {
     const Clock::time_point startAt = Clock::now();
     probe.mbuttonPan(motion(60));
     EXPECT_GE(msSince(startAt), 950);
+    EXPECT_LT(msSince(startAt), 2500);
     expectRestored(deaf);
     const Clock::time_point againAt = Clock::now();
     probe.mbuttonPan(motion(80));
@@ -294,25 +258,6 @@ TEST_F(Autoscroll, EveryWayOutGivesEverythingBack) {
     expectRestored(view);
 }
 
-TEST_F(Autoscroll, CaptureWaitsEndAfterASecondAtMost) {
-    HWND window =
-        makeWindow(L"GloTestView", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 200, 200, nullptr);
-    ASSERT_TRUE(toForeground(window));
-    SetCapture(window);
-    Clock::time_point begin = Clock::now();
-    EXPECT_EQ(Access::waitCapture(probe, nullptr, 5000), DWORD(WAIT_TIMEOUT));
-    EXPECT_GE(msSince(begin), 990);
-    EXPECT_LT(msSince(begin), 2500);
-    begin = Clock::now();
-    EXPECT_EQ(Access::waitCapture(probe, nullptr, 300), DWORD(WAIT_TIMEOUT));
-    EXPECT_GE(msSince(begin), 290);
-    EXPECT_LT(msSince(begin), 990);
-    EXPECT_EQ(Access::waitCapture(probe, window, 5000), 0u); // any capture will do
-    ReleaseCapture();
-    EXPECT_EQ(Access::waitCapture(probe, nullptr, 5000), 0u);
-    DestroyWindow(window);
-}
-
 // With a menu open nothing is clicked: the line functions of the same axes run instead.
 TEST_F(Autoscroll, WhileAMenuIsOpenOnlyLinesScroll) {
     start({L"GloAutoscrollView:click:100:100:500:400"});
@@ -329,7 +274,7 @@ TEST_F(Autoscroll, WhileAMenuIsOpenOnlyLinesScroll) {
     probe.mbuttonUpDown(kZero); // restarts the vertical line trigger
     probe.mbuttonUpDown(motion(350));
     EXPECT_EQ(ask(view, kQueryLines), MAKELONG(1, 2));
-    pumpFor(20);
+    pump(20);
     EXPECT_TRUE(input.events().empty());
     SendMessageTimeoutW(view, WM_CANCELMODE, 0, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
     expectRestored(view);

@@ -1,7 +1,7 @@
 // The key functions as a low-level keyboard hook records them: every sequence, with and without
 // modifiers the user holds, in order, with the flags and scan codes injected, and the user's
 // modifiers as they were afterwards; nothing for a zero event or a release; a sequence the system
-// refuses halfway undone. Copy, cut and paste in Wine's notepad.
+// refuses halfway undone.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,14 +10,13 @@
 
 #include "InputRecorder.h"
 #include "PluginProbe.h"
-#include "TestProgram.h"
 #include "functions/GloInput.h"
 
 using namespace glotest;
 
 namespace {
 
-const CGlo_Event kZero;
+typedef void (CGlo_Plugin::*Function)(const CGlo_Event&);
 const CGlo_Event kPress(0, 0, 0, 0, 0, 0, 2, 1);
 const CGlo_Event kRelease(0, 0, 0, 0, 0, 0, 2, 0);
 
@@ -49,26 +48,11 @@ WORD keyCode(const std::wstring& name) {
 // "+CTRL +C -C -CTRL": presses and releases in order.
 std::wstring keys(const std::vector<RecordedInput>& events) {
     std::wstring text;
-    for (const RecordedInput& e : events) {
-        if (e.kind != RecordedInput::Key)
-            continue;
-        if (!text.empty())
-            text += L' ';
-        text += ((e.flags & LLKHF_UP) ? L"-" : L"+") + keyName(e.vkCode);
-    }
+    for (const RecordedInput& e : events)
+        if (e.kind == RecordedInput::Key)
+            text += (text.empty() ? L"" : L" ") + std::wstring((e.flags & LLKHF_UP) ? L"-" : L"+") +
+                    keyName(e.vkCode);
     return text;
-}
-
-void inject(WORD vk, bool up) {
-    INPUT key = {};
-    key.type = INPUT_KEYBOARD;
-    key.ki.wVk = vk;
-    key.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    SendInput(1, &key, sizeof(key));
-}
-
-bool isDown(int vk) {
-    return (GetAsyncKeyState(vk) & 0x8000) != 0;
 }
 
 // Takes every key without acting on it: a lone Alt would open a menu on the test's thread.
@@ -88,13 +72,13 @@ protected:
         RegisterClassW(&wc);
         sink = CreateWindowExW(0, wc.lpszClassName, L"keys", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40,
                                40, 300, 200, nullptr, nullptr, nullptr, nullptr);
-        ASSERT_TRUE(toForeground(sink));
+        ASSERT_TRUE(bringToFront(sink));
         ASSERT_TRUE(input.active());
     }
     void TearDown() override {
         for (WORD vk : kModifiers)
             if (isDown(vk))
-                inject(vk, true);
+                injectKey(vk, true);
         DestroyWindow(sink);
     }
     // What the hook saw once `count` keys arrived (and a moment more for any extra one).
@@ -112,7 +96,6 @@ protected:
 } // namespace
 
 TEST_F(Keys, SequencesKeepTheUsersModifiers) {
-    typedef void (CGlo_Plugin::*Function)(const CGlo_Event&);
     const struct Row {
         Function function;
         int held;
@@ -120,20 +103,15 @@ TEST_F(Keys, SequencesKeepTheUsersModifiers) {
     } rows[] = {
         {&CGlo_Plugin::pageUp, None, L"+PGUP -PGUP"},
         {&CGlo_Plugin::pageDown, Ctrl | Shift, L"+PGDN -PGDN"},
-        {&CGlo_Plugin::ctrlPageUp, None, L"+CTRL +PGUP -PGUP -CTRL"},
+        {&CGlo_Plugin::altPageUp, None, L"+ALT +PGUP -PGUP -ALT"},
         {&CGlo_Plugin::ctrlPageUp, Shift | Alt, L"-ALT -SHIFT +CTRL +PGUP -PGUP -CTRL +SHIFT +ALT"},
         {&CGlo_Plugin::ctrlPageDown, Ctrl, L"+PGDN -PGDN"},
-        {&CGlo_Plugin::altPageUp, None, L"+ALT +PGUP -PGUP -ALT"},
         {&CGlo_Plugin::altPageDown, Ctrl | Shift,
          L"-CTRL -SHIFT +ALT +PGDN -PGDN -ALT +SHIFT +CTRL"},
-        {&CGlo_Plugin::altPageDown, Alt, L"+PGDN -PGDN"},
-        {&CGlo_Plugin::copy, None, L"+CTRL +C -C -CTRL"},
         {&CGlo_Plugin::copy, Ctrl, L"+C -C"},
         {&CGlo_Plugin::cut, Alt, L"-ALT +CTRL +X -X -CTRL +ALT"},
         {&CGlo_Plugin::paste, Shift, L"+CTRL +V -V -CTRL"},
-        {&CGlo_Plugin::escape, None, L"+ESC -ESC"},
         {&CGlo_Plugin::escape, Ctrl | Alt, L"-CTRL -ALT +ESC -ESC +ALT +CTRL"},
-        {&CGlo_Plugin::back, None, L"+ALT +LEFT -LEFT -ALT"},
         {&CGlo_Plugin::back, Alt, L"+LEFT -LEFT"},
         {&CGlo_Plugin::forward, Ctrl, L"+ALT +RIGHT -RIGHT -ALT"},
     };
@@ -142,7 +120,7 @@ TEST_F(Keys, SequencesKeepTheUsersModifiers) {
         SCOPED_TRACE(row.expected);
         for (int m = 0; m < 3; ++m)
             if (row.held & (1 << m))
-                inject(kModifiers[m], false);
+                injectKey(kModifiers[m], false);
         pump(10);
         input.clear();
         // A button press and any motion event both run a one-shot function.
@@ -159,13 +137,13 @@ TEST_F(Keys, SequencesKeepTheUsersModifiers) {
         for (int m = 0; m < 3; ++m) {
             EXPECT_EQ(isDown(kModifiers[m]), (row.held & (1 << m)) != 0) << keyName(kModifiers[m]);
             if (row.held & (1 << m))
-                inject(kModifiers[m], true);
+                injectKey(kModifiers[m], true);
         }
     }
 }
 
 TEST_F(Keys, OneShotsIgnoreZeroEventsAndReleases) {
-    for (auto function :
+    for (Function function :
          {&CGlo_Plugin::pageUp, &CGlo_Plugin::pageDown, &CGlo_Plugin::ctrlPageUp,
           &CGlo_Plugin::ctrlPageDown, &CGlo_Plugin::altPageUp, &CGlo_Plugin::altPageDown,
           &CGlo_Plugin::copy, &CGlo_Plugin::cut, &CGlo_Plugin::paste, &CGlo_Plugin::escape,
@@ -180,28 +158,29 @@ TEST_F(Keys, OneShotsIgnoreZeroEventsAndReleases) {
 // Arrow keys at the cursor triggers' pace (at full deflection the tenth event after a restart
 // fires), with scan code 0; axis 0 at rest sends nothing; the pan focus comes to the front.
 TEST_F(Keys, CursorKeysFollowTheirTriggers) {
-    auto run = [&](void (CGlo_Plugin::*function)(const CGlo_Event&), CGlo_Event event, int n) {
+    auto run = [&](Function function, CGlo_Event event, int n = 10) {
         input.clear();
         for (int i = 0; i < n; ++i)
             (probe.*function)(event);
-        return keys(seen(0));
+        const std::vector<RecordedInput> events = seen(0);
+        for (const RecordedInput& e : events)
+            EXPECT_EQ(e.scanCode, 0u);
+        return keys(events);
     };
     EXPECT_EQ(run(&CGlo_Plugin::cursorUpDown, motion(350), 9), L"");
     EXPECT_EQ(run(&CGlo_Plugin::cursorUpDown, motion(350), 1), L"+DOWN -DOWN");
-    probe.cursorUpDown(kZero); // restart: the tenth again
-    EXPECT_EQ(run(&CGlo_Plugin::cursorUpDown, motion(-350), 10), L"+UP -UP");
-    EXPECT_EQ(run(&CGlo_Plugin::cursorLeftRight, motion(350), 10), L"+RIGHT -RIGHT");
     probe.cursorUpDown(kZero);
-    EXPECT_EQ(run(&CGlo_Plugin::cursor, motion(0, -350), 10), L"+UP -UP"); // axis 1 vertical
-    EXPECT_EQ(run(&CGlo_Plugin::cursorUpDown, motion(0, 350), 300), L"");  // fires, sends nothing
-    for (const RecordedInput& e : input.events())
-        EXPECT_EQ(e.scanCode, 0u);
+    EXPECT_EQ(run(&CGlo_Plugin::cursorUpDown, motion(-350)), L"+UP -UP");
+    EXPECT_EQ(run(&CGlo_Plugin::cursorLeftRight, motion(350)), L"+RIGHT -RIGHT");
+    probe.cursorUpDown(kZero);
+    EXPECT_EQ(run(&CGlo_Plugin::cursor, motion(0, -350)), L"+UP -UP");    // axis 1 vertical
+    EXPECT_EQ(run(&CGlo_Plugin::cursorUpDown, motion(0, 350), 300), L""); // fires, sends nothing
 
     HWND other =
         makeWindow(L"GloTestView", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 400, 40, 200, 200, nullptr);
     probe.setPanFocus(CGloWindow(other));
     probe.cursorUpDown(kZero);
-    EXPECT_EQ(run(&CGlo_Plugin::cursorUpDown, motion(350), 10), L"+DOWN -DOWN");
+    EXPECT_EQ(run(&CGlo_Plugin::cursorUpDown, motion(350)), L"+DOWN -DOWN");
     pump(20);
     EXPECT_EQ(GetForegroundWindow(), other);
     DestroyWindow(other);
@@ -234,23 +213,18 @@ UINT WINAPI refusingSend(UINT count, LPINPUT inputs, int) {
 // rows "|" ends a SendInput call.
 TEST(KeySequence, RefusedInputIsUndone) {
     const wchar_t* copyHoldingAlt = L"-ALT|+CTRL|+C|-C|-CTRL|+ALT";
-    const wchar_t* ctrlPageUpHoldingShiftAlt = L"-ALT -SHIFT +CTRL +PGUP -PGUP -CTRL +SHIFT +ALT";
-    const wchar_t* back = L"+ALT|+LEFT -LEFT|-ALT";
     const struct Row {
         const wchar_t* sequence;
         int budget; // inputs taken before the first refusal
         const wchar_t* taken;
     } rows[] = {
-        {copyHoldingAlt, 100, L"-ALT|+CTRL|+C|-C|-CTRL|+ALT|"},
         {copyHoldingAlt, 0, L""},
         {copyHoldingAlt, 1, L"-ALT|+ALT|"},
         {copyHoldingAlt, 3, L"-ALT|+CTRL|+C|-C -CTRL +ALT|"},
         {copyHoldingAlt, 5, L"-ALT|+CTRL|+C|-C|-CTRL|+ALT|"}, // the refused press once more
-        {ctrlPageUpHoldingShiftAlt, 4, L"-ALT -SHIFT +CTRL +PGUP|-PGUP -CTRL +SHIFT +ALT|"},
-        {back, 0, L""},
-        {back, 1, L"+ALT|-ALT|"},
-        {back, 2, L"+ALT|+LEFT|-LEFT -ALT|"},
-        {back, 3, L"+ALT|+LEFT -LEFT|-ALT|"},
+        // Refused within a call.
+        {L"-ALT -SHIFT +CTRL +PGUP -PGUP -CTRL +SHIFT +ALT", 4,
+         L"-ALT -SHIFT +CTRL +PGUP|-PGUP -CTRL +SHIFT +ALT|"},
     };
     for (const Row& row : rows) {
         glo_functions::CKeySequence sequence;
@@ -272,86 +246,4 @@ TEST(KeySequence, RefusedInputIsUndone) {
         sequence.send(&refusingSend);
         EXPECT_EQ(g_taken, row.taken) << row.sequence << " " << row.budget;
     }
-}
-
-namespace {
-
-// Wine's notepad holding `text`, in front with its text selected from `from` to `to`.
-struct Notepad {
-    TestProgram program{L"notepad.exe"};
-    HWND top = nullptr, edit = nullptr;
-
-    explicit Notepad(const wchar_t* text) {
-        for (int i = 0; i < 500 && !edit && program.started(); ++i, Sleep(20)) {
-            top = nullptr;
-            while ((top = FindWindowExW(nullptr, top, L"Notepad", nullptr)) != nullptr) {
-                DWORD pid = 0;
-                GetWindowThreadProcessId(top, &pid);
-                if (pid == program.id())
-                    break;
-            }
-            if (top)
-                edit = FindWindowExW(top, nullptr, L"Edit", nullptr);
-        }
-        if (edit)
-            SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-    }
-    void select(int from, int to) { SendMessageW(edit, EM_SETSEL, from, to); }
-    std::wstring text() const {
-        wchar_t buffer[256] = L"";
-        SendMessageW(edit, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(buffer));
-        return buffer;
-    }
-};
-
-std::wstring clipboardText() {
-    std::wstring text;
-    for (int attempt = 0; attempt < 10 && !OpenClipboard(nullptr); ++attempt)
-        Sleep(20);
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
-            text = chars;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
-// Polls `read` for up to five seconds until it gives `expected`; the last value read.
-template <typename Read> std::wstring becomes(const std::wstring& expected, Read read) {
-    std::wstring value = read();
-    for (int i = 0; i < 250 && value != expected; ++i, Sleep(20))
-        value = read();
-    return value;
-}
-
-} // namespace
-
-TEST(Clipboard, CopyCutAndPasteInNotepad) {
-    Probe probe;
-    const std::wstring text = L"Glidora clipboard check";
-    Notepad source(text.c_str()), target(L"");
-    ASSERT_TRUE(source.edit && target.edit) << "notepad did not start";
-    if (OpenClipboard(nullptr)) {
-        EmptyClipboard();
-        CloseClipboard();
-    }
-
-    ASSERT_TRUE(bringToFront(source.top));
-    source.select(0, -1);
-    probe.copy(kPress);
-    EXPECT_EQ(becomes(text, clipboardText), text);
-
-    ASSERT_TRUE(bringToFront(target.top));
-    probe.paste(kPress);
-    EXPECT_EQ(becomes(text, [&] { return target.text(); }), text);
-
-    ASSERT_TRUE(bringToFront(source.top));
-    source.select(0, 8);
-    probe.cut(motion(200));
-    EXPECT_EQ(becomes(L"Glidora ", clipboardText), L"Glidora ");
-    EXPECT_EQ(becomes(L"clipboard check", [&] { return source.text(); }), L"clipboard check");
-    for (int vk : {VK_CONTROL, int('C'), int('V'), int('X')})
-        EXPECT_FALSE(isDown(vk));
 }

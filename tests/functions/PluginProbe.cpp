@@ -26,26 +26,12 @@ LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 } // namespace
 
-const wchar_t* recordingClass() {
-    static const wchar_t* name = [] {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = recordingProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = L"GloScrollRecorder";
-        RegisterClassW(&wc);
-        return wc.lpszClassName;
-    }();
-    return name;
-}
-
 HWND makeWindow(const wchar_t* className, DWORD style, int x, int y, int width, int height,
-                HWND parent, const wchar_t* text) {
+                HWND parent) {
     static const bool registered = [] {
         // Plain classes named for the tests; the recording procedure serves them all.
         for (const wchar_t* name : {L"GloTestFrame", L"GloTestView", L"Internet Explorer_Server",
-                                    L"MsoCommandBar", L"MSHTML40_Origin_Class", L"Origin",
-                                    L"AVL_AVView", L"AVL_AVScrollBar", L"PageMakerDoc"}) {
+                                    L"MsoCommandBar", L"MSHTML40_Origin_Class", L"Origin"}) {
             WNDCLASSW wc = {};
             wc.lpfnWndProc = recordingProc;
             wc.hInstance = GetModuleHandleW(nullptr);
@@ -56,10 +42,9 @@ HWND makeWindow(const wchar_t* className, DWORD style, int x, int y, int width, 
         return true;
     }();
     (void)registered;
-    recordingClass();
     if (parent != nullptr)
         style |= WS_CHILD;
-    return CreateWindowExW(0, className, text, style, x, y, width, height, parent, nullptr,
+    return CreateWindowExW(0, className, L"", style, x, y, width, height, parent, nullptr,
                            GetModuleHandleW(nullptr), nullptr);
 }
 
@@ -69,9 +54,9 @@ void setRange(HWND window, int bar, int min, int max, UINT page, int pos) {
 }
 
 HWND makeBar(HWND parent, DWORD kind, int x, int y, int width, int height, int min, int max,
-             UINT page, int pos, DWORD style) {
-    HWND bar = CreateWindowExW(0, L"ScrollBar", L"", WS_CHILD | style | kind, x, y, width, height,
-                               parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+             UINT page, int pos) {
+    HWND bar = CreateWindowExW(0, L"ScrollBar", L"", WS_CHILD | WS_VISIBLE | kind, x, y, width,
+                               height, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
     setRange(bar, SB_CTL, min, max, page, pos);
     return bar;
 }
@@ -91,24 +76,6 @@ void pump(int ms) {
         if (ms > 0)
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
     } while (std::chrono::steady_clock::now() < end);
-}
-
-bool toForeground(HWND window) {
-    SetForegroundWindow(window);
-    for (int i = 0; i < 100; ++i) {
-        pump(5);
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof(info);
-        if (GetGUIThreadInfo(0, &info) && info.hwndActive == window)
-            return true;
-    }
-    return false;
-}
-
-void cursorOn(HWND window) {
-    RECT r;
-    GetWindowRect(window, &r);
-    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
 }
 
 CGloHWND marked(HWND bar, unsigned long style) {

@@ -4,10 +4,10 @@
 
 #include <windows.h>
 
-#include <string>
 #include <vector>
 
 #include "GloPlugin.h"
+#include "TestProgram.h"
 
 // Declared a friend by the plug-in base.
 struct CGlo_PluginTestAccess {
@@ -19,9 +19,6 @@ struct CGlo_PluginTestAccess {
     static POINT origin(const CGlo_Plugin& p) { return p.autoscrollOrigin; }
     static POINT savedCursor(const CGlo_Plugin& p) { return p.savedCursorPos; }
     static RECT bounds(const CGlo_Plugin& p) { return p.autoscrollBounds; }
-    static DWORD waitCapture(CGlo_Plugin& p, HWND w, unsigned long ms) {
-        return p.waitForMouseCapture(w, ms);
-    }
     static int hiddenCursors(const CGlo_Plugin& p) { return p.hiddenCursorCount; }
 };
 
@@ -62,6 +59,7 @@ public:
 inline CGlo_Event motion(int a0, int a1 = 0) {
     return CGlo_Event(a0, a1, 0, 0, 0, 0, -1, 0);
 }
+const CGlo_Event kZero;
 
 struct ScrollMessage {
     HWND to;
@@ -72,26 +70,31 @@ struct ScrollMessage {
     int position() const { return HIWORD(wParam); }
 };
 
-// Scroll messages received by the recording windows of this process, in order.
+// Scroll messages received by the windows of makeWindow, in order. They move the scrolled bar
+// (the control named by lParam, else their own) to a SB_THUMBTRACK position, as programs do.
 std::vector<ScrollMessage>& received();
 
-// Window class whose windows record WM_HSCROLL and WM_VSCROLL and move the scrolled bar (the
-// control named by lParam, else their own) to a SB_THUMBTRACK position, as programs do.
-const wchar_t* recordingClass();
-
 HWND makeWindow(const wchar_t* className, DWORD style, int x, int y, int width, int height,
-                HWND parent, const wchar_t* text = L"");
+                HWND parent);
 // A scroll-bar control (SBS_VERT / SBS_HORZ / SBS_SIZEBOX in `kind`) with the given range.
 HWND makeBar(HWND parent, DWORD kind, int x, int y, int width, int height, int min = 0,
-             int max = 99, UINT page = 0, int pos = 0, DWORD style = WS_VISIBLE);
+             int max = 99, UINT page = 0, int pos = 0);
 void setRange(HWND window, int bar, int min, int max, UINT page, int pos);
 int scrollPos(HWND window, int bar);
 // Handles this thread's messages for about `ms` milliseconds.
 void pump(int ms = 0);
-// Brings a top-level window of this thread to the foreground, active as the system reports it.
-bool toForeground(HWND window);
-// Puts the cursor on the centre of a window.
-void cursorOn(HWND window);
+inline bool isDown(int vk) {
+    return (GetAsyncKeyState(vk) & 0x8000) != 0;
+}
+// Presses or releases a key as the user would.
+inline void injectKey(WORD vk, bool up) {
+    INPUT key = {};
+    key.type = INPUT_KEYBOARD;
+    key.ki.wVk = vk;
+    key.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &key, sizeof(key));
+}
+// A window wrapper of `bar` marked with `style` (WS_VSCROLL or WS_HSCROLL), as the finders file it.
 CGloHWND marked(HWND bar, unsigned long style);
 
 } // namespace glotest

@@ -7,7 +7,6 @@ namespace glotest {
 InputRecorder* InputRecorder::current_ = nullptr;
 
 InputRecorder::InputRecorder(bool mouse) : mouse_(mouse) {
-    InitializeCriticalSection(&lock_);
     ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     current_ = this;
     thread_ = std::thread([this] { run(); });
@@ -19,7 +18,6 @@ InputRecorder::~InputRecorder() {
     thread_.join();
     current_ = nullptr;
     CloseHandle(ready_);
-    DeleteCriticalSection(&lock_);
 }
 
 void InputRecorder::run() {
@@ -42,22 +40,15 @@ void InputRecorder::run() {
 }
 
 void InputRecorder::add(const RecordedInput& input) {
-    EnterCriticalSection(&lock_);
+    std::lock_guard<std::mutex> hold(lock_);
     events_.push_back(input);
-    LeaveCriticalSection(&lock_);
 }
 
 LRESULT CALLBACK InputRecorder::keyboardProc(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && current_) {
         auto* info = reinterpret_cast<KBDLLHOOKSTRUCT*>(lParam);
-        current_->add({RecordedInput::Key,
-                       static_cast<UINT>(wParam),
-                       info->vkCode,
-                       {0, 0},
-                       0,
-                       (info->flags & LLKHF_INJECTED) != 0,
-                       info->scanCode,
-                       info->flags});
+        current_->add({RecordedInput::Key, static_cast<UINT>(wParam), info->vkCode, 0,
+                       (info->flags & LLKHF_INJECTED) != 0, info->scanCode, info->flags});
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -65,23 +56,20 @@ LRESULT CALLBACK InputRecorder::keyboardProc(int code, WPARAM wParam, LPARAM lPa
 LRESULT CALLBACK InputRecorder::mouseProc(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && current_) {
         auto* info = reinterpret_cast<MSLLHOOKSTRUCT*>(lParam);
-        current_->add({RecordedInput::Mouse, static_cast<UINT>(wParam), 0, info->pt,
-                       info->mouseData, (info->flags & LLMHF_INJECTED) != 0, 0, info->flags});
+        current_->add({RecordedInput::Mouse, static_cast<UINT>(wParam), 0, info->mouseData,
+                       (info->flags & LLMHF_INJECTED) != 0, 0, info->flags});
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 std::vector<RecordedInput> InputRecorder::events() const {
-    EnterCriticalSection(&lock_);
-    std::vector<RecordedInput> copy = events_;
-    LeaveCriticalSection(&lock_);
-    return copy;
+    std::lock_guard<std::mutex> hold(lock_);
+    return events_;
 }
 
 void InputRecorder::clear() {
-    EnterCriticalSection(&lock_);
+    std::lock_guard<std::mutex> hold(lock_);
     events_.clear();
-    LeaveCriticalSection(&lock_);
 }
 
 bool InputRecorder::waitFor(size_t count, DWORD timeoutMs) const {

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,7 +14,6 @@ struct RecordedInput {
     enum Kind { Key, Mouse } kind;
     UINT message;    // WM_KEYDOWN, WM_KEYUP, WM_MOUSEMOVE, WM_MBUTTONDOWN, WM_MOUSEWHEEL, ...
     DWORD vkCode;    // keys only
-    POINT point;     // mouse only
     DWORD mouseData; // wheel delta in the high word, X buttons
     bool injected;
     DWORD scanCode; // keys only
@@ -46,7 +46,7 @@ private:
     void add(const RecordedInput& input);
 
     static InputRecorder* current_;
-    mutable CRITICAL_SECTION lock_;
+    mutable std::mutex lock_;
     std::vector<RecordedInput> events_;
     HANDLE ready_ = nullptr;
     DWORD threadId_ = 0;

@@ -1,5 +1,11 @@
 #include "TestProgram.h"
 
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "FakeDriver.h"
+
 namespace glotest {
 
 TestProgram::TestProgram(std::wstring commandLine) {
@@ -36,23 +42,48 @@ DWORD TestProgram::wait(DWORD timeoutMs) {
     return code;
 }
 
-void pumpFor(int ms) {
-    const ULONGLONG end = GetTickCount64() + ms;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&msg);
-        if (ms > 0)
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_ALLINPUT);
-    } while (GetTickCount64() < end);
+DWORD runDriver(const std::wstring& folder, const std::string& trace, const std::wstring& options,
+                const std::function<void()>& during) {
+    const std::wstring path = folder + L"\\test.trace";
+    std::ofstream(path.c_str(), std::ios::binary) << trace;
+    DWORD code = STILL_ACTIVE;
+    {
+        TestProgram driver(L"glo_driver.exe --device-type 6" + options + L" \"" + path + L"\"");
+        EXPECT_TRUE(driver.started()) << "glo_driver did not start";
+        const ULONGLONG end = GetTickCount64() + 30000;
+        while (driver.started() && (code = driver.wait(0)) == STILL_ACTIVE &&
+               GetTickCount64() < end) {
+            pumpMessages(5);
+            during();
+        }
+        EXPECT_NE(code, DWORD(STILL_ACTIVE)) << "glo_driver did not finish";
+    }
+    pumpMessages(5);
+    DeleteFileW(path.c_str());
+    return code;
+}
+
+std::string hold(int count, const char* values) {
+    return "repeat " + std::to_string(count) + "\n  motion " + values + "\nend\n";
 }
 
 bool bringToFront(HWND window) {
-    for (int i = 0; i < 100 && GetForegroundWindow() != window; ++i) {
+    for (int i = 0; i < 100; ++i) {
         SetForegroundWindow(window);
-        pumpFor(20);
+        pumpMessages(20);
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof(info);
+        if (GetForegroundWindow() == window && GetGUIThreadInfo(0, &info) &&
+            info.hwndActive == window)
+            return true;
     }
-    return GetForegroundWindow() == window;
+    return false;
+}
+
+void cursorOn(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
 }
 
 } // namespace glotest

@@ -1,9 +1,10 @@
-// A program that a test starts and ends: its standard handles are the null device, so that it
-// never holds on to the test's output, and it is ended when the object goes.
+// Programs a test starts and ends, the substitute driver replaying a trace among them. Their
+// standard handles are the null device, so that they never hold on to the test's output.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 namespace glotest {
@@ -18,7 +19,6 @@ public:
 
     bool started() const { return process_.hProcess != nullptr; }
     DWORD id() const { return process_.dwProcessId; }
-    HANDLE handle() const { return process_.hProcess; }
     // Waits for the program to end on its own; its exit code, or STILL_ACTIVE.
     DWORD wait(DWORD timeoutMs);
 
@@ -26,10 +26,18 @@ private:
     PROCESS_INFORMATION process_ = {};
 };
 
-// Brings a window of any process to the front, trying for about two seconds.
-bool bringToFront(HWND window);
+// Replays `trace` with glo_driver (device scaling 1:1, `options` added), writing it to
+// `folder`\test.trace; `during` runs about every 5 ms on this thread, which pumps meanwhile.
+// The driver's exit code; a failure when it does not end within 30 s.
+DWORD runDriver(const std::wstring& folder, const std::string& trace, const std::wstring& options,
+                const std::function<void()>& during);
+// A trace block: `count` motion events of the six raw values.
+std::string hold(int count, const char* values);
 
-// Handles this thread's messages for about `ms` milliseconds.
-void pumpFor(int ms);
+// Brings a window of any process to the front, active as the system reports it, trying for
+// about two seconds.
+bool bringToFront(HWND window);
+// Puts the cursor on the centre of a window.
+void cursorOn(HWND window);
 
 } // namespace glotest
