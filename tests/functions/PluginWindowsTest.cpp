@@ -3,8 +3,6 @@
 // autoscroll detection.
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include "PluginProbe.h"
 
 using namespace glotest;
@@ -167,30 +165,24 @@ TEST_F(Desk, ScrollBarParentsLieBesideTheBar) {
 }
 
 TEST_F(Desk, ChildSearchTakesFirstChildrenOfFramesAndTheDescendantSearchAnyDepth) {
-    // Beside sideView, right of its own bar: frames holding a bar first, later, two deep.
-    auto frameWith = [&](int x, int depth, bool later) {
-        HWND holder = makeWindow(L"GloTestView", WS_VISIBLE, x, 10, 16, 130, frame);
+    DestroyWindow(vbar);
+    // Beside sideView, right of its own bar: a frame holding a bar as its first child, after
+    // another child, or two frames deeper. Only the first is a child search's.
+    for (int layout = 0; layout < 3; ++layout) {
+        SCOPED_TRACE(layout);
+        HWND holder = makeWindow(L"GloTestView", WS_VISIBLE, 390, 10, 16, 130, frame);
         HWND parent = holder;
-        for (int i = 1; i < depth; ++i)
+        for (int i = 0; layout == 2 && i < 2; ++i)
             parent = makeWindow(L"GloTestView", WS_VISIBLE, 0, 0, 16, 130, parent);
         HWND bar = makeBar(parent, SBS_VERT, 0, 0, 16, 130);
-        if (later) {
-            HWND first = makeWindow(L"GloTestView", WS_VISIBLE, 0, 0, 4, 4, parent);
-            SetWindowPos(first, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-        }
-        return std::make_pair(holder, bar);
-    };
-    DestroyWindow(vbar);
-    for (auto layout : {std::make_tuple(1, false, true), std::make_tuple(1, true, false),
-                        std::make_tuple(3, false, false)}) {
-        const auto made = frameWith(390, std::get<0>(layout), std::get<1>(layout));
+        if (layout == 1)
+            SetWindowPos(makeWindow(L"GloTestView", WS_VISIBLE, 0, 0, 4, 4, parent), HWND_TOP, 0, 0,
+                         0, 0, SWP_NOMOVE | SWP_NOSIZE);
         CGloWindow child(sideView), descendant(sideView);
-        const bool found = std::get<2>(layout);
-        EXPECT_EQ(probe.findChildScrollbar(frame, WS_VSCROLL, child),
-                  found ? made.second : nullptr);
-        EXPECT_EQ(probe.findDescendantScrollbar(frame, WS_VSCROLL, descendant), made.second);
-        EXPECT_EQ(descendant.GetVScrollbar().GetHWND(), made.second);
-        DestroyWindow(made.first);
+        EXPECT_EQ(probe.findChildScrollbar(frame, WS_VSCROLL, child), layout == 0 ? bar : nullptr);
+        EXPECT_EQ(probe.findDescendantScrollbar(frame, WS_VSCROLL, descendant), bar);
+        EXPECT_EQ(descendant.GetVScrollbar().GetHWND(), bar);
+        DestroyWindow(holder);
     }
     CGloWindow window(sideView);
     EXPECT_EQ(probe.findDescendantScrollbar(nullptr, WS_VSCROLL, window), nullptr);
