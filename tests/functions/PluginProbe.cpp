@@ -30,8 +30,9 @@ HWND makeWindow(const wchar_t* className, DWORD style, int x, int y, int width, 
                 HWND parent) {
     static const bool registered = [] {
         // Plain classes named for the tests; the recording procedure serves them all.
-        for (const wchar_t* name : {L"GloTestFrame", L"GloTestView", L"Internet Explorer_Server",
-                                    L"MsoCommandBar", L"MSHTML40_Origin_Class", L"Origin"}) {
+        for (const wchar_t* name :
+             {L"GloTestFrame", L"GloTestView", L"Internet Explorer_Server", L"MsoCommandBar",
+              L"MSHTML40_Origin_Class", L"Origin", L"XLMAIN"}) {
             WNDCLASSW wc = {};
             wc.lpfnWndProc = recordingProc;
             wc.hInstance = GetModuleHandleW(nullptr);

@@ -11,7 +11,6 @@
 
 // Declared a friend by the plug-in base.
 struct CGlo_PluginTestAccess {
-    static bool attach(CGlo_Plugin& p, HWND w) { return p.attachThread(w); }
     static void detach(CGlo_Plugin& p) { p.detachThread(); }
     static bool attached(CGlo_Plugin& p, HWND w) { return p.isThreadAttached(w); }
     static HWND originMarker(CGlo_Plugin& p, HWND w) { return p.findOriginMarker(w); }
@@ -31,7 +30,6 @@ public:
     using CGlo_Plugin::autoScroll;
     using CGlo_Plugin::autoScrollLeftRight;
     using CGlo_Plugin::autoScrollUpDown;
-    using CGlo_Plugin::FindChildScrollbar;
     using CGlo_Plugin::getActiveWindowFromPoint;
     using CGlo_Plugin::getMouseCursorPanFocus;
     using CGlo_Plugin::getPanFocus;
@@ -40,8 +38,6 @@ public:
     using CGlo_Plugin::ieMotionTransformation;
     using CGlo_Plugin::isAutoscrollPossible;
     using CGlo_Plugin::isWindowScrollable;
-    using CGlo_Plugin::IsWindowScrollbar;
-    using CGlo_Plugin::lineLeftRight;
     using CGlo_Plugin::linePan;
     using CGlo_Plugin::lineUpDown;
     using CGlo_Plugin::mbuttonLeftRight;

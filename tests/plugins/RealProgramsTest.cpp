@@ -90,9 +90,6 @@ protected:
             ZuVidSendEvent(nullptr, &record);
             glotest::pumpMessages(16);
         }
-        rest();
-    }
-    void rest() {
         const ZuVidEventRecord zero = {ZUVID_EVENT_ZERO, {}, 0, 0, {}};
         ZuVidSendEvent(nullptr, &zero);
         glotest::pumpMessages(200);

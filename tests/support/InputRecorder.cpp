@@ -1,7 +1,5 @@
 #include "InputRecorder.h"
 
-#include <cstdio>
-
 namespace glotest {
 
 InputRecorder* InputRecorder::current_ = nullptr;
@@ -80,21 +78,6 @@ bool InputRecorder::waitFor(size_t count, DWORD timeoutMs) const {
         Sleep(5);
     }
     return true;
-}
-
-std::wstring InputRecorder::keyTrace() const {
-    std::wstring trace;
-    for (const RecordedInput& e : events()) {
-        if (e.kind != RecordedInput::Key)
-            continue;
-        const bool down = e.message == WM_KEYDOWN || e.message == WM_SYSKEYDOWN;
-        wchar_t item[32];
-        swprintf(item, 32, L"%lsVK_0x%02lX", down ? L"+" : L"-", e.vkCode);
-        if (!trace.empty())
-            trace += L' ';
-        trace += item;
-    }
-    return trace;
 }
 
 } // namespace glotest

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -36,8 +35,6 @@ public:
     void clear();
     // Waits until at least `count` events were recorded or the time-out passed.
     bool waitFor(size_t count, DWORD timeoutMs = 5000) const;
-    // Key transitions as text, e.g. "+VK_0x28 -VK_0x28" (down, up), for compact assertions.
-    std::wstring keyTrace() const;
 
 private:
     static LRESULT CALLBACK keyboardProc(int code, WPARAM wParam, LPARAM lParam);

@@ -10,7 +10,6 @@ namespace {
 
 struct Finder : CGlo_WindowClass {
     using CGlo_WindowClass::FindChildScrollbar;
-    using CGlo_WindowClass::IsWindowScrollbar;
 };
 
 HWND child(const wchar_t* cls, DWORD style, int x, int y, int w, int h, HWND parent) {
@@ -86,19 +85,6 @@ TEST_F(Layout, HiddenAndDisabledBarsAreFoundButMarkedUnusable) {
     EXPECT_EQ(window.GetVScrollbar().GetStyle(), unsigned(WS_VSCROLL | WS_DISABLED));
     EXPECT_EQ(window.GetHScrollbar().GetStyle(), unsigned(WS_HSCROLL | WS_DISABLED));
     EXPECT_FALSE(window.IsScrollable(WS_HSCROLL | WS_VSCROLL));
-
-    // The test itself: orientation wanted, overlap, class, kind.
-    RECT rect;
-    GetWindowRect(view, &rect);
-    CGloHWND h(hbar), v(vbar), low(below), plain(view), box(bar(SBS_SIZEBOX, 0, 0, 9, 9, frame));
-    EXPECT_FALSE(finder.IsWindowScrollbar(h, rect, WS_VSCROLL));
-    EXPECT_FALSE(finder.IsWindowScrollbar(low, rect, WS_VSCROLL));
-    EXPECT_FALSE(finder.IsWindowScrollbar(plain, rect, WS_VSCROLL | WS_HSCROLL));
-    EXPECT_FALSE(finder.IsWindowScrollbar(box, rect, WS_VSCROLL | WS_HSCROLL));
-    EXPECT_EQ(low.GetStyle(), 0u);
-    ShowWindow(vbar, SW_SHOW);
-    EXPECT_TRUE(finder.IsWindowScrollbar(v, rect, WS_VSCROLL));
-    EXPECT_EQ(v.GetStyle(), unsigned(WS_VSCROLL));
 }
 
 TEST_F(Layout, AcrobatBarsAreFoundInsideTheirFramesOnly) {
