@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -330,8 +331,6 @@ TEST(ConfigFuzz, MutatedFilesLoseOnlyTheirOwnRecordsAndRoundTrip) {
     const HANDLE guard = CreateThread(nullptr, 0, &watchdog, stop, 0, nullptr);
     long lost = 0, roundTripFailures = 0, recordsRead = 0, files = 0;
     double slowest = 0;
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
     Original original;
     std::vector<glo_config::RecordFields> expected;
     for (long seed = first; seed < first + mutations; ++seed) {
@@ -352,12 +351,11 @@ TEST(ConfigFuzz, MutatedFilesLoseOnlyTheirOwnRecordsAndRoundTrip) {
         recordsRead += static_cast<long>(read.size());
         if (seed % 25 == 0) {
             writeFile(g_input, mutated);
-            LARGE_INTEGER begin, end;
-            QueryPerformanceCounter(&begin);
+            const auto begin = std::chrono::steady_clock::now();
             app.deserialize();
-            QueryPerformanceCounter(&end);
-            slowest = std::max(slowest, double(end.QuadPart - begin.QuadPart) * 1000.0 /
-                                            double(frequency.QuadPart));
+            const std::chrono::duration<double, std::milli> took =
+                std::chrono::steady_clock::now() - begin;
+            slowest = std::max(slowest, took.count());
             const std::vector<glo_config::RecordFields> reloaded = app.setups();
             if (reloaded.size() != read.size() ||
                 !std::equal(read.begin(), read.end(), reloaded.begin(), same))

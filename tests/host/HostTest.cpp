@@ -20,12 +20,6 @@ CGlo_PluginHost& host = getPluginHost();
 
 using glotest::PluginHome;
 
-std::wstring moduleFile(HMODULE module) {
-    wchar_t path[MAX_PATH] = L"";
-    GetModuleFileNameW(module, path, MAX_PATH);
-    return path;
-}
-
 fixture::RecordingApplication* application(const wchar_t* name) {
     const int index = host.findApplication(name);
     return static_cast<fixture::RecordingApplication*>(host.getLoadedPlugin(index));
@@ -60,7 +54,9 @@ TEST(PluginLoading, LoadsEachPluginOnceByItsFullPath) {
     EXPECT_EQ(host.getNumberOfPlugins(), 3);
     EXPECT_GE(host.findApplication(L"Gamma"), 0);
     ASSERT_NE(application(L"Alpha"), nullptr);
-    EXPECT_EQ(lstrcmpiW(moduleFile(application(L"Alpha")->module).c_str(), version.c_str()), 0);
+    wchar_t loaded[MAX_PATH] = L"";
+    GetModuleFileNameW(application(L"Alpha")->module, loaded, MAX_PATH);
+    EXPECT_EQ(lstrcmpiW(loaded, version.c_str()), 0);
     EXPECT_EQ(host.getLoadedPlugin(host.findApplication(L"")), nullptr); // "load" gave null
     // Without "unload" the library is released at once; the one without an object stays.
     EXPECT_EQ(GetModuleHandleW((home.plugins + L"b.dll").c_str()), nullptr);

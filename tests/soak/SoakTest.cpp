@@ -49,12 +49,6 @@ HWND makeWindow(const wchar_t* className, DWORD style, int x, int width, HWND pa
                                parent);
 }
 
-void pointAt(HWND window) {
-    RECT r;
-    GetWindowRect(window, &r);
-    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-}
-
 struct Resources {
     long handles, threads, windows;
     long long heap, privateBytes;
@@ -81,10 +75,7 @@ void runSoak() {
     const HWND a = makeWindow(L"GloSoak_a", WS_CHILD, 0, 300, frame);
     const HWND b = makeWindow(L"GloSoak_b", WS_CHILD, 300, 300, frame);
     const HWND other = makeWindow(L"GloSoak_other", WS_POPUP, 750, 200, nullptr);
-    SetForegroundWindow(frame);
-    pointAt(a);
-    glotest::pumpMessages(50);
-    ASSERT_EQ(GetForegroundWindow(), frame);
+    ASSERT_TRUE(glotest::focusAndPoint(frame, a));
 
     // The plug-ins read their configuration files from the working directory.
     wchar_t previous[MAX_PATH];
@@ -128,7 +119,7 @@ void runSoak() {
         }
         // The target moves between the two plug-ins, and now and then away from both.
         if (i % 2000 == 0) {
-            pointAt((i / 2000) % 2 ? b : a);
+            glotest::focusAndPoint(frame, (i / 2000) % 2 ? b : a);
             ++switches;
         }
         if (i % 20000 == 10000) {

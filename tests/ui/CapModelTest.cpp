@@ -9,6 +9,7 @@
 #include <limits>
 #include <string>
 
+#include "PluginHome.h"
 #include "ui/GdrCapModel.h"
 
 namespace {
@@ -24,11 +25,7 @@ protected:
     void TearDown() override { DeleteFileW(path.c_str()); }
 
     GdrCapModelStatus load(const std::string& bytes) {
-        HANDLE file =
-            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-        CloseHandle(file);
+        glotest::writeFile(path, bytes);
         return model.load(path.c_str());
     }
 

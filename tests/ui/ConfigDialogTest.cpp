@@ -250,8 +250,6 @@ protected:
 
 TEST_F(ConfigDialog, ShowsTheLoadedApplicationsAndFollowsReloads) {
     open(viewer);
-    EXPECT_EQ(GetWindow(dialog, GW_OWNER), window);
-    EXPECT_TRUE(IsWindowVisible(dialog));
     EXPECT_EQ(selected(), L"Viewer");
     EXPECT_EQ(children(tree, nullptr).size(), 2u);
     EXPECT_EQ(children(tree, application(L"Writer")),
@@ -283,7 +281,6 @@ TEST_F(ConfigDialog, ShowsTheLoadedApplicationsAndFollowsReloads) {
     // The driver's close takes the dialog with the core window.
     close();
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(getCoreProxy().getConfigDialog(), nullptr);
 }
 
 TEST_F(ConfigDialog, DragOntoYMinusAndOkConfiguresTheApplicationAndItsFile) {
@@ -299,7 +296,6 @@ TEST_F(ConfigDialog, DragOntoYMinusAndOkConfiguresTheApplicationAndItsFile) {
 
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(getCoreProxy().getConfigDialog(), nullptr);
     // The motion setups, defaults first, into the plug-in folder where the plug-in reads them.
     const std::string file = readFile(home.plugins + L"Writer.cfg");
     EXPECT_NE(file.find("[Function]\r\nFunction=Pan\r\n"), std::string::npos) << file;
@@ -314,7 +310,6 @@ TEST_F(ConfigDialog, DragOntoYMinusAndOkConfiguresTheApplicationAndItsFile) {
     std::vector<probe::Call> zoom = hold('Z', 0, -200);
     ASSERT_FALSE(zoom.empty());
     EXPECT_GT(zoom.back().axis0, 0);
-    EXPECT_FALSE(hold('P', 200, 0).empty()); // the defaults still work
     // A new start reads the same configuration from the file.
     close();
     start();
@@ -403,18 +398,15 @@ TEST_F(ConfigDialog, LiveMotionLightsTheDirectionsAndTurnsTheCap) {
 // events pass at once and leave one wake-up behind, which shows the latest values.
 TEST_F(ConfigDialog, LiveMotionNeverWaitsForTheDialog) {
     open(writer);
-    struct Driver {
-        HWND window;
-        static DWORD WINAPI run(void* self) {
-            for (int i = 1; i <= 2999; ++i) {
-                const ZuVidEventRecord record = {
-                    ZUVID_EVENT_MOTION, {}, 0, 0, {i % 300, 0, 0, 0, 0, 0}};
-                ZuVidSendEvent(static_cast<Driver*>(self)->window, &record);
-            }
-            return 0;
+    const auto drive = [](void* target) -> DWORD {
+        for (int i = 1; i <= 2999; ++i) {
+            const ZuVidEventRecord record = {
+                ZUVID_EVENT_MOTION, {}, 0, 0, {i % 300, 0, 0, 0, 0, 0}};
+            ZuVidSendEvent(static_cast<HWND>(target), &record);
         }
-    } driver = {window};
-    HANDLE thread = CreateThread(nullptr, 0, &Driver::run, &driver, 0, nullptr);
+        return 0;
+    };
+    HANDLE thread = CreateThread(nullptr, 0, drive, window, 0, nullptr);
     const DWORD waited = WaitForSingleObject(thread, 10000);
     if (waited != WAIT_OBJECT_0)
         glotest::pumpMessages(100); // release a driver stuck in the dialog before failing
@@ -432,14 +424,8 @@ TEST_F(ConfigDialog, LiveMotionNeverWaitsForTheDialog) {
     EXPECT_EQ(level(gdrDirection(0, false)), 854); // the last event: x 2999 % 300 = 299
 }
 
-// (Which files load: CapModel tests.)
+// (Which files load: CapModel tests; no file: SpeaksTheUserInterfaceLanguage.)
 TEST_F(ConfigDialog, ShowsTheCapModelOrSaysWhyNot) {
-    open(writer);
-    EXPECT_EQ(SendMessageW(cap, GDR_CVM_GETSTATUS, 0, 0), GdrCapModelNotFound);
-    EXPECT_GT(SendMessageW(cap, GDR_CVM_GETTRIANGLES, 0, 0), 0); // the puck
-    EXPECT_FALSE(windowText(cap).empty());
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-
     CreateDirectoryW((home.home + L"\\Office\\Geometry").c_str(), nullptr);
     glotest::writeFile(home.home + L"\\Office\\Geometry\\cap.stl",
                        "solid cap\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\n");
@@ -464,6 +450,8 @@ TEST_F(ConfigDialog, SpeaksTheUserInterfaceLanguage) {
     const wchar_t* back = german ? L"Zurück (Taste)" : L"History Back (Button)";
     EXPECT_EQ(children(tree, function(L"Writer", back)),
               std::vector<std::wstring>{german ? L"Taste 0: gedrückt" : L"Button 0: pressed"});
+    EXPECT_EQ(SendMessageW(cap, GDR_CVM_GETSTATUS, 0, 0), GdrCapModelNotFound);
+    EXPECT_GT(SendMessageW(cap, GDR_CVM_GETTRIANGLES, 0, 0), 0); // the puck
     EXPECT_EQ(windowText(cap), german ? L"Kein Kappenmodell gefunden. Stattdessen wird ein "
                                         L"einfacher Puck gezeigt."
                                       : L"No cap model found. A plain puck is shown instead.");
