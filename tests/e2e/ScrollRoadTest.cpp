@@ -1,7 +1,7 @@
 // Scrolling on the whole road: the substitute driver (glo_driver) replays a trace through the
 // core's entry points in a process of its own; the core loads the scroll_plugin test plug-in
-// from the home folder named in the registry, and its worker scrolls windows of this test, one
-// of which hangs. (Scrolling Wine's notepad on that road is the real-program tests' part.)
+// from the home folder named in the registry, and its worker scrolls windows of this test.
+// (Scrolling Wine's notepad on that road is the real-program tests' part.)
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,6 +10,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "FakeDriver.h"
 #include "PluginHome.h"
@@ -25,13 +26,26 @@ int msSince(Clock::time_point start) {
     return int((Clock::now() - start) / std::chrono::milliseconds(1));
 }
 
+// Thumb messages to this thread's targets: the bar they name and its new position.
+struct Thumb {
+    HWND bar;
+    int position;
+};
+std::vector<Thumb> g_thumbs;
+
 // A top-level window whose class the test plug-in claims ("GloScroll..."); it counts the line
-// messages it receives.
+// messages it receives and moves the bar a thumb message names, as programs do.
 LRESULT CALLBACK targetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* lines = reinterpret_cast<std::atomic<int>*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if ((message != WM_VSCROLL && message != WM_HSCROLL) || lines == nullptr)
         return DefWindowProcW(window, message, wParam, lParam);
-    ++*lines;
+    if (LOWORD(wParam) != SB_THUMBTRACK) {
+        ++*lines;
+        return 0;
+    }
+    HWND bar = reinterpret_cast<HWND>(lParam);
+    SetScrollPos(bar, SB_CTL, HIWORD(wParam), FALSE);
+    g_thumbs.push_back({bar, HIWORD(wParam)});
     return 0;
 }
 
@@ -49,6 +63,40 @@ HWND target(const wchar_t* cls, DWORD style, int x, std::atomic<int>* lines) {
 }
 
 } // namespace
+
+// Rotation a drives the vertical thumb of a view whose bars are separate controls: down to the
+// last position the page allows, back up to the very first.
+TEST(ScrollRoad, SeparateScrollBarsAreScrolledByThumb) {
+    PluginHome home{L"glo_e2e_thumb"};
+    home.add(L"scroll_plugin");
+    std::atomic<int> lines{0};
+    HWND frame = target(L"GloScrollThumbFrame", 0, 120, &lines);
+    HWND view = CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_VISIBLE, 10, 10, 280, 200, frame,
+                                nullptr, nullptr, nullptr);
+    HWND bar = CreateWindowExW(0, L"ScrollBar", L"", WS_CHILD | WS_VISIBLE | SBS_VERT, 290, 10, 16,
+                               200, frame, nullptr, nullptr, nullptr);
+    SCROLLINFO range = {sizeof(range), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 1000, 100, 0, 0};
+    SetScrollInfo(bar, SB_CTL, &range, FALSE);
+    ASSERT_TRUE(bringToFront(frame));
+    cursorOn(view);
+    g_thumbs.clear();
+
+    const std::string trace = "rate 16\nwait 200\n" + hold(80, "0 0 0 400 0 0") +
+                              hold(80, "0 0 0 -400 0 0") + "zero\nwait 200\n";
+    EXPECT_EQ(runDriver(home.home, trace, L"", [] {}), 0u);
+    DestroyWindow(frame);
+
+    ASSERT_GE(g_thumbs.size(), 10u);
+    EXPECT_EQ(lines, 0);
+    size_t peak = 0;
+    for (size_t i = 0; i < g_thumbs.size(); ++i) {
+        EXPECT_EQ(g_thumbs[i].bar, bar) << i;
+        if (g_thumbs[i].position > g_thumbs[peak].position)
+            peak = i;
+    }
+    EXPECT_EQ(g_thumbs[peak].position, 901); // 1000 - (100 - 1): the last position there is
+    EXPECT_EQ(g_thumbs.back().position, 0);  // and the very first
+}
 
 // While the device serves a window, that window's thread stops handling messages; the user
 // moves to another window, which the device serves within about a second.
