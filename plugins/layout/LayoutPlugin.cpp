@@ -1,29 +1,8 @@
 // Layout program (windows whose class names contain "pagemaker"): the cap moves the page by
 // thumb, a twist turns pages; the buttons copy and paste.
-#include "common/GloOfficePlugin.h"
+#include "common/PageViewTables.h"
 
 namespace {
-
-using namespace glo_plugins;
-
-CGlo_PluginFunction s_functions[] = {
-    panFunction(L"Pan", GLO_CALL(IThumbPan), 1, 3, 5, 2, 4),
-    oneShotFunction(L"NextPage", GLO_CALL(pageDown), 30),
-    oneShotFunction(L"PreviousPage", GLO_CALL(pageUp), 29),
-    buttonFunction(L"Copy", GLO_CALL(copy), 0),
-    buttonFunction(L"Paste", GLO_CALL(paste), 0),
-};
-
-CGlo_FunctionSetup s_defaults[] = {
-    panSetup(L"Pan", AxisX, 1, AxisZ, 1, 0),
-    pushSetup(L"NextPage", AxisB, 1, 60),
-    pushSetup(L"PreviousPage", AxisB, -1, 60),
-};
-
-CGlo_FunctionSetup s_buttons[] = {
-    pressSetup(L"Copy", 0),
-    pressSetup(L"Paste", 1),
-};
 
 int matchLayout(HWND window) {
     return hasClassAbove(window, L"pagemaker") ? 12 : 0;
