@@ -128,6 +128,7 @@ public:
     void deserialize() override {
         _Vex::CSingleLock lock(&configLock, TRUE);
         reading = true;
+        userFileHeld = false;
         const Outcome user = readFile(paths.getUserFile());
         if (user == Unreadable)
             setUserFileAside();
@@ -142,8 +143,11 @@ public:
         reading = false;
     }
 
-    // Only ever the user's file: the folder of the library may not be written.
+    // Only ever the user's file: the folder of the library may not be written. A user file that
+    // could neither be read nor set aside is never written over.
     void serialize() override {
+        if (userFileHeld)
+            return;
         if (!paths.createUserFolder()) {
             report(paths.getUserFolder(), L"cannot be made; the setups are not kept");
             return;
@@ -191,12 +195,14 @@ private:
     void setUserFileAside() {
         wchar_t aside[CGlo_ConfigPaths::Capacity + 16];
         wchar_t what[CGlo_ConfigPaths::Capacity + 64];
-        if (paths.setUserFileAside(aside, sizeof(aside) / sizeof(aside[0])))
+        userFileHeld = !paths.setUserFileAside(aside, sizeof(aside) / sizeof(aside[0]));
+        if (!userFileHeld)
             std::swprintf(what, sizeof(what) / sizeof(what[0]),
                           L"cannot be read; kept as %ls, the default setups are used", aside);
         else
             std::swprintf(what, sizeof(what) / sizeof(what[0]),
-                          L"cannot be read nor renamed; the default setups are used");
+                          L"cannot be read nor renamed; the default setups are used and changes "
+                          L"are not kept");
         report(paths.getUserFile(), what);
     }
 
@@ -212,6 +218,7 @@ private:
     CGlo_ConfigPaths paths;
     bool loaded = false;
     bool reading = false;
+    bool userFileHeld = false;
 };
 
 // A function table holds plain callbacks; each forwards to the library's one application.
