@@ -2,10 +2,11 @@
 # A package read back with msitools, for the architecture that cannot be installed here (32-bit
 # programs do not run on this machine): every file in its folder, the folders below Program Files,
 # the registry rows and searches in the view of the architecture, the condition on the value of
-# the home, the tools feature off by default, upgrade and downgrade rows.
-# Usage: check_package_tables.sh PACKAGE x86|x64 UPGRADE_CODE
+# the home, the tools feature off by default, upgrade and downgrade rows, and one version for the
+# package's name, its product and the core's version record.
+# Usage: check_package_tables.sh PACKAGE x86|x64 UPGRADE_CODE CORE_DLL
 set -uo pipefail
-package=$1 arch=$2 upgrade_code=$3
+package=$1 arch=$2 upgrade_code=$3 core=$4
 failures=0
 fail() {
     echo "FAIL: $*"
@@ -86,6 +87,17 @@ expect_table Upgrade "$upgrade_code		$version		513		WIX_UPGRADE_DETECTED
 $upgrade_code	$version			2		WIX_DOWNGRADE_DETECTED"
 table InstallExecuteSequence | grep -qx $'RemoveExistingProducts\t\t1401' ||
     fail "the older product is not removed first"
+
+msiinfo export "$package" LaunchCondition | grep -q $'^NOT WIX_DOWNGRADE_DETECTED\tA newer version' ||
+    fail "no message for a downgrade"
+
+# The fixed part of the core's version record: file version major.minor.patch.
+core_version=$(perl -0777 -ne '
+    my $at = index($_, pack("V", 0xFEEF04BD));
+    my ($ms, $ls) = unpack("V2", substr($_, $at + 8, 8));
+    printf "%d.%d.%d", $ms >> 16, $ms & 0xffff, $ls >> 16 if $at >= 0;' "$core")
+[ "$core_version" = "$version" ] && [ "$(basename "$package")" = "Glidora-$version-$arch.msi" ] ||
+    fail "versions: core $core_version, product $version, file $(basename "$package")"
 
 [ $failures -eq 0 ] && echo "the $arch package holds what it should"
 exit $((failures > 0))
