@@ -53,10 +53,12 @@ glo_install_package() {
         echo "installing $package failed" >&2
         return 1
     fi
-    GLO_HOME=$(winepath -u "$(wine reg query 'HKLM\SOFTWARE\Glidora' /v 'Install Folder' \
-        /reg:64 2>/dev/null | tr -d '\r' | sed -n 's/^ *Install Folder *REG_SZ *//p' || true)")
+    local folder
+    folder=$(wine reg query 'HKLM\SOFTWARE\Glidora' /v 'Install Folder' /reg:64 2>/dev/null |
+        tr -d '\r' | sed -n 's/^ *Install Folder *REG_SZ *//p' || true)
+    GLO_HOME=$(winepath -u "$folder")
     GLO_HOME=${GLO_HOME%/}
-    echo "== installed $(basename "$package") into $GLO_HOME"
+    echo "== installed $(basename "$package") into $folder"
 }
 
 # The project's version, as CMake has it.
