@@ -160,6 +160,8 @@ step "uninstall"
 msiexec /x "$(winepath -w "$next_package")" || fail "uninstall exit code $?"
 # The administrator's file is not the package's: it alone stays.
 expect_files "$home" Office/Plugins/TextEditor.cfg
+[ "$(cd "$home" && find . -mindepth 1 -type d | sort | tr '\n' ' ')" = "./Office ./Office/Plugins " ] ||
+    fail "folders stay: $(cd "$home" && find . -mindepth 1 -type d)"
 [ -z "$(query 'HKLM\SOFTWARE\Veltrana\Halcyra' 'Home Directory')" ] || fail "the value stays"
 run reg query 'HKLM\SOFTWARE\Glidora' /reg:64 >/dev/null && fail "HKLM\\SOFTWARE\\Glidora stays"
 [ -z "$(products)" ] || fail "still installed: $(products)"
@@ -179,6 +181,7 @@ expect_build_files "$driver_home"
     fail "the driver's value changed: '$(query 'HKLM\SOFTWARE\Veltrana\Halcyra' 'Home Directory')'"
 msiexec /x "$(winepath -w "$package")" || fail "uninstall exit code $?"
 expect_files "$driver_home" driver.exe
+[ -z "$(find "$driver_home" -mindepth 1 -type d)" ] || fail "folders stay in the driver's home"
 [ "$(query 'HKLM\SOFTWARE\Veltrana\Halcyra' 'Home Directory')" = 'C:\Halcyra' ] ||
     fail "the driver's value did not stay"
 
