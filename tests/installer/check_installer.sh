@@ -163,7 +163,9 @@ expect_files "$home" Office/Plugins/TextEditor.cfg
 [ "$(cd "$home" && find . -mindepth 1 -type d | sort | tr '\n' ' ')" = "./Office ./Office/Plugins " ] ||
     fail "folders stay: $(cd "$home" && find . -mindepth 1 -type d)"
 [ -z "$(query 'HKLM\SOFTWARE\Veltrana\Halcyra' 'Home Directory')" ] || fail "the value stays"
-run reg query 'HKLM\SOFTWARE\Glidora' /reg:64 >/dev/null && fail "HKLM\\SOFTWARE\\Glidora stays"
+for key in 'HKLM\SOFTWARE\Glidora' 'HKLM\SOFTWARE\Veltrana'; do
+    run reg query "$key" /reg:64 >/dev/null && fail "$key stays"
+done
 [ -z "$(products)" ] || fail "still installed: $(products)"
 cmp -s "$user_file" "$work/user.cfg" || fail "the user's file did not stay"
 rm -rf "$home"
