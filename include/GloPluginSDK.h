@@ -17,6 +17,8 @@
 //                multiplexer picks a function and calls it with the event in the function's own
 //                axes, every 10 ms while the cap is deflected. A zero event means "stop".
 //   5. configuration  serialize() / deserialize() for "<name>.cfg"; setConfiguration at any time.
+//                Keep each user's file in %APPDATA%\Glidora and the shipped default beside the
+//                library: CGlo_ConfigPaths (GloConfigPaths.h) gives both.
 //   6. unload    The core stops the worker (the last function hears a zero event), then calls the
 //                export `void unload()`, which deletes the application; its destructor calls
 //                stopWorkerThread() first.
@@ -25,6 +27,7 @@
 #pragma once
 
 #include "GdrConfigFile.h"
+#include "GloConfigPaths.h"
 #include "GloApplication.h"
 #include "GloDLLApplication.h"
 #include "GdrProxy.h"

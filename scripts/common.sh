@@ -9,7 +9,7 @@ export GLO_SOURCE_DIR GLO_BUILD_ROOT
 
 glo_packages=(cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
               binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 mingw-w64-tools
-              wine64 wine googletest clang-format)
+              wine64 wine googletest clang-format msitools wixl)
 
 glo_install_dependencies() {
     local missing=()

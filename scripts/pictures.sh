@@ -35,10 +35,41 @@ glo_x11_session() {
     fi
 }
 
-# glo_config_dialog_pictures OUTDIR: opens the dialog through `glo_driver --config` on a virtual
-# X display, with some of the shipped plug-ins and the cap model in a driver home of its own,
-# while a trace moves the cap; saves OUTDIR/config-dialog.png (English user interface) and
-# OUTDIR/config-dialog-de.png (German).
+# glo_install_package: inside glo_x11_session, installs the build's x64 package silently as an
+# administrator does (msiexec /qn), with the diagnostic tools, and sets GLO_HOME to the folder
+# it installed into (the home the core reads). An installed package is upgraded or kept.
+glo_install_package() {
+    local package=$GLO_BUILD_ROOT/x86_64/package/Glidora-$(glo_version)-x64.msi
+    # Earlier demos named a home of their own here that is gone now: no driver's home.
+    local named
+    named=$(wine reg query 'HKLM\SOFTWARE\Veltrana\Halcyra' /v 'Home Directory' /reg:64 \
+        2>/dev/null | tr -d '\r' | sed -n 's/^ *Home Directory *REG_[A-Z_]* *//p' || true)
+    if [ -n "$named" ] && [ ! -d "$(winepath -u "$named" 2>/dev/null)" ]; then
+        wine reg delete 'HKLM\SOFTWARE\Veltrana\Halcyra' /v 'Home Directory' /f /reg:64 \
+            >/dev/null 2>&1
+    fi
+    if ! wine msiexec /i "$(winepath -w "$package")" ADDLOCAL=ALL /qn </dev/null >/dev/null 2>&1
+    then
+        echo "installing $package failed" >&2
+        return 1
+    fi
+    local folder
+    folder=$(wine reg query 'HKLM\SOFTWARE\Glidora' /v 'Install Folder' /reg:64 2>/dev/null |
+        tr -d '\r' | sed -n 's/^ *Install Folder *REG_SZ *//p' || true)
+    GLO_HOME=$(winepath -u "$folder")
+    GLO_HOME=${GLO_HOME%/}
+    echo "== installed $(basename "$package") into $folder"
+}
+
+# The project's version, as CMake has it.
+glo_version() {
+    sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$GLO_BUILD_ROOT/x86_64/CMakeCache.txt"
+}
+
+# glo_config_dialog_pictures OUTDIR: opens the dialog through the installed `glo_driver --config`
+# on a virtual X display, with the installed plug-ins and cap model, while a trace moves the cap;
+# saves OUTDIR/config-dialog.png (English user interface) and OUTDIR/config-dialog-de.png
+# (German).
 glo_config_dialog_pictures() (
     set -euo pipefail
     local out=$1 build=$GLO_BUILD_ROOT/x86_64
@@ -46,22 +77,16 @@ glo_config_dialog_pictures() (
     out=$(cd "$out" && pwd)
     glo_x11_session "$build/wineprefix-x11"
     local work=$GLO_X11_WORK
-    local home=$work/home
-    mkdir -p "$home/Office/Plugins"
-    cp "$build"/plugins/glo_{text_editor,word_processor,browser,generic}.dll "$home/Office/Plugins/"
-    "$GLO_SOURCE_DIR/scripts/cap-model" "$home"
-    wine reg add 'HKLM\SOFTWARE\Veltrana\Halcyra' /v 'Home Directory' \
-        /d "$(winepath -w "$home")" /f >/dev/null 2>&1
+    glo_install_package >/dev/null
 
     local lang name
     for lang in en_US de_DE; do
         name=config-dialog.png
         [ "$lang" = de_DE ] && name=config-dialog-de.png
         local log=$work/driver-$lang.log
-        (cd "$build/bin" && env LANG="$lang.UTF-8" LC_ALL="$lang.UTF-8" timeout 60 \
+        (cd "$GLO_HOME" && env LANG="$lang.UTF-8" LC_ALL="$lang.UTF-8" timeout 60 \
             wine glo_driver.exe --config --close-after 300 \
-            --log "$(winepath -w "$log")" \
-            "$(winepath -w "$GLO_SOURCE_DIR/tools/driver/traces/config-dialog.trace")" \
+            --log "$(winepath -w "$log")" 'Traces\config-dialog.trace' \
             </dev/null >/dev/null 2>&1) &
         local driver=$! geometry=
         for _ in $(seq 300); do

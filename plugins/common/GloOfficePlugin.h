@@ -1,12 +1,14 @@
 // What the shipped plug-ins share. Built with the SDK alone, like any plug-in of a third party.
 //
 // An office plug-in is a CGlo_Plugin with a function table, built-in motion setups and fixed
-// button setups. Its configuration file lies beside its library and is written back whenever
-// its setups are replaced (by the configuration dialog, say).
+// button setups. Each user's setups are kept in %APPDATA%\Glidora\<name>.cfg, written whenever
+// they are replaced (by the configuration dialog, say); the file beside the library is the
+// shipped default, read when the user has none and never written (GloConfigPaths.h).
 #pragma once
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cwchar>
 #include <new>
 
@@ -93,11 +95,13 @@ struct PluginTables {
 
 class COfficePlugin : public CGlo_Plugin {
 public:
-    // The configuration is read at once: the file beside the library, else the built-in setups.
-    COfficePlugin(HINSTANCE module, const PluginTables& tables) : matcher(tables.match) {
+    // The configuration is read at once: the user's file, else the shipped default, else the
+    // built-in setups.
+    COfficePlugin(HINSTANCE module, const PluginTables& tables)
+        : matcher(tables.match), paths(module, tables.name) {
         current() = this;
         setName(tables.name);
-        placeConfigurationBeside(module);
+        useFile(paths.getUserFile());
         setFunctions(tables.functions, tables.functionBytes);
         initButtonConfiguration(tables.buttons, tables.buttonBytes);
         initDefaultConfiguration(tables.defaults, tables.defaultBytes);
@@ -111,15 +115,48 @@ public:
 
     int match(HWND window) override { return window != nullptr ? matcher(window) : 0; }
 
-    // Replaced setups are kept: the file is written at once (atomically).
+    // Replaced setups are kept: the user's file is written at once (atomically).
     int setConfiguration(CGlo_FunctionSetup* setups, int size) override {
         const int result = CGlo_Plugin::setConfiguration(setups, size);
-        if (loaded)
+        if (loaded && !reading)
             serialize();
         return result;
     }
 
+    // A user file of which nothing can be read is renamed aside (never deleted) and the shipped
+    // default takes its place; the next save writes a new user file.
+    void deserialize() override {
+        _Vex::CSingleLock lock(&configLock, TRUE);
+        reading = true;
+        userFileHeld = false;
+        const Outcome user = readFile(paths.getUserFile());
+        if (user == Unreadable)
+            setUserFileAside();
+        if (user != Read) {
+            const Outcome shipped = readFile(paths.getDefaultFile());
+            if (shipped == Unreadable)
+                report(paths.getDefaultFile(), L"cannot be read; the built-in setups are used");
+            if (shipped != Read)
+                setDefaultConfiguration();
+        }
+        useFile(paths.getUserFile());
+        reading = false;
+    }
+
+    // Only ever the user's file: the folder of the library may not be written. A user file that
+    // could neither be read nor set aside is never written over.
+    void serialize() override {
+        if (userFileHeld)
+            return;
+        if (!paths.createUserFolder()) {
+            report(paths.getUserFolder(), L"cannot be made; the setups are not kept");
+            return;
+        }
+        CGlo_Plugin::serialize();
+    }
+
     const wchar_t* getConfigFileName() const { return configFileName; }
+    const CGlo_ConfigPaths& getConfigPaths() const { return paths; }
 
     // The library's one application, for the callbacks of its function table.
     static COfficePlugin*& current() {
@@ -128,23 +165,60 @@ public:
     }
 
 private:
-    // "<folder of the library>\<name>.cfg", unless that path is too long for the field.
-    void placeConfigurationBeside(HINSTANCE module) {
-        wchar_t path[MAX_PATH] = L"";
-        const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
-        if (length == 0 || length >= MAX_PATH)
-            return;
-        wchar_t* slash = std::wcsrchr(path, L'\\');
-        if (slash == nullptr)
-            return;
-        slash[1] = L'\0';
+    enum Outcome { Missing, Unreadable, Read };
+
+    void useFile(const wchar_t* path) {
         const size_t capacity = sizeof(configFileName) / sizeof(configFileName[0]);
-        if (std::wcslen(path) + std::wcslen(getName()) + 4 < capacity)
-            std::swprintf(configFileName, capacity, L"%ls%ls.cfg", path, getName());
+        std::swprintf(configFileName, capacity, L"%ls", path);
+    }
+
+    // Loads `path` through the base's reader. A file that cannot be opened, or that is not empty
+    // yet gives no setup, is unreadable (an empty one is a user who removed every motion setup).
+    Outcome readFile(const wchar_t* path) {
+        if (!CGlo_ConfigPaths::fileExists(path))
+            return Missing;
+        const HANDLE file =
+            CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return Unreadable;
+        LARGE_INTEGER size = {};
+        const bool sized = GetFileSizeEx(file, &size) != FALSE;
+        CloseHandle(file);
+        useFile(path);
+        CGlo_Plugin::deserialize();
+        const int buttons = buttonConfigurationSize / static_cast<int>(sizeof(CGlo_FunctionSetup));
+        return sized && (size.QuadPart == 0 || getNumberOfConnections() > buttons) ? Read
+                                                                                   : Unreadable;
+    }
+
+    void setUserFileAside() {
+        wchar_t aside[CGlo_ConfigPaths::Capacity + 16];
+        wchar_t what[CGlo_ConfigPaths::Capacity + 64];
+        userFileHeld = !paths.setUserFileAside(aside, sizeof(aside) / sizeof(aside[0]));
+        if (!userFileHeld)
+            std::swprintf(what, sizeof(what) / sizeof(what[0]),
+                          L"cannot be read; kept as %ls, the default setups are used", aside);
+        else
+            std::swprintf(what, sizeof(what) / sizeof(what[0]),
+                          L"cannot be read nor renamed; the default setups are used and changes "
+                          L"are not kept");
+        report(paths.getUserFile(), what);
+    }
+
+    // One line in the driver's log, in the core's format: "<file> <what happened>".
+    void report(const wchar_t* file, const wchar_t* what) {
+        wchar_t line[1024];
+        std::swprintf(line, 1024, L"Vex_Core_Proxy.dll: Plugin %ls: %ls %ls\n", getName(), file,
+                      what);
+        getCoreProxy().log(line);
     }
 
     int (*matcher)(HWND);
+    CGlo_ConfigPaths paths;
     bool loaded = false;
+    bool reading = false;
+    bool userFileHeld = false;
 };
 
 // A function table holds plain callbacks; each forwards to the library's one application.

@@ -1,6 +1,6 @@
 // The shipped plug-ins, loaded together by the host as a user installs them: each claims the
-// windows of its programs above every other plug-in, and keeps its configuration in a file
-// beside its library.
+// windows of its programs above every other plug-in, and keeps each user's configuration in a
+// file of the user's own.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -26,11 +26,7 @@ struct Installed : glotest::PluginHome {
             add(plugin);
         host.loadPlugins(L"Office/Plugins");
     }
-    ~Installed() { // the files they wrote go with the home
-        for (int i = 0; i < host.getNumberOfPlugins(); ++i)
-            files.push_back(plugins + host.getApplicationName(i) + L".cfg");
-        host.freeAllPlugins();
-    }
+    ~Installed() { host.freeAllPlugins(); }
 };
 
 HWND make(const wchar_t* className, HWND parent = nullptr, DWORD style = 0) {
@@ -86,7 +82,7 @@ TEST(ShippedPlugins, EachClaimsTheWindowsOfItsPrograms) {
         DestroyWindow(top);
 }
 
-// Setups replaced while the plug-in runs are written beside its library at once and come back
+// Setups replaced while the plug-in runs are written to the user's file at once and come back
 // when it is loaded again; button setups are never stored.
 TEST(ShippedPlugins, ConfigurationRoundTripThroughTheirOwnFiles) {
     Installed installed;
@@ -107,7 +103,7 @@ TEST(ShippedPlugins, ConfigurationRoundTripThroughTheirOwnFiles) {
         for (CGlo_FunctionSetup& setup : kept)
             setup.setThreshold(77);
         application->setConfiguration(kept.data(), int(kept.size() * sizeof(CGlo_FunctionSetup)));
-        const std::string text = glotest::readFile(installed.plugins + name + L".cfg");
+        const std::string text = glotest::readFile(installed.userSettings + name + L".cfg");
         EXPECT_NE(text.find("77"), std::string::npos) << text;
         EXPECT_EQ(text.find("button"), std::string::npos) << text;
     }

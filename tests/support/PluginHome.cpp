@@ -27,35 +27,51 @@ void writeFile(const std::wstring& path, const std::string& bytes) {
     std::ofstream(path.c_str(), std::ios::binary | std::ios::trunc) << bytes;
 }
 
+namespace {
+// Removes the files (not the folders) in `folder`, which ends with a backslash.
+void removeFiles(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    const HANDLE find = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileW((folder + found.cFileName).c_str());
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+}
+} // namespace
+
 PluginHome::PluginHome(const std::wstring& name, bool withFolder) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     home = temp + (name + L"_" + std::to_wstring(GetCurrentProcessId()));
     plugins = home + L"\\Office\\Plugins\\";
-    for (const std::wstring& folder : {plugins, home + L"\\"}) {
-        WIN32_FIND_DATAW found;
-        const HANDLE find = FindFirstFileW((folder + L"*").c_str(), &found);
-        if (find == INVALID_HANDLE_VALUE)
-            continue;
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileW((folder + found.cFileName).c_str());
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
+    appData = home + L"\\AppData";
+    userSettings = appData + L"\\Glidora\\";
+    for (const std::wstring& folder : {plugins, home + L"\\", userSettings})
+        removeFiles(folder);
     CreateDirectoryW(home.c_str(), nullptr);
     if (withFolder) {
         CreateDirectoryW((home + L"\\Office").c_str(), nullptr);
         CreateDirectoryW(plugins.c_str(), nullptr);
     }
+    CreateDirectoryW(appData.c_str(), nullptr);
+    wchar_t previous[MAX_PATH] = L"";
+    if (GetEnvironmentVariableW(L"APPDATA", previous, MAX_PATH) < MAX_PATH)
+        previousAppData = previous;
+    SetEnvironmentVariableW(L"APPDATA", appData.c_str());
     setHome(home);
 }
 
 PluginHome::~PluginHome() {
     removeHome();
+    SetEnvironmentVariableW(L"APPDATA",
+                            previousAppData.empty() ? nullptr : previousAppData.c_str());
     for (const std::wstring& file : files)
         DeleteFileW(file.c_str());
-    for (const std::wstring& folder : {plugins, home + L"\\Office", home})
+    removeFiles(userSettings);
+    for (const std::wstring& folder : {userSettings, appData, plugins, home + L"\\Office", home})
         RemoveDirectoryW(folder.c_str());
 }
 

@@ -1,5 +1,7 @@
 // A driver home of the test's own with its plug-in folder, named in the registry as the driver's
-// installer names it (without trailing backslash). Everything is removed again at the end.
+// installer names it (without trailing backslash), and a user's application-data folder of its
+// own (APPDATA, where the shipped plug-ins keep each user's setups). Everything is removed and
+// restored again at the end.
 #pragma once
 
 #include <windows.h>
@@ -27,7 +29,11 @@ public:
     static void removeHome();
 
     std::wstring home, plugins; // plugins ends with a backslash
+    std::wstring userSettings;  // %APPDATA%\Glidora\, ends with a backslash
     std::vector<std::wstring> files;
+
+private:
+    std::wstring appData, previousAppData;
 };
 
 // A file's bytes ("" when there is none), and a file written anew.
