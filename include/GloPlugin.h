@@ -182,7 +182,7 @@ protected:
     // window's client area are then adopted as the running autoscroll.
     bool isAutoscrollPossible();
 
-    // Quadratic gain on axes 0 and 1: from 1/13 below length 35 to 12.5/13 from 350 on.
+    // Quadratic gain on axes 0 and 1: from 1/13 below length 35 to 13.5/13 from 350 on.
     CGlo_Event& nonLinearTransformation(CGlo_Event& event);
     // Exponential curve for motion events: a scaled length L below 350 becomes
     // 350 + (350 - base * scale) * (e^(4L/350) - e^4) / (e^4 - 1), the direction kept.
