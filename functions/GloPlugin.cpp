@@ -73,16 +73,19 @@ const CGloWindow& CGlo_Plugin::getCurrentPanFocus() const {
     return currentPanFocus;
 }
 
+// The argument may be one of the history slots (setPanFocus(getPreviousPanFocus(0))), which the
+// history update overwrites: it is copied first.
 void CGlo_Plugin::setPanFocus(const CGloWindow& window) {
     const HWND current = currentPanFocus.GetHWND();
     if (current == window.GetHWND())
         return;
+    const CGloWindow chosen(window);
     if (current != nullptr && previousPanFocus[0].GetHWND() != current) {
         if (previousPanFocus[0].GetHWND() != nullptr)
             previousPanFocus[1] = previousPanFocus[0];
         previousPanFocus[0] = currentPanFocus;
     }
-    currentPanFocus = window;
+    currentPanFocus = chosen;
 }
 
 const CGloWindow& CGlo_Plugin::getPreviousPanFocus(int index) const {

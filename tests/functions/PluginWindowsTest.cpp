@@ -142,15 +142,18 @@ TEST_F(Desk, PanFocusHistoryKeepsTheLastTwoDistinctLiveWindows) {
     EXPECT_EQ(probe.getPreviousPanFocus(0).GetHWND(), w3);
     EXPECT_EQ(probe.getPreviousPanFocus(1).GetHWND(), w2);
     EXPECT_EQ(probe.getPreviousPanFocus(2).GetHWND(), nullptr);
+    probe.setPanFocus(probe.getPreviousPanFocus(0)); // back to the last one: a history slot itself
+    EXPECT_EQ(probe.getPanFocus().GetHWND(), w3);
+    EXPECT_EQ(probe.getPreviousPanFocus(0).GetHWND(), w2);
 
-    ShowWindow(w3, SW_HIDE);
+    ShowWindow(w2, SW_HIDE);
     EXPECT_EQ(probe.getPreviousPanFocus(0).GetHWND(), nullptr);
-    ShowWindow(w3, SW_SHOW);
-    EnableWindow(w3, FALSE);
+    ShowWindow(w2, SW_SHOW);
+    EnableWindow(w2, FALSE);
     EXPECT_EQ(probe.getPreviousPanFocus(0).GetHWND(), nullptr);
-    EnableWindow(w3, TRUE);
-    EXPECT_EQ(probe.getPreviousPanFocus(0).GetHWND(), w3);
-    DestroyWindow(w3);
+    EnableWindow(w2, TRUE);
+    EXPECT_EQ(probe.getPreviousPanFocus(0).GetHWND(), w2);
+    DestroyWindow(w2);
     EXPECT_EQ(probe.getPreviousPanFocus(0).GetHWND(), nullptr);
 }
 
