@@ -112,8 +112,9 @@ public:
 protected:
     // First-base slots 2 and 3 (after FindChildScrollbar and IsWindowScrollbar).
     // The window scrolls in a direction of `bars`: its own style, or a usable scroll-bar
-    // control beside it. Browser views ("Internet Explorer_Server") always scroll; scroll-bar
-    // controls and toolbars ("MsoCommand") never do.
+    // control beside it (for a top-level window, among its own children only). Browser views
+    // ("Internet Explorer_Server") always scroll; scroll-bar controls and toolbars
+    // ("MsoCommand") never do.
     virtual bool isWindowScrollable(CGloWindow& window, unsigned long bars);
     // The window to pan, tried in order: the window under the cursor (for a scroll-bar control
     // the window it serves), the current and the two previous pan focus windows while they lie

@@ -42,9 +42,13 @@ HWND besideSpan(HWND from, LONG low, LONG high, bool horizontalAxis, LONG& probe
 
 } // namespace
 
-// Step 5 reads the window's real style; the wrapper's style word is the caller's own.
+// Step 5 reads the window's real style; the wrapper's style word is the caller's own. A
+// top-level window has the desktop for its parent, whose children are other programs' windows:
+// it has no parent to search.
 bool CGlo_Plugin::isWindowScrollable(CGloWindow& window, unsigned long bars) {
-    const HWND parent = GetAncestor(window, GA_PARENT);
+    HWND parent = GetAncestor(window, GA_PARENT);
+    if (parent == GetDesktopWindow())
+        parent = nullptr;
     if (window.IsWindowClass(L"MsoCommand") || CGloHWND(parent).IsWindowClass(L"MsoCommand"))
         return false;
     if (window.IsWindowClass(L"Internet Explorer_Server"))
@@ -55,7 +59,7 @@ bool CGlo_Plugin::isWindowScrollable(CGloWindow& window, unsigned long bars) {
     if ((static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE)) & mask) != 0)
         return true;
     if (findChildScrollbar(window, mask, window) != nullptr ||
-        findChildScrollbar(parent, mask, window) != nullptr)
+        (parent != nullptr && findChildScrollbar(parent, mask, window) != nullptr))
         return window.IsScrollable(mask);
     return false;
 }

@@ -88,6 +88,15 @@ TEST_F(Desk, ScrollabilityReadsTheRealStyleAndTheBarsBeside) {
     CGloWindow tool(toolbar), inTool(makeWindow(L"Edit", WS_VSCROLL, 0, 0, 5, 5, toolbar));
     EXPECT_FALSE(probe.isWindowScrollable(tool, WS_VSCROLL));
     EXPECT_FALSE(probe.isWindowScrollable(inTool, WS_VSCROLL));
+
+    // A top-level window's parent is the desktop: another program's bar beside it is not its own.
+    HWND program = makeWindow(L"GloTestFrame", WS_VISIBLE, 0, 0, 50, 600, nullptr);
+    makeBar(program, SBS_VERT, 0, 0, 16, 600);
+    CGloWindow top(frame);
+    DestroyWindow(vbar);
+    EXPECT_FALSE(probe.isWindowScrollable(top, WS_VSCROLL));
+    EXPECT_EQ(top.GetVScrollbar().GetHWND(), nullptr);
+    DestroyWindow(program);
 }
 
 TEST_F(Desk, PanFocusComesFromTheCursorThenTheHistoryThenTheFocusWindow) {
