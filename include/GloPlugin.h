@@ -80,7 +80,8 @@ public:
     void escape(const CGlo_Event& event);
 
     // Brings the program's main window to the front, or starts the program named in the
-    // registry's App Paths when none is running.
+    // registry's App Paths when none is running. Only an absolute path is started; what is
+    // refused is written to the debugger's output.
     void startWord(const CGlo_Event& event);
     void startExcel(const CGlo_Event& event);
     void startCalculator(const CGlo_Event& event);
@@ -88,7 +89,8 @@ public:
     void startPowerpoint(const CGlo_Event& event);
     void startOutlook(const CGlo_Event& event);
     // Starts the user's default mail client, or the machine's default calendar, with the
-    // command line registered for it. Without one configured nothing happens.
+    // command line registered for it; its program (quoted, or unquoted with blanks in its path)
+    // must be an absolute path. Without one configured nothing happens.
     void startMail(const CGlo_Event& event);
     void startCalendar(const CGlo_Event& event);
     // The default value of the App Paths entry of `exeName` into `data` (capacity *dataLen
