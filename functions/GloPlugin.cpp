@@ -28,8 +28,9 @@ CGlo_Plugin::CGlo_Plugin()
       attachedWindow(nullptr), deadbandPoint(0.0, 0.0),
       motionDeadbandDistance(2.0), lowStepCount{0, 0}, highStepCount{0, 0}, attachedThreadId(0),
       hiddenCursorCount(0), syntheticMiddleDown(false), cursorMoved(false),
-      startRefused(false), focusSearchCursor{0, 0}, focusSearchForeground(nullptr),
-      focusSearchBars(0), focusSearchResult(nullptr) {
+      startRefused(false), lastSearchCursor{0, 0}, lastSearchActive(nullptr),
+      lastSearchFocus(nullptr), lastSearchAtPoint(nullptr), lastSearchCandidates{},
+      lastSearchBars(0), lastSearchStep(0) {
     CGlo_Plugin::init();
 }
 

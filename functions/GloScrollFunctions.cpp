@@ -160,40 +160,24 @@ void CGlo_Plugin::mouseWheel(const CGlo_Event& event) {
     SendInput(1, &input, sizeof(input));
 }
 
-// The search for the window to pan is the costly part of a step (a descent through the window
-// tree and several scroll-bar searches, each a round trip to the window system). While the
-// cursor rests on the same spot of the same foreground window, its result still holds: a
-// repeating function searches once per gesture, not every 10 ms.
+// Every motion event asks the (virtual) search again: a plug-in's own choice may change while
+// the cursor rests, and the base search keeps its own result only while nothing it reads has
+// changed.
 void CGlo_Plugin::choosePanFocus(const CGlo_Event& event, unsigned long bars,
                                  ScrollFunction delegate) {
     if (event.isMotionEvent()) {
         const HWND previous = currentPanFocus.GetHWND();
-        POINT cursor = {0, 0};
-        GetCursorPos(&cursor);
-        const HWND foreground = GetForegroundWindow();
-        const bool unchanged = previous != nullptr && previous == focusSearchResult &&
-                               IsWindow(previous) && bars == focusSearchBars &&
-                               foreground == focusSearchForeground &&
-                               cursor.x == focusSearchCursor.x && cursor.y == focusSearchCursor.y;
-        if (!unchanged) {
-            CGloWindow found;
-            getMouseCursorPanFocus(found, bars);
-            if (previous != nullptr && previous != found.GetHWND())
-                (this->*delegate)(CGlo_Event()); // ends its work on the old focus
-            setPanFocus(found);
-            focusSearchCursor = cursor;
-            focusSearchForeground = foreground;
-            focusSearchBars = bars;
-            focusSearchResult = currentPanFocus.GetHWND();
-        }
+        CGloWindow found;
+        getMouseCursorPanFocus(found, bars);
+        if (previous != nullptr && previous != found.GetHWND())
+            (this->*delegate)(CGlo_Event()); // ends its work on the old focus
+        setPanFocus(found);
     }
     if (currentPanFocus.GetHWND() == nullptr)
         return;
     (this->*delegate)(event);
-    if (event.isZeroEvent() || event.isButtonEvent()) {
+    if (event.isZeroEvent() || event.isButtonEvent())
         setPanFocus(emptyWindow);
-        focusSearchResult = nullptr;
-    }
 }
 
 void CGlo_Plugin::ILineLeftRight(const CGlo_Event& event) {

@@ -120,8 +120,9 @@ protected:
     virtual bool isWindowScrollable(CGloWindow& window, unsigned long bars);
     // The window to pan, tried in order: the window under the cursor (for a scroll-bar control
     // the window it serves), the current and the two previous pan focus windows while they lie
-    // inside the active window, the focus window. Fills `focus` (empty when nothing scrolls)
-    // and returns its handle.
+    // inside the active window, visible and enabled, the focus window. Fills `focus` (empty when
+    // nothing scrolls) and returns its handle. The focus-choosing functions ask on every motion
+    // event; this search reuses its last result while nothing it reads has changed.
     virtual HWND getMouseCursorPanFocus(CGloWindow& focus, unsigned long bars);
 
     // Slots 4 to 9: the scroll functions on the current pan focus.
@@ -278,10 +279,15 @@ private:
     // The program did not take the capture after this gesture's click: no more clicks until
     // the gesture ends.
     bool startRefused;
-    // Where the pan focus was last searched for: while the cursor, the foreground window and the
-    // wanted orientations stay the same, the focus found there still holds.
-    POINT focusSearchCursor;
-    HWND focusSearchForeground;
-    unsigned long focusSearchBars;
-    HWND focusSearchResult;
+    // The last pan focus search and what it read (the result's step: 0 under the cursor, 1 to 3
+    // the current and previous pan focus, 4 the focus window). Its result is reused only while
+    // all of that is unchanged, which every search checks first.
+    CGloWindow lastSearchFound;
+    POINT lastSearchCursor;
+    HWND lastSearchActive;
+    HWND lastSearchFocus;
+    HWND lastSearchAtPoint;
+    HWND lastSearchCandidates[3];
+    unsigned long lastSearchBars;
+    int lastSearchStep;
 };

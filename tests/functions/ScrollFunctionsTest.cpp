@@ -213,6 +213,90 @@ TEST_F(Scrolling, FocusChoiceEndsTheOldFocusFirstAndDropsItAtTheEnd) {
     EXPECT_EQ(recording.getPreviousPanFocus(0).GetHWND(), other);
 }
 
+namespace {
+
+// A plug-in that chooses the window itself: the answer it is given, counting the questions.
+struct Choosing : Recording {
+    HWND answer = nullptr;
+    int asked = 0;
+    HWND getMouseCursorPanFocus(CGloWindow& focus, unsigned long) override {
+        ++asked;
+        focus = answer;
+        return answer;
+    }
+};
+
+} // namespace
+
+TEST_F(Scrolling, EveryMotionEventAsksForTheFocusAndASwitchEndsTheOldOneFirst) {
+    Choosing plugin;
+    cursorOn(plain); // at rest throughout
+    plugin.answer = view;
+    for (int i = 0; i < 4; ++i)
+        plugin.ILineUpDown(motion(350));
+    plugin.answer = other;
+    for (int i = 0; i < 2; ++i)
+        plugin.ILineUpDown(motion(350));
+    plugin.ILineUpDown(kZero);
+    EXPECT_EQ(plugin.asked, 6);
+    EXPECT_EQ(plugin.log, "mmmmzmmz");
+    const std::vector<ScrollMessage> m = take();
+    ASSERT_EQ(m.size(), 3u); // every other event at full deflection; the zero restarts the trigger
+    EXPECT_TRUE(m[0].to == view && m[1].to == view && m[2].to == other);
+}
+
+// The base search's answer holds only while the window can still be scrolled there: hidden,
+// disabled or moved out of the active window, it is dropped (and ended first). With nothing to
+// scroll under the cursor, a move of the keyboard focus is followed.
+TEST_F(Scrolling, TheFocusFoundIsDroppedWhenItCannotBeScrolledAndFollowsTheKeyboardFocus) {
+    Recording recording;
+    auto step = [&] {
+        recording.ILineUpDown(motion(350));
+        return recording.getPanFocus().GetHWND();
+    };
+    HWND elsewhere = makeWindow(L"GloTestFrame", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr);
+    for (int way = 0; way < 3; ++way) {
+        SCOPED_TRACE(way);
+        cursorOn(view);
+        EXPECT_EQ(step(), view);
+        cursorOn(plain); // nothing scrolls here: the focus stays
+        EXPECT_EQ(step(), view);
+        recording.log.clear();
+        if (way == 0)
+            ShowWindow(view, SW_HIDE);
+        else if (way == 1)
+            EnableWindow(view, FALSE);
+        else
+            SetParent(view, elsewhere);
+        EXPECT_EQ(step(), nullptr);
+        EXPECT_EQ(recording.log, "z");
+        ShowWindow(view, SW_SHOW);
+        EnableWindow(view, TRUE);
+        SetParent(view, frame);
+        recording.ILineUpDown(kZero);
+    }
+    DestroyWindow(elsewhere);
+
+    HWND top = makeWindow(L"GloTestView", WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_VISIBLE, 600, 60,
+                          300, 300, nullptr);
+    HWND child = makeWindow(L"GloTestView", WS_VISIBLE | WS_VSCROLL, 0, 0, 80, 80, top);
+    ASSERT_TRUE(bringToFront(top));
+    SetFocus(top);
+    pump(10);
+    cursorOn(top); // away from the child
+    take();
+    recording.log.clear();
+    EXPECT_EQ(step(), top);
+    SetFocus(child);
+    pump(10);
+    EXPECT_EQ(step(), child);
+    EXPECT_EQ(recording.log, "mzm");
+    const std::vector<ScrollMessage> m = take();
+    ASSERT_EQ(m.size(), 2u);
+    EXPECT_TRUE(m[0].to == top && m[1].to == child);
+    DestroyWindow(top);
+}
+
 TEST_F(Scrolling, WheelTurnsByATenthOfAxis0) {
     InputRecorder input;
     ASSERT_TRUE(input.active());
