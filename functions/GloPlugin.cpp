@@ -30,7 +30,7 @@ CGlo_Plugin::CGlo_Plugin()
       hiddenCursorCount(0), syntheticMiddleDown(false), cursorMoved(false),
       startRefused(false), lastSearchCursor{0, 0}, lastSearchActive(nullptr),
       lastSearchFocus(nullptr), lastSearchAtPoint(nullptr), lastSearchCandidates{},
-      lastSearchBars(0), lastSearchStep(0) {
+      lastSearchBars(0), lastSearchStep(0), unansweredScrollTarget(nullptr) {
     CGlo_Plugin::init();
 }
 

@@ -7,6 +7,7 @@
 
 #include "GloBoundedSend.h"
 
+using glo_functions::kSendBoundMs;
 using glo_functions::readScrollInfo;
 using glo_functions::sendBounded;
 
@@ -42,12 +43,30 @@ long long takeSteps(std::atomic<int>& accumulator, int deflection, long long div
 
 // The message goes to a separate bar's own parent with the bar's handle, else to the focus.
 // False when it could not be delivered; a vanished focus is then dropped.
+//
+// A message that timed out is still handled when the program gets to it. A program slower per
+// step than the bound would collect steps and go on scrolling after the cap is released, so the
+// next message goes only after a WM_NULL has come back (messages are handled in the order sent),
+// and both together wait no longer than the bound.
 bool CGlo_Plugin::sendScroll(UINT message, WPARAM code, const CGloHWND& bar) {
     const HWND control = bar.GetHWND();
     const HWND target =
         control != nullptr ? GetAncestor(control, GA_PARENT) : currentPanFocus.GetHWND();
-    if (sendBounded(target, message, code, reinterpret_cast<LPARAM>(control)))
+    UINT bound = kSendBoundMs;
+    if (unansweredScrollTarget != nullptr && unansweredScrollTarget == target) {
+        const DWORD start = GetTickCount();
+        if (!sendBounded(target, WM_NULL, 0, 0)) {
+            forgetVanishedPanFocus(control);
+            return false;
+        }
+        const DWORD waited = GetTickCount() - start;
+        bound = waited < kSendBoundMs ? kSendBoundMs - waited : 1;
+    }
+    unansweredScrollTarget = nullptr;
+    if (sendBounded(target, message, code, reinterpret_cast<LPARAM>(control), nullptr, bound))
         return true;
+    if (target != nullptr && IsWindow(target))
+        unansweredScrollTarget = target;
     forgetVanishedPanFocus(control);
     return false;
 }

@@ -20,7 +20,8 @@
 // zero event (or a button event) ends what a function was doing and sends nothing.
 //
 // Messages to the target program are sent with a bound (200 ms) and give up on a program that
-// does not respond, so a hung program does not stop the device for the others.
+// does not respond, so a hung program does not stop the device for the others. After a scroll
+// message that timed out, the program gets the next one only once it has handled it.
 //
 // The base order (the finder first, so a plug-in is itself a scroll-bar finder) and the order
 // of the virtual operations are part of the plug-in interface.
@@ -290,4 +291,7 @@ private:
     HWND lastSearchCandidates[3];
     unsigned long lastSearchBars;
     int lastSearchStep;
+    // A scroll message that timed out is still handled later: until this window has answered,
+    // it gets no further one.
+    HWND unansweredScrollTarget;
 };

@@ -297,6 +297,58 @@ TEST_F(Scrolling, TheFocusFoundIsDroppedWhenItCannotBeScrolledAndFollowsTheKeybo
     DestroyWindow(top);
 }
 
+namespace {
+
+// A program that takes longer over each line step than the device waits for it.
+const int kSlowStepMs = 300;
+std::atomic<int> g_slowSteps{0};
+LRESULT CALLBACK slowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_VSCROLL)
+        return DefWindowProcW(window, message, wParam, lParam);
+    Sleep(kSlowStepMs);
+    ++g_slowSteps;
+    return 0;
+}
+
+} // namespace
+
+// Steps that timed out are still handled later: they must not collect and scroll on after the
+// cap is released.
+TEST_F(Scrolling, ASlowProgramGetsOneStepAtATime) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = slowProc;
+    wc.lpszClassName = L"GloSlowView";
+    RegisterClassW(&wc);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<HWND> slow{nullptr};
+    std::thread owner([&] {
+        HWND window = CreateWindowExW(0, L"GloSlowView", L"", WS_OVERLAPPEDWINDOW | WS_VSCROLL, 0,
+                                      0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+        slow = window;
+        while (MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0)
+            pump();
+        DestroyWindow(window);
+    });
+    while (!slow)
+        Sleep(1);
+    probe.setPanFocus(CGloWindow(slow));
+    g_slowSteps = 0;
+    // Two seconds at full deflection, a call every 10 ms as the worker makes them.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (std::chrono::steady_clock::now() < end) {
+        probe.lineUpDown(motion(350));
+        Sleep(10);
+    }
+    probe.lineUpDown(kZero);
+    const int atRelease = g_slowSteps;
+    Sleep(5 * kSlowStepMs);
+    EXPECT_GE(atRelease, 3);
+    EXPECT_LE(g_slowSteps - atRelease, 1); // only the step under way at the release
+    SetEvent(done);
+    owner.join();
+    CloseHandle(done);
+}
+
 TEST_F(Scrolling, WheelTurnsByATenthOfAxis0) {
     InputRecorder input;
     ASSERT_TRUE(input.active());
