@@ -192,27 +192,6 @@ struct Recording : Probe {
 
 } // namespace
 
-TEST_F(Scrolling, FocusChoiceEndsTheOldFocusFirstAndDropsItAtTheEnd) {
-    Recording recording;
-    cursorOn(view);
-    recording.ILineUpDown(motion(350));
-    cursorOn(other);
-    recording.ILineUpDown(motion(350)); // the zero restarts the trigger: it fires at once
-    std::vector<ScrollMessage> m = take();
-    ASSERT_EQ(m.size(), 2u);
-    EXPECT_TRUE(m[0].to == view && m[1].to == other);
-    EXPECT_EQ(recording.log, "mzm");
-    recording.ILineUpDown(kZero);
-    EXPECT_EQ(recording.getPanFocus().GetHWND(), nullptr);
-    recording.ILineUpDown(kZero); // no focus: no delegate
-    EXPECT_EQ(recording.log, "mzmz");
-    recording.ILineUpDown(motion(350));
-    recording.ILineUpDown(kButton);
-    EXPECT_EQ(recording.log, "mzmzmb");
-    EXPECT_EQ(recording.getPanFocus().GetHWND(), nullptr);
-    EXPECT_EQ(recording.getPreviousPanFocus(0).GetHWND(), other);
-}
-
 namespace {
 
 // A plug-in that chooses the window itself: the answer it is given, counting the questions.
@@ -228,6 +207,8 @@ struct Choosing : Recording {
 
 } // namespace
 
+// The focus is asked for on every motion event, ended first when it changes, and dropped (into
+// the history) when the motion ends.
 TEST_F(Scrolling, EveryMotionEventAsksForTheFocusAndASwitchEndsTheOldOneFirst) {
     Choosing plugin;
     cursorOn(plain); // at rest throughout
@@ -237,12 +218,18 @@ TEST_F(Scrolling, EveryMotionEventAsksForTheFocusAndASwitchEndsTheOldOneFirst) {
     plugin.answer = other;
     for (int i = 0; i < 2; ++i)
         plugin.ILineUpDown(motion(350));
-    plugin.ILineUpDown(kZero);
-    EXPECT_EQ(plugin.asked, 6);
-    EXPECT_EQ(plugin.log, "mmmmzmmz");
     const std::vector<ScrollMessage> m = take();
     ASSERT_EQ(m.size(), 3u); // every other event at full deflection; the zero restarts the trigger
     EXPECT_TRUE(m[0].to == view && m[1].to == view && m[2].to == other);
+    plugin.ILineUpDown(kZero);
+    EXPECT_EQ(plugin.getPanFocus().GetHWND(), nullptr);
+    plugin.ILineUpDown(kZero); // no focus: no delegate
+    plugin.ILineUpDown(motion(350));
+    plugin.ILineUpDown(kButton);
+    EXPECT_EQ(plugin.asked, 7);
+    EXPECT_EQ(plugin.log, "mmmmzmmzmb");
+    EXPECT_EQ(plugin.getPanFocus().GetHWND(), nullptr);
+    EXPECT_EQ(plugin.getPreviousPanFocus(0).GetHWND(), other);
 }
 
 // The base search's answer holds only while the window can still be scrolled there: hidden,
