@@ -68,8 +68,8 @@ bool CGlo_Plugin::isWindowScrollable(CGloWindow& window, unsigned long bars) {
 // met, each query a round trip to the window system (about 2 ms for another program under Wine,
 // against a step every 10 ms). Its last result is reused while nothing it read has changed: the
 // active and focus window, the cursor, the window at the cursor, the pan focus windows tried
-// before the result, and the result's own existence, visibility, enabled state and place in the
-// active window.
+// before the result, and the result's own existence (and its bars'), visibility, enabled state
+// and place in the active window.
 HWND CGlo_Plugin::getMouseCursorPanFocus(CGloWindow& focus, unsigned long bars) {
     enum Step { UnderCursor, Current, Previous0, Previous1, FocusWindow };
     GUITHREADINFO info;
@@ -103,8 +103,12 @@ HWND CGlo_Plugin::getMouseCursorPanFocus(CGloWindow& focus, unsigned long bars) 
         if (lastSearchStep >= Current && lastSearchStep <= Previous1 &&
             candidates[lastSearchStep - 1] != found)
             return false;
+        const HWND vertical = lastSearchFound.GetVScrollbar().GetHWND();
+        const HWND horizontal = lastSearchFound.GetHScrollbar().GetHWND();
         return IsWindowVisible(found) && IsWindowEnabled(found) &&
-               (found == info.hwndActive || inside(found));
+               (found == info.hwndActive || inside(found)) &&
+               (vertical == nullptr || IsWindow(vertical)) &&
+               (horizontal == nullptr || IsWindow(horizontal));
     };
     if (lastResultHolds()) {
         focus = lastSearchFound;

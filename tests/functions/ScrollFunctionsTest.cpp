@@ -233,8 +233,9 @@ TEST_F(Scrolling, EveryMotionEventAsksForTheFocusAndASwitchEndsTheOldOneFirst) {
 }
 
 // The base search's answer holds only while the window can still be scrolled there: hidden,
-// disabled or moved out of the active window, it is dropped (and ended first). With nothing to
-// scroll under the cursor, a move of the keyboard focus is followed.
+// disabled, moved out of the active window or without its bar, it is dropped (and ended first);
+// a window raised over it takes over. With nothing to scroll under the cursor, a move of the
+// keyboard focus is followed.
 TEST_F(Scrolling, TheFocusFoundIsDroppedWhenItCannotBeScrolledAndFollowsTheKeyboardFocus) {
     Recording recording;
     auto step = [&] {
@@ -242,27 +243,37 @@ TEST_F(Scrolling, TheFocusFoundIsDroppedWhenItCannotBeScrolledAndFollowsTheKeybo
         return recording.getPanFocus().GetHWND();
     };
     HWND elsewhere = makeWindow(L"GloTestFrame", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr);
-    for (int way = 0; way < 3; ++way) {
+    for (int way = 0; way < 4; ++way) {
         SCOPED_TRACE(way);
-        cursorOn(view);
-        EXPECT_EQ(step(), view);
+        const HWND window = way < 3 ? view : sideView;
+        cursorOn(window);
+        EXPECT_EQ(step(), window);
         cursorOn(plain); // nothing scrolls here: the focus stays
-        EXPECT_EQ(step(), view);
+        EXPECT_EQ(step(), window);
         recording.log.clear();
         if (way == 0)
             ShowWindow(view, SW_HIDE);
         else if (way == 1)
             EnableWindow(view, FALSE);
-        else
+        else if (way == 2)
             SetParent(view, elsewhere);
-        EXPECT_EQ(step(), nullptr);
-        EXPECT_EQ(recording.log, "z");
+        else
+            DestroyWindow(vbar);
+        EXPECT_NE(step(), window); // (the last one goes back to `view`, from the history)
+        EXPECT_EQ(recording.log.substr(0, 1), "z");
         ShowWindow(view, SW_SHOW);
         EnableWindow(view, TRUE);
         SetParent(view, frame);
         recording.ILineUpDown(kZero);
     }
     DestroyWindow(elsewhere);
+    // A window raised over it under the resting cursor takes over.
+    cursorOn(view);
+    EXPECT_EQ(step(), view);
+    HWND cover = makeWindow(L"GloTestView", WS_VISIBLE | WS_VSCROLL, 10, 10, 180, 130, frame);
+    SetWindowPos(cover, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    EXPECT_EQ(step(), cover);
+    recording.ILineUpDown(kZero);
 
     HWND top = makeWindow(L"GloTestView", WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_VISIBLE, 600, 60,
                           300, 300, nullptr);
