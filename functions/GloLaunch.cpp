@@ -163,7 +163,8 @@ const wchar_t* splitCommand(const wchar_t* command, wchar_t* program) {
     } else {
         const size_t length = std::wcslen(command);
         end = std::wcscspn(command, L" \t");
-        for (size_t candidate = length; candidate > end && isAbsolutePath(command); --candidate) {
+        const bool absolute = isAbsolutePath(command); // a relative one is refused anyway
+        for (size_t candidate = length; absolute && candidate > end; --candidate) {
             if (candidate < length && !isBlank(command[candidate]))
                 continue;
             std::wmemcpy(program, command, candidate);
@@ -197,9 +198,10 @@ void launch(const wchar_t* application, const wchar_t* arguments, const wchar_t*
     PROCESS_INFORMATION process = {};
     if (!CreateProcessW(application, commandLine.data(), nullptr, nullptr, FALSE, kCreationFlags,
                         nullptr, nullptr, &startup, &process)) {
-        CLine error;
-        error << L"Not started, error " << static_cast<unsigned long>(GetLastError());
-        logLaunch(error.text(), what, application);
+        const DWORD error = GetLastError();
+        CLine outcome;
+        outcome << L"Not started, error " << static_cast<unsigned long>(error);
+        logLaunch(outcome.text(), what, application);
         return;
     }
     const CScopedHandle processHandle(process.hProcess), threadHandle(process.hThread);
