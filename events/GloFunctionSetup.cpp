@@ -75,8 +75,11 @@ CGlo_FunctionSetup& CGlo_FunctionSetup::operator=(const CGlo_PluginFunction& fun
     } else if (type == GLO_TriggerFunction) {
         numberOfAxes = 0;
     } else if (type >= 1 && type <= 6) {
+        // A former button setup keeps no button: a motion setup with one is never chosen.
         eventType = GLO_MotionEvent;
         numberOfAxes = type;
+        button = -1;
+        buttonEvent = GLO_NoButtonEvent;
     }
     return *this;
 }

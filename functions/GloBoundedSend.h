@@ -13,14 +13,14 @@ namespace glo_functions {
 // program recovers.
 const UINT kSendBoundMs = 200;
 
-// SendMessageW with the bound. False when the window does not exist, did not answer in time or
-// is hung; `result` is then 0.
+// SendMessageW with the bound (or less). False when the window does not exist, did not answer in
+// time or is hung; `result` is then 0.
 inline bool sendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                        LRESULT* result = nullptr) {
+                        LRESULT* result = nullptr, UINT boundMs = kSendBoundMs) {
     DWORD_PTR answer = 0;
-    const bool sent = window != nullptr && SendMessageTimeoutW(window, message, wParam, lParam,
-                                                               SMTO_NORMAL | SMTO_ABORTIFHUNG,
-                                                               kSendBoundMs, &answer) != 0;
+    const bool sent = window != nullptr &&
+                      SendMessageTimeoutW(window, message, wParam, lParam,
+                                          SMTO_NORMAL | SMTO_ABORTIFHUNG, boundMs, &answer) != 0;
     if (result != nullptr)
         *result = sent ? static_cast<LRESULT>(answer) : 0;
     return sent;

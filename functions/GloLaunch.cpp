@@ -1,5 +1,8 @@
 // Starting programs: office programs are brought to the front when running, else started from
 // their App Paths entry; the default mail and calendar clients from their registered command.
+// Only a program given by its absolute path is started: a relative name would be looked for in
+// the current directory (the host makes it the plug-in folder), and an unquoted path with blanks
+// would try "C:\Program.exe" first.
 #include "GloPlugin.h"
 
 #include <cwchar>
@@ -87,14 +90,120 @@ bool readDefaultString(HKEY root, const wchar_t* path, wchar_t* out) {
     return usableString(value, length, type, out);
 }
 
-// The process runs on its own; its handles are not kept.
-void launch(const wchar_t* application, wchar_t* commandLine) {
+// One line of text built in place, cut at its capacity.
+class CLine {
+public:
+    CLine& operator<<(const wchar_t* text) {
+        for (; text != nullptr && *text != L'\0' && length < kCapacity; ++text)
+            buffer[length++] = *text;
+        buffer[length] = L'\0';
+        return *this;
+    }
+    CLine& operator<<(unsigned long number) {
+        wchar_t digits[16];
+        int count = 0;
+        do
+            digits[count++] = static_cast<wchar_t>(L'0' + number % 10);
+        while ((number /= 10) != 0);
+        wchar_t reversed[16];
+        for (int i = 0; i < count; ++i)
+            reversed[i] = digits[count - 1 - i];
+        reversed[count] = L'\0';
+        return *this << reversed;
+    }
+    const wchar_t* text() const { return buffer; }
+    wchar_t* data() { return buffer; } // CreateProcessW may write to its command line
+
+private:
+    static const size_t kCapacity = 2 * kExpandedChars + 128;
+    wchar_t buffer[kCapacity + 1] = L"";
+    size_t length = 0;
+};
+
+// Launches run on the worker, and the driver's log is written on the driver's thread only: what
+// was not started goes to the debugger's output.
+void logLaunch(const wchar_t* outcome, const wchar_t* what, const wchar_t* value) {
+    CLine line;
+    line << L"Vex_Core_Proxy.dll: " << outcome << L": " << value << L" (" << what << L")\n";
+    OutputDebugStringW(line.text());
+}
+
+// "X:\..." or "\\server\...".
+bool isAbsolutePath(const wchar_t* path) {
+    const wchar_t c = path[0];
+    const bool letter = (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+    return (letter && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) ||
+           (path[0] == L'\\' && path[1] == L'\\');
+}
+
+bool isBlank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
+
+bool isFile(const wchar_t* path) {
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Splits a registered command line into its program (into `program`, capacity kExpandedChars)
+// and the arguments after it, which it returns. A quoted program ends at its closing quote. An
+// unquoted one may hold blanks ("C:\Program Files\..."): it is the longest stretch before a
+// blank, or the whole text, that names an existing file; failing that, the text up to the first
+// blank. So a file planted at a shorter stretch ("C:\Program") is never taken first.
+const wchar_t* splitCommand(const wchar_t* command, wchar_t* program) {
+    while (isBlank(*command))
+        ++command;
+    size_t end = 0;
+    const wchar_t* arguments = nullptr;
+    if (*command == L'"') {
+        ++command;
+        const wchar_t* close = std::wcschr(command, L'"');
+        end = close != nullptr ? static_cast<size_t>(close - command) : std::wcslen(command);
+        arguments = close != nullptr ? close + 1 : command + end;
+    } else {
+        const size_t length = std::wcslen(command);
+        end = std::wcscspn(command, L" \t");
+        const bool absolute = isAbsolutePath(command); // a relative one is refused anyway
+        for (size_t candidate = length; absolute && candidate > end; --candidate) {
+            if (candidate < length && !isBlank(command[candidate]))
+                continue;
+            std::wmemcpy(program, command, candidate);
+            program[candidate] = L'\0';
+            if (isFile(program)) {
+                end = candidate;
+                break;
+            }
+        }
+        arguments = command + end;
+    }
+    std::wmemcpy(program, command, end);
+    program[end] = L'\0';
+    return arguments;
+}
+
+// Starts `application` (an absolute path) with `arguments`; the program is quoted in the command
+// line. The process runs on its own; its handles are not kept.
+void launch(const wchar_t* application, const wchar_t* arguments, const wchar_t* what) {
+    if (!isAbsolutePath(application)) {
+        logLaunch(L"Not started, the program is not an absolute path", what, application);
+        return;
+    }
+    CLine commandLine;
+    commandLine << L"\"" << application << L"\"";
+    if (arguments[0] != L'\0' && !isBlank(arguments[0]))
+        commandLine << L" ";
+    commandLine << arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(application, commandLine, nullptr, nullptr, FALSE, kCreationFlags, nullptr,
-                        nullptr, &startup, &process))
+    if (!CreateProcessW(application, commandLine.data(), nullptr, nullptr, FALSE, kCreationFlags,
+                        nullptr, nullptr, &startup, &process)) {
+        const DWORD error = GetLastError();
+        CLine outcome;
+        outcome << L"Not started, error " << static_cast<unsigned long>(error);
+        logLaunch(outcome.text(), what, application);
         return;
+    }
     const CScopedHandle processHandle(process.hProcess), threadHandle(process.hThread);
 }
 
@@ -108,7 +217,10 @@ void startClient(HKEY root, const wchar_t* clientKey, const wchar_t* clients) {
     if (!joinPath(path, clients, name, kOpenCommand) ||
         !readDefaultString(HKEY_LOCAL_MACHINE, path, command))
         return;
-    launch(nullptr, command); // the command line as registered, placeholders and all
+    // The arguments as registered, placeholders and all.
+    wchar_t program[kExpandedChars];
+    const wchar_t* arguments = splitCommand(command, program);
+    launch(program, arguments, path);
 }
 
 } // namespace
@@ -142,7 +254,9 @@ void CGlo_Plugin::startProgram(const CGlo_Event& event, const wchar_t* windowCla
             *close = L'\0';
         ++name;
     }
-    launch(name, nullptr);
+    wchar_t what[kKeyPathChars];
+    joinPath(what, kAppPaths, exeName);
+    launch(name, L"", what);
 }
 
 void CGlo_Plugin::startWord(const CGlo_Event& event) {

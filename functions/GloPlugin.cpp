@@ -28,8 +28,9 @@ CGlo_Plugin::CGlo_Plugin()
       attachedWindow(nullptr), deadbandPoint(0.0, 0.0),
       motionDeadbandDistance(2.0), lowStepCount{0, 0}, highStepCount{0, 0}, attachedThreadId(0),
       hiddenCursorCount(0), syntheticMiddleDown(false), cursorMoved(false),
-      startRefused(false), focusSearchCursor{0, 0}, focusSearchForeground(nullptr),
-      focusSearchBars(0), focusSearchResult(nullptr) {
+      startRefused(false), lastSearchCursor{0, 0}, lastSearchActive(nullptr),
+      lastSearchFocus(nullptr), lastSearchAtPoint(nullptr), lastSearchCandidates{},
+      lastSearchBars(0), lastSearchStep(0), unansweredScrollTarget(nullptr) {
     CGlo_Plugin::init();
 }
 
@@ -73,16 +74,19 @@ const CGloWindow& CGlo_Plugin::getCurrentPanFocus() const {
     return currentPanFocus;
 }
 
+// The argument may be one of the history slots (setPanFocus(getPreviousPanFocus(0))), which the
+// history update overwrites: it is copied first.
 void CGlo_Plugin::setPanFocus(const CGloWindow& window) {
     const HWND current = currentPanFocus.GetHWND();
     if (current == window.GetHWND())
         return;
+    const CGloWindow chosen(window);
     if (current != nullptr && previousPanFocus[0].GetHWND() != current) {
         if (previousPanFocus[0].GetHWND() != nullptr)
             previousPanFocus[1] = previousPanFocus[0];
         previousPanFocus[0] = currentPanFocus;
     }
-    currentPanFocus = window;
+    currentPanFocus = chosen;
 }
 
 const CGloWindow& CGlo_Plugin::getPreviousPanFocus(int index) const {

@@ -7,6 +7,7 @@
 
 #include "GloBoundedSend.h"
 
+using glo_functions::kSendBoundMs;
 using glo_functions::readScrollInfo;
 using glo_functions::sendBounded;
 
@@ -42,12 +43,30 @@ long long takeSteps(std::atomic<int>& accumulator, int deflection, long long div
 
 // The message goes to a separate bar's own parent with the bar's handle, else to the focus.
 // False when it could not be delivered; a vanished focus is then dropped.
+//
+// A message that timed out is still handled when the program gets to it. A program slower per
+// step than the bound would collect steps and go on scrolling after the cap is released, so the
+// next message goes only after a WM_NULL has come back (messages are handled in the order sent),
+// and both together wait no longer than the bound.
 bool CGlo_Plugin::sendScroll(UINT message, WPARAM code, const CGloHWND& bar) {
     const HWND control = bar.GetHWND();
     const HWND target =
         control != nullptr ? GetAncestor(control, GA_PARENT) : currentPanFocus.GetHWND();
-    if (sendBounded(target, message, code, reinterpret_cast<LPARAM>(control)))
+    UINT bound = kSendBoundMs;
+    if (unansweredScrollTarget != nullptr && unansweredScrollTarget == target) {
+        const DWORD start = GetTickCount();
+        if (!sendBounded(target, WM_NULL, 0, 0)) {
+            forgetVanishedPanFocus(control);
+            return false;
+        }
+        const DWORD waited = GetTickCount() - start;
+        bound = waited < kSendBoundMs ? kSendBoundMs - waited : 1;
+    }
+    unansweredScrollTarget = nullptr;
+    if (sendBounded(target, message, code, reinterpret_cast<LPARAM>(control), nullptr, bound))
         return true;
+    if (target != nullptr && IsWindow(target))
+        unansweredScrollTarget = target;
     forgetVanishedPanFocus(control);
     return false;
 }
@@ -160,40 +179,24 @@ void CGlo_Plugin::mouseWheel(const CGlo_Event& event) {
     SendInput(1, &input, sizeof(input));
 }
 
-// The search for the window to pan is the costly part of a step (a descent through the window
-// tree and several scroll-bar searches, each a round trip to the window system). While the
-// cursor rests on the same spot of the same foreground window, its result still holds: a
-// repeating function searches once per gesture, not every 10 ms.
+// Every motion event asks the (virtual) search again: a plug-in's own choice may change while
+// the cursor rests, and the base search keeps its own result only while nothing it reads has
+// changed.
 void CGlo_Plugin::choosePanFocus(const CGlo_Event& event, unsigned long bars,
                                  ScrollFunction delegate) {
     if (event.isMotionEvent()) {
         const HWND previous = currentPanFocus.GetHWND();
-        POINT cursor = {0, 0};
-        GetCursorPos(&cursor);
-        const HWND foreground = GetForegroundWindow();
-        const bool unchanged = previous != nullptr && previous == focusSearchResult &&
-                               IsWindow(previous) && bars == focusSearchBars &&
-                               foreground == focusSearchForeground &&
-                               cursor.x == focusSearchCursor.x && cursor.y == focusSearchCursor.y;
-        if (!unchanged) {
-            CGloWindow found;
-            getMouseCursorPanFocus(found, bars);
-            if (previous != nullptr && previous != found.GetHWND())
-                (this->*delegate)(CGlo_Event()); // ends its work on the old focus
-            setPanFocus(found);
-            focusSearchCursor = cursor;
-            focusSearchForeground = foreground;
-            focusSearchBars = bars;
-            focusSearchResult = currentPanFocus.GetHWND();
-        }
+        CGloWindow found;
+        getMouseCursorPanFocus(found, bars);
+        if (previous != nullptr && previous != found.GetHWND())
+            (this->*delegate)(CGlo_Event()); // ends its work on the old focus
+        setPanFocus(found);
     }
     if (currentPanFocus.GetHWND() == nullptr)
         return;
     (this->*delegate)(event);
-    if (event.isZeroEvent() || event.isButtonEvent()) {
+    if (event.isZeroEvent() || event.isButtonEvent())
         setPanFocus(emptyWindow);
-        focusSearchResult = nullptr;
-    }
 }
 
 void CGlo_Plugin::ILineLeftRight(const CGlo_Event& event) {

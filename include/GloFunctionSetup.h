@@ -35,8 +35,9 @@ public:
                        GLO_ButtonEventType buttonEvent);
     CGlo_FunctionSetup(const CGlo_FunctionSetup& other);
     CGlo_FunctionSetup& operator=(const CGlo_FunctionSetup& other);
-    // Takes the function's name and, from its type, the event type and number of axes;
-    // axes, polarities, threshold and button stay.
+    // Takes the function's name and, from its type, the event type and number of axes; axes,
+    // polarities and threshold stay. A motion function leaves no button (-1, no transition); a
+    // button or trigger function keeps the button.
     CGlo_FunctionSetup& operator=(const CGlo_PluginFunction& function);
 
     bool IsValid();

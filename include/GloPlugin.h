@@ -20,7 +20,8 @@
 // zero event (or a button event) ends what a function was doing and sends nothing.
 //
 // Messages to the target program are sent with a bound (200 ms) and give up on a program that
-// does not respond, so a hung program does not stop the device for the others.
+// does not respond, so a hung program does not stop the device for the others. After a scroll
+// message that timed out, the program gets the next one only once it has handled it.
 //
 // The base order (the finder first, so a plug-in is itself a scroll-bar finder) and the order
 // of the virtual operations are part of the plug-in interface.
@@ -80,7 +81,8 @@ public:
     void escape(const CGlo_Event& event);
 
     // Brings the program's main window to the front, or starts the program named in the
-    // registry's App Paths when none is running.
+    // registry's App Paths when none is running. Only an absolute path is started; what is
+    // refused is written to the debugger's output.
     void startWord(const CGlo_Event& event);
     void startExcel(const CGlo_Event& event);
     void startCalculator(const CGlo_Event& event);
@@ -88,7 +90,8 @@ public:
     void startPowerpoint(const CGlo_Event& event);
     void startOutlook(const CGlo_Event& event);
     // Starts the user's default mail client, or the machine's default calendar, with the
-    // command line registered for it. Without one configured nothing happens.
+    // command line registered for it; its program (quoted, or unquoted with blanks in its path)
+    // must be an absolute path. Without one configured nothing happens.
     void startMail(const CGlo_Event& event);
     void startCalendar(const CGlo_Event& event);
     // The default value of the App Paths entry of `exeName` into `data` (capacity *dataLen
@@ -112,13 +115,15 @@ public:
 protected:
     // First-base slots 2 and 3 (after FindChildScrollbar and IsWindowScrollbar).
     // The window scrolls in a direction of `bars`: its own style, or a usable scroll-bar
-    // control beside it. Browser views ("Internet Explorer_Server") always scroll; scroll-bar
-    // controls and toolbars ("MsoCommand") never do.
+    // control beside it (for a top-level window, among its own children only). Browser views
+    // ("Internet Explorer_Server") always scroll; scroll-bar controls and toolbars
+    // ("MsoCommand") never do.
     virtual bool isWindowScrollable(CGloWindow& window, unsigned long bars);
     // The window to pan, tried in order: the window under the cursor (for a scroll-bar control
     // the window it serves), the current and the two previous pan focus windows while they lie
-    // inside the active window, the focus window. Fills `focus` (empty when nothing scrolls)
-    // and returns its handle.
+    // inside the active window, visible and enabled, the focus window. Fills `focus` (empty when
+    // nothing scrolls) and returns its handle. The focus-choosing functions ask on every motion
+    // event; this search reuses its last result while nothing it reads has changed.
     virtual HWND getMouseCursorPanFocus(CGloWindow& focus, unsigned long bars);
 
     // Slots 4 to 9: the scroll functions on the current pan focus.
@@ -182,7 +187,7 @@ protected:
     // window's client area are then adopted as the running autoscroll.
     bool isAutoscrollPossible();
 
-    // Quadratic gain on axes 0 and 1: from 1/13 below length 35 to 12.5/13 from 350 on.
+    // Quadratic gain on axes 0 and 1: from 1/13 below length 35 to 13.5/13 from 350 on.
     CGlo_Event& nonLinearTransformation(CGlo_Event& event);
     // Exponential curve for motion events: a scaled length L below 350 becomes
     // 350 + (350 - base * scale) * (e^(4L/350) - e^4) / (e^4 - 1), the direction kept.
@@ -275,10 +280,18 @@ private:
     // The program did not take the capture after this gesture's click: no more clicks until
     // the gesture ends.
     bool startRefused;
-    // Where the pan focus was last searched for: while the cursor, the foreground window and the
-    // wanted orientations stay the same, the focus found there still holds.
-    POINT focusSearchCursor;
-    HWND focusSearchForeground;
-    unsigned long focusSearchBars;
-    HWND focusSearchResult;
+    // The last pan focus search and what it read (the result's step: 0 under the cursor, 1 to 3
+    // the current and previous pan focus, 4 the focus window). Its result is reused only while
+    // all of that is unchanged, which every search checks first.
+    CGloWindow lastSearchFound;
+    POINT lastSearchCursor;
+    HWND lastSearchActive;
+    HWND lastSearchFocus;
+    HWND lastSearchAtPoint;
+    HWND lastSearchCandidates[3];
+    unsigned long lastSearchBars;
+    int lastSearchStep;
+    // A scroll message that timed out is still handled later: until this window has answered,
+    // it gets no further one.
+    HWND unansweredScrollTarget;
 };

@@ -42,9 +42,13 @@ HWND besideSpan(HWND from, LONG low, LONG high, bool horizontalAxis, LONG& probe
 
 } // namespace
 
-// Step 5 reads the window's real style; the wrapper's style word is the caller's own.
+// Step 5 reads the window's real style; the wrapper's style word is the caller's own. A
+// top-level window has the desktop for its parent, whose children are other programs' windows:
+// it has no parent to search.
 bool CGlo_Plugin::isWindowScrollable(CGloWindow& window, unsigned long bars) {
-    const HWND parent = GetAncestor(window, GA_PARENT);
+    HWND parent = GetAncestor(window, GA_PARENT);
+    if (parent == GetDesktopWindow())
+        parent = nullptr;
     if (window.IsWindowClass(L"MsoCommand") || CGloHWND(parent).IsWindowClass(L"MsoCommand"))
         return false;
     if (window.IsWindowClass(L"Internet Explorer_Server"))
@@ -55,47 +59,104 @@ bool CGlo_Plugin::isWindowScrollable(CGloWindow& window, unsigned long bars) {
     if ((static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE)) & mask) != 0)
         return true;
     if (findChildScrollbar(window, mask, window) != nullptr ||
-        findChildScrollbar(parent, mask, window) != nullptr)
+        (parent != nullptr && findChildScrollbar(parent, mask, window) != nullptr))
         return window.IsScrollable(mask);
     return false;
 }
 
+// The search is a descent through the window tree and scroll-bar searches beside the windows
+// met, each query a round trip to the window system (about 2 ms for another program under Wine,
+// against a step every 10 ms). Its last result is reused while nothing it read has changed: the
+// active and focus window, the cursor, the window at the cursor, the pan focus windows tried
+// before the result, and the result's own existence (and its bars'), visibility, enabled state
+// and place in the active window.
 HWND CGlo_Plugin::getMouseCursorPanFocus(CGloWindow& focus, unsigned long bars) {
+    enum Step { UnderCursor, Current, Previous0, Previous1, FocusWindow };
     GUITHREADINFO info;
     info.cbSize = sizeof(info);
     const bool haveInfo = GetGUIThreadInfo(0, &info) != FALSE;
+    POINT cursor = {0, 0};
+    const bool haveCursor = haveInfo && GetCursorPos(&cursor) != FALSE;
+    // One query tells whether anything at the cursor was shown, hidden, moved or raised.
+    const HWND atPoint = haveCursor ? WindowFromPoint(cursor) : nullptr;
+    const HWND candidates[3] = {currentPanFocus.GetHWND(), previousPanFocus[0].GetHWND(),
+                                previousPanFocus[1].GetHWND()};
+
+    auto inside = [&](HWND candidate) {
+        return haveInfo && info.hwndActive != nullptr && candidate != nullptr &&
+               IsChild(info.hwndActive, candidate);
+    };
+    auto lastResultHolds = [&] {
+        const HWND found = lastSearchFound.GetHWND();
+        if (found == nullptr || !haveCursor || bars != lastSearchBars ||
+            info.hwndActive != lastSearchActive || atPoint != lastSearchAtPoint ||
+            cursor.x != lastSearchCursor.x || cursor.y != lastSearchCursor.y)
+            return false;
+        if (lastSearchStep == FocusWindow && info.hwndFocus != lastSearchFocus)
+            return false;
+        // A candidate tried before the result gives the same answer while it is the one
+        // refused then, none, or the result itself; the result's own slot must still hold it.
+        for (int slot = 0; slot + 1 < lastSearchStep && slot < 3; ++slot)
+            if (candidates[slot] != lastSearchCandidates[slot] && candidates[slot] != nullptr &&
+                candidates[slot] != found)
+                return false;
+        if (lastSearchStep >= Current && lastSearchStep <= Previous1 &&
+            candidates[lastSearchStep - 1] != found)
+            return false;
+        const HWND vertical = lastSearchFound.GetVScrollbar().GetHWND();
+        const HWND horizontal = lastSearchFound.GetHScrollbar().GetHWND();
+        return IsWindowVisible(found) && IsWindowEnabled(found) &&
+               (found == info.hwndActive || inside(found)) &&
+               (vertical == nullptr || IsWindow(vertical)) &&
+               (horizontal == nullptr || IsWindow(horizontal));
+    };
+    if (lastResultHolds()) {
+        focus = lastSearchFound;
+        return focus.GetHWND();
+    }
+
     auto accept = [&](HWND candidate) {
         if (candidate == nullptr)
             return false;
         focus = candidate;
         return isWindowScrollable(focus, bars);
     };
-    // A candidate from earlier counts only while it lies inside the active window (any depth).
-    auto inside = [&](HWND candidate) {
-        return haveInfo && info.hwndActive != nullptr && candidate != nullptr &&
-               IsChild(info.hwndActive, candidate);
-    };
-
-    // The same GUI state serves the descent too (every query is a round trip under Wine).
-    POINT cursor;
-    HWND under =
-        haveInfo && GetCursorPos(&cursor) ? windowFromPoint(info.hwndActive, cursor) : nullptr;
+    int step = UnderCursor;
+    // The same GUI state serves the descent too.
+    HWND under = haveCursor ? windowFromPoint(info.hwndActive, cursor) : nullptr;
     if (under != nullptr && CGloHWND(under).IsScrollbar())
         under = findScrollbarParent(under);
-    if (accept(under))
-        return focus.GetHWND();
-    const HWND current = currentPanFocus.GetHWND();
-    if (inside(current) && accept(current))
-        return focus.GetHWND();
-    for (int i = 0; i < 2; ++i) {
-        const HWND previous = getPreviousPanFocus(i).GetHWND();
-        if (inside(previous) && accept(previous))
-            return focus.GetHWND();
+    bool found = accept(under);
+    // A pan focus from earlier counts only while it can still be scrolled: inside the active
+    // window (any depth), visible and enabled.
+    if (!found) {
+        step = Current;
+        const HWND current = candidates[0];
+        found = inside(current) && IsWindowVisible(current) && IsWindowEnabled(current) &&
+                accept(current);
     }
-    if (haveInfo && accept(info.hwndFocus))
-        return focus.GetHWND();
-    focus = static_cast<HWND>(nullptr);
-    return nullptr;
+    for (int i = 0; i < 2 && !found; ++i) {
+        step = Previous0 + i;
+        const HWND previous = getPreviousPanFocus(i).GetHWND();
+        found = inside(previous) && accept(previous);
+    }
+    if (!found) {
+        step = FocusWindow;
+        found = haveInfo && accept(info.hwndFocus);
+    }
+    if (!found)
+        focus = static_cast<HWND>(nullptr);
+
+    lastSearchFound = focus;
+    lastSearchCursor = cursor;
+    lastSearchActive = haveInfo ? info.hwndActive : nullptr;
+    lastSearchFocus = haveInfo ? info.hwndFocus : nullptr;
+    lastSearchAtPoint = atPoint;
+    for (int slot = 0; slot < 3; ++slot)
+        lastSearchCandidates[slot] = candidates[slot];
+    lastSearchBars = bars;
+    lastSearchStep = step;
+    return focus.GetHWND();
 }
 
 HWND CGlo_Plugin::findChildScrollbar(HWND parent, unsigned long bars, CGloWindow& window) {

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cwchar>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,35 @@ TEST(FunctionSetup, IsValid) {
 
 CGlo_PluginFunction fn(const wchar_t* name, GLO_FunctionType type) {
     return CGlo_PluginFunction(name, type, &noop, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+}
+
+// A setup that held a button takes a motion function (as a configuration built from the function
+// list does): a motion setup keeps no button, or it is never chosen and a save leaves it out. A
+// button or trigger function keeps the button.
+TEST(FunctionSetup, AMotionFunctionOnAFormerButtonSetupIsSavedAndLoaded) {
+    CGlo_FunctionSetup setup = button(3, GLO_ButtonPress, L"Key");
+    setup = fn(L"Pan", GLO_TwoAxisFunction);
+    setup.setPolarity(0, -1);
+    setup.setAxis(1, 4);
+    setup.setPolarity(1, 1);
+    EXPECT_FALSE(setup.isButton()); // what the save asks
+    EXPECT_TRUE(setup.IsValid());
+    std::ostringstream saved;
+    setup.serialize(saved);
+    std::istringstream in(saved.str());
+    CGlo_FunctionSetup loaded(L"", GLO_NoEvent);
+    loaded.deserialize(in); // what stands before the first record
+    loaded.deserialize(in);
+    EXPECT_TRUE(loaded.IsValid());
+    EXPECT_EQ(std::wstring(loaded.getName()), L"Pan");
+    EXPECT_EQ(loaded.getEventType(), GLO_MotionEvent);
+    EXPECT_TRUE(loaded.getAxis(1) == 4 && loaded.getPolarity(0) == -1);
+
+    for (GLO_FunctionType type : {GLO_ButtonFunction, GLO_TriggerFunction}) {
+        CGlo_FunctionSetup kept = button(5, GLO_ButtonRelease);
+        kept = fn(L"Copy", type);
+        EXPECT_TRUE(kept.isButton() && kept.IsValid()) << type;
+    }
 }
 
 // Axis count 0 makes a one-shot setup.

@@ -1,12 +1,15 @@
 // Starting programs in the Wine prefix: App Paths entries (expandable, quoted) start them, a
 // running window of the class is only raised, the mail and calendar clients run their registered
-// command line, and where nothing is configured nothing happens.
+// command line, and where nothing is configured nothing happens. Only a program named by an
+// absolute path is started; what is refused goes to the debugger's output.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "PluginHome.h"
 #include "PluginProbe.h"
 
 using namespace glotest;
@@ -100,6 +103,34 @@ std::string firstLine(const std::wstring& file, int ms) {
     return "";
 }
 
+// The core's lines given to OutputDebugString while it lives: it raises an exception for a
+// debugger (a wide one first where the system has it, then this narrow one).
+class DebugOutput {
+public:
+    DebugOutput() : handler(AddVectoredExceptionHandler(1, &DebugOutput::seen)) { lines().clear(); }
+    ~DebugOutput() { RemoveVectoredExceptionHandler(handler); }
+    static std::vector<std::string>& lines() {
+        static std::vector<std::string> all;
+        return all;
+    }
+
+private:
+    static LONG CALLBACK seen(EXCEPTION_POINTERS* pointers) {
+        const EXCEPTION_RECORD& r = *pointers->ExceptionRecord;
+        const std::string line = r.ExceptionCode == DBG_PRINTEXCEPTION_C && r.NumberParameters >= 2
+                                     ? reinterpret_cast<const char*>(r.ExceptionInformation[1])
+                                     : "";
+        if (line.rfind("Vex_Core_Proxy.dll: ", 0) == 0)
+            lines().push_back(line);
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+    void* handler;
+};
+
+bool contains(const std::string& text, const char* part) {
+    return text.find(part) != std::string::npos;
+}
+
 } // namespace
 
 TEST(Launch, AppPathsStartTheProgramUnlessItsWindowRuns) {
@@ -136,36 +167,79 @@ TEST(Launch, AppPathsStartTheProgramUnlessItsWindowRuns) {
     DestroyWindow(other);
     probe.startExcel(motion(200)); // none runs: the path within the quotes
     EXPECT_EQ(notepads.waitFor(1, 10000), 1u);
+
+    // A relative name would be found in the current directory (the host's is the plug-in
+    // folder): here, the one holding a notepad.exe.
+    ScopedKey relative(HKEY_LOCAL_MACHINE, kAppPaths + L"powerpnt.exe", REG_SZ, L"notepad.exe");
+    wchar_t before[MAX_PATH], windows[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, before);
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    SetCurrentDirectoryW(windows);
+    DebugOutput output;
+    probe.startPowerpoint(kPress);
+    EXPECT_EQ(notepads.waitFor(2, 1000), 1u);
+    SetCurrentDirectoryW(before);
+    ASSERT_EQ(output.lines().size(), 1u);
+    EXPECT_TRUE(contains(output.lines()[0], "not an absolute path: notepad.exe (") &&
+                contains(output.lines()[0], "powerpnt.exe"))
+        << output.lines()[0];
 }
 
-TEST(Launch, MailAndCalendarClientsRunTheirRegisteredCommand) {
+// The program of a registered command ends at its closing quote; unquoted, it may hold blanks,
+// and a file named by the text before a blank is not taken for it. A relative one is refused.
+TEST(Launch, MailAndCalendarClientsRunTheirRegisteredProgram) {
     Probe probe;
-    wchar_t temp[MAX_PATH];
+    wchar_t temp[MAX_PATH], system[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
+    GetSystemDirectoryW(system, MAX_PATH);
     const std::wstring mark = temp + std::wstring(L"glo_client.txt");
     DeleteFileW(mark.c_str());
     probe.startMail(kPress); // no client configured
     EXPECT_EQ(firstLine(mark, 300), "");
+
+    const std::wstring folder = temp + std::wstring(L"glo client"),
+                       decoy = temp + std::wstring(L"glo.exe");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW((system + std::wstring(L"\\cmd.exe")).c_str(),
+                          (folder + L"\\cmd.exe").c_str(), FALSE));
+    writeFile(decoy, "not a program");
+    auto echo = [&](const wchar_t* word) {
+        return L" /c echo " + std::wstring(word) + L">\"" + mark + L"\"";
+    };
     // The mail client is the user's choice, the calendar client the machine's.
     const struct {
         const wchar_t* kind;
         HKEY choice;
         void (Probe::*start)(const CGlo_Event&);
-    } clients[] = {{L"Mail", HKEY_CURRENT_USER, &Probe::startMail},
-                   {L"Calendar", HKEY_LOCAL_MACHINE, &Probe::startCalendar}};
+        std::wstring command;
+        const char* written;
+    } clients[] = {
+        {L"Mail", HKEY_CURRENT_USER, &Probe::startMail, folder + L"\\cmd.exe" + echo(L"Mail"),
+         "Mail"},
+        {L"Calendar", HKEY_LOCAL_MACHINE, &Probe::startCalendar,
+         L"\"" + std::wstring(system) + L"\\cmd.exe\"" + echo(L"Calendar"), "Calendar"},
+        {L"Calendar", HKEY_LOCAL_MACHINE, &Probe::startCalendar, L"cmd.exe" + echo(L"Relative"),
+         ""},
+    };
+    DebugOutput output;
     for (const auto& client : clients) {
         const std::wstring kind = client.kind, name = L"GloTest" + kind;
         const std::wstring key = L"SOFTWARE\\Clients\\" + kind;
         ScopedKey chosen(client.choice, key, REG_SZ, name,
                          client.choice == HKEY_CURRENT_USER ? L"SOFTWARE\\Clients" : L"");
         ScopedKey command(HKEY_LOCAL_MACHINE, key + L"\\" + name + L"\\shell\\open\\command",
-                          REG_SZ, L"cmd.exe /c echo " + kind + L">\"" + mark + L"\"",
-                          key + L"\\" + name);
+                          REG_SZ, client.command, key + L"\\" + name);
         (probe.*client.start)(kRelease);
         EXPECT_EQ(firstLine(mark, 300), "");
         (probe.*client.start)(motion(100));
-        const std::string expected(kind.begin(), kind.end());
-        EXPECT_EQ(firstLine(mark, 10000), expected);
+        EXPECT_EQ(firstLine(mark, client.written[0] ? 10000 : 1000), client.written);
         DeleteFileW(mark.c_str());
     }
+    ASSERT_EQ(output.lines().size(), 1u);
+    EXPECT_TRUE(contains(output.lines()[0], "GloTestCalendar") &&
+                contains(output.lines()[0], "not an absolute path: cmd.exe ("))
+        << output.lines()[0];
+    DeleteFileW(decoy.c_str());
+    DeleteFileW((folder + L"\\cmd.exe").c_str());
+    RemoveDirectoryW(folder.c_str());
 }

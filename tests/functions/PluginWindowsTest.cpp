@@ -88,6 +88,15 @@ TEST_F(Desk, ScrollabilityReadsTheRealStyleAndTheBarsBeside) {
     CGloWindow tool(toolbar), inTool(makeWindow(L"Edit", WS_VSCROLL, 0, 0, 5, 5, toolbar));
     EXPECT_FALSE(probe.isWindowScrollable(tool, WS_VSCROLL));
     EXPECT_FALSE(probe.isWindowScrollable(inTool, WS_VSCROLL));
+
+    // A top-level window's parent is the desktop: another program's bar beside it is not its own.
+    HWND program = makeWindow(L"GloTestFrame", WS_VISIBLE, 0, 0, 50, 600, nullptr);
+    makeBar(program, SBS_VERT, 0, 0, 16, 600);
+    CGloWindow top(frame);
+    DestroyWindow(vbar);
+    EXPECT_FALSE(probe.isWindowScrollable(top, WS_VSCROLL));
+    EXPECT_EQ(top.GetVScrollbar().GetHWND(), nullptr);
+    DestroyWindow(program);
 }
 
 TEST_F(Desk, PanFocusComesFromTheCursorThenTheHistoryThenTheFocusWindow) {
@@ -142,15 +151,18 @@ TEST_F(Desk, PanFocusHistoryKeepsTheLastTwoDistinctLiveWindows) {
     EXPECT_EQ(probe.getPreviousPanFocus(0).GetHWND(), w3);
     EXPECT_EQ(probe.getPreviousPanFocus(1).GetHWND(), w2);
     EXPECT_EQ(probe.getPreviousPanFocus(2).GetHWND(), nullptr);
+    probe.setPanFocus(probe.getPreviousPanFocus(0)); // back to the last one: a history slot itself
+    EXPECT_EQ(probe.getPanFocus().GetHWND(), w3);
+    EXPECT_EQ(probe.getPreviousPanFocus(0).GetHWND(), w2);
 
-    ShowWindow(w3, SW_HIDE);
+    ShowWindow(w2, SW_HIDE);
     EXPECT_EQ(probe.getPreviousPanFocus(0).GetHWND(), nullptr);
-    ShowWindow(w3, SW_SHOW);
-    EnableWindow(w3, FALSE);
+    ShowWindow(w2, SW_SHOW);
+    EnableWindow(w2, FALSE);
     EXPECT_EQ(probe.getPreviousPanFocus(0).GetHWND(), nullptr);
-    EnableWindow(w3, TRUE);
-    EXPECT_EQ(probe.getPreviousPanFocus(0).GetHWND(), w3);
-    DestroyWindow(w3);
+    EnableWindow(w2, TRUE);
+    EXPECT_EQ(probe.getPreviousPanFocus(0).GetHWND(), w2);
+    DestroyWindow(w2);
     EXPECT_EQ(probe.getPreviousPanFocus(0).GetHWND(), nullptr);
 }
 

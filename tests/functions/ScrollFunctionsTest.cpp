@@ -192,25 +192,159 @@ struct Recording : Probe {
 
 } // namespace
 
-TEST_F(Scrolling, FocusChoiceEndsTheOldFocusFirstAndDropsItAtTheEnd) {
+namespace {
+
+// A plug-in that chooses the window itself: the answer it is given, counting the questions.
+struct Choosing : Recording {
+    HWND answer = nullptr;
+    int asked = 0;
+    HWND getMouseCursorPanFocus(CGloWindow& focus, unsigned long) override {
+        ++asked;
+        focus = answer;
+        return answer;
+    }
+};
+
+} // namespace
+
+// The focus is asked for on every motion event, ended first when it changes, and dropped (into
+// the history) when the motion ends.
+TEST_F(Scrolling, EveryMotionEventAsksForTheFocusAndASwitchEndsTheOldOneFirst) {
+    Choosing plugin;
+    cursorOn(plain); // at rest throughout
+    plugin.answer = view;
+    for (int i = 0; i < 4; ++i)
+        plugin.ILineUpDown(motion(350));
+    plugin.answer = other;
+    for (int i = 0; i < 2; ++i)
+        plugin.ILineUpDown(motion(350));
+    const std::vector<ScrollMessage> m = take();
+    ASSERT_EQ(m.size(), 3u); // every other event at full deflection; the zero restarts the trigger
+    EXPECT_TRUE(m[0].to == view && m[1].to == view && m[2].to == other);
+    plugin.ILineUpDown(kZero);
+    EXPECT_EQ(plugin.getPanFocus().GetHWND(), nullptr);
+    plugin.ILineUpDown(kZero); // no focus: no delegate
+    plugin.ILineUpDown(motion(350));
+    plugin.ILineUpDown(kButton);
+    EXPECT_EQ(plugin.asked, 7);
+    EXPECT_EQ(plugin.log, "mmmmzmmzmb");
+    EXPECT_EQ(plugin.getPanFocus().GetHWND(), nullptr);
+    EXPECT_EQ(plugin.getPreviousPanFocus(0).GetHWND(), other);
+}
+
+// The base search's answer holds only while the window can still be scrolled there: hidden,
+// disabled, moved out of the active window or without its bar, it is dropped (and ended first);
+// a window raised over it takes over. With nothing to scroll under the cursor, a move of the
+// keyboard focus is followed.
+TEST_F(Scrolling, TheFocusFoundIsDroppedWhenItCannotBeScrolledAndFollowsTheKeyboardFocus) {
     Recording recording;
+    auto step = [&] {
+        recording.ILineUpDown(motion(350));
+        return recording.getPanFocus().GetHWND();
+    };
+    HWND elsewhere = makeWindow(L"GloTestFrame", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr);
+    for (int way = 0; way < 4; ++way) {
+        SCOPED_TRACE(way);
+        const HWND window = way < 3 ? view : sideView;
+        cursorOn(window);
+        EXPECT_EQ(step(), window);
+        cursorOn(plain); // nothing scrolls here: the focus stays
+        EXPECT_EQ(step(), window);
+        recording.log.clear();
+        if (way == 0)
+            ShowWindow(view, SW_HIDE);
+        else if (way == 1)
+            EnableWindow(view, FALSE);
+        else if (way == 2)
+            SetParent(view, elsewhere);
+        else
+            DestroyWindow(vbar);
+        EXPECT_NE(step(), window); // (the last one goes back to `view`, from the history)
+        EXPECT_EQ(recording.log.substr(0, 1), "z");
+        ShowWindow(view, SW_SHOW);
+        EnableWindow(view, TRUE);
+        SetParent(view, frame);
+        recording.ILineUpDown(kZero);
+    }
+    DestroyWindow(elsewhere);
+    // A window raised over it under the resting cursor takes over.
     cursorOn(view);
-    recording.ILineUpDown(motion(350));
-    cursorOn(other);
-    recording.ILineUpDown(motion(350)); // the zero restarts the trigger: it fires at once
-    std::vector<ScrollMessage> m = take();
-    ASSERT_EQ(m.size(), 2u);
-    EXPECT_TRUE(m[0].to == view && m[1].to == other);
-    EXPECT_EQ(recording.log, "mzm");
+    EXPECT_EQ(step(), view);
+    HWND cover = makeWindow(L"GloTestView", WS_VISIBLE | WS_VSCROLL, 10, 10, 180, 130, frame);
+    SetWindowPos(cover, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    EXPECT_EQ(step(), cover);
     recording.ILineUpDown(kZero);
-    EXPECT_EQ(recording.getPanFocus().GetHWND(), nullptr);
-    recording.ILineUpDown(kZero); // no focus: no delegate
-    EXPECT_EQ(recording.log, "mzmz");
-    recording.ILineUpDown(motion(350));
-    recording.ILineUpDown(kButton);
-    EXPECT_EQ(recording.log, "mzmzmb");
-    EXPECT_EQ(recording.getPanFocus().GetHWND(), nullptr);
-    EXPECT_EQ(recording.getPreviousPanFocus(0).GetHWND(), other);
+
+    HWND top = makeWindow(L"GloTestView", WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_VISIBLE, 600, 60,
+                          300, 300, nullptr);
+    HWND child = makeWindow(L"GloTestView", WS_VISIBLE | WS_VSCROLL, 0, 0, 80, 80, top);
+    ASSERT_TRUE(bringToFront(top));
+    SetFocus(top);
+    pump(10);
+    cursorOn(top); // away from the child
+    take();
+    recording.log.clear();
+    EXPECT_EQ(step(), top);
+    SetFocus(child);
+    pump(10);
+    EXPECT_EQ(step(), child);
+    EXPECT_EQ(recording.log, "mzm");
+    const std::vector<ScrollMessage> m = take();
+    ASSERT_EQ(m.size(), 2u);
+    EXPECT_TRUE(m[0].to == top && m[1].to == child);
+    DestroyWindow(top);
+}
+
+namespace {
+
+// A program that takes longer over each line step than the device waits for it.
+const int kSlowStepMs = 300;
+std::atomic<int> g_slowSteps{0};
+LRESULT CALLBACK slowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_VSCROLL)
+        return DefWindowProcW(window, message, wParam, lParam);
+    Sleep(kSlowStepMs);
+    ++g_slowSteps;
+    return 0;
+}
+
+} // namespace
+
+// Steps that timed out are still handled later: they must not collect and scroll on after the
+// cap is released.
+TEST_F(Scrolling, ASlowProgramGetsOneStepAtATime) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = slowProc;
+    wc.lpszClassName = L"GloSlowView";
+    RegisterClassW(&wc);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<HWND> slow{nullptr};
+    std::thread owner([&] {
+        HWND window = CreateWindowExW(0, L"GloSlowView", L"", WS_OVERLAPPEDWINDOW | WS_VSCROLL, 0,
+                                      0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+        slow = window;
+        while (MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0)
+            pump();
+        DestroyWindow(window);
+    });
+    while (!slow)
+        Sleep(1);
+    probe.setPanFocus(CGloWindow(slow));
+    g_slowSteps = 0;
+    // Two seconds at full deflection, a call every 10 ms as the worker makes them.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (std::chrono::steady_clock::now() < end) {
+        probe.lineUpDown(motion(350));
+        Sleep(10);
+    }
+    probe.lineUpDown(kZero);
+    const int atRelease = g_slowSteps;
+    Sleep(5 * kSlowStepMs);
+    EXPECT_GE(atRelease, 3);
+    EXPECT_LE(g_slowSteps - atRelease, 1); // only the step under way at the release
+    SetEvent(done);
+    owner.join();
+    CloseHandle(done);
 }
 
 TEST_F(Scrolling, WheelTurnsByATenthOfAxis0) {
