@@ -48,11 +48,11 @@ int msSince(Clock::time_point start) {
 
 typedef void (Probe::*Function)(const CGlo_Event&);
 
-// The view's log, once it reads `expected` or a second has passed: the program handles the
-// input it was sent in its own time.
+// The view's log, once it reads `expected` or three seconds have passed (a loaded machine): the
+// program handles the input it was sent in its own time.
 std::wstring settledLog(HWND view, const std::wstring& expected) {
     std::wstring log = logOf(view);
-    for (int i = 0; i < 100 && log != expected; ++i, Sleep(10))
+    for (int i = 0; i < 300 && log != expected; ++i, Sleep(10))
         log = logOf(view);
     return log;
 }
@@ -98,7 +98,7 @@ protected:
     void expectRestored(HWND view, WORD userCtrl = 0) {
         // The program handles the input it was sent in its own time.
         const LRESULT busy = Scrolling | HasCapture | MiddleDown | LeftDown;
-        for (int i = 0; i < 100 && (ask(view, kQueryState) & busy) != 0; ++i)
+        for (int i = 0; i < 300 && (ask(view, kQueryState) & busy) != 0; ++i)
             Sleep(10);
         EXPECT_EQ(ask(view, kQueryState) & busy, 0);
         expectUserHasAll(userCtrl);
