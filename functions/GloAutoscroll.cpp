@@ -10,6 +10,7 @@
 #include "GloBoundedSend.h"
 #include "GloHandles.h"
 #include "GloInput.h"
+#include "runtime/GloWorkerControl.h"
 
 using glo_functions::isKeyHeld;
 using glo_functions::sendBounded;
@@ -17,6 +18,9 @@ using glo_functions::sendBounded;
 namespace {
 
 const unsigned long kCaptureWaitMs = 1000;
+// What a gesture's end still does after its waits (moves, releases, detaching): the waits leave
+// this much of a stop's budget for it.
+const LONGLONG kGiveBackReserveMs = 250;
 // The end's click lands this far up and left of the origin, off the origin marker.
 const int kEndClickOffset = 4;
 
@@ -62,10 +66,38 @@ void showCannotExit() {
     }
 }
 
+bool stopAsked(CGlo_WorkerControl* control) {
+    return control != nullptr && control->timeBeforeStop() != INFINITE;
+}
+
+// While the worker is inside the core's own gesture code, a stop waits for it rather than let
+// the object go under it; the code keeps its waits within the stop's budget. Elsewhere (a
+// function called on another thread) there is nothing to guard.
+class CGestureScope {
+public:
+    explicit CGestureScope(CGlo_WorkerControl* control)
+        : control(control), entered(control == nullptr || control->enterApplication()) {}
+    ~CGestureScope() {
+        if (control != nullptr && entered)
+            control->leaveApplication();
+    }
+    CGestureScope(const CGestureScope&) = delete;
+    CGestureScope& operator=(const CGestureScope&) = delete;
+    // False: the object is gone and must not be touched.
+    bool mayTouch() const { return entered; }
+    bool stopping() const { return stopAsked(control); }
+
+private:
+    CGlo_WorkerControl* const control;
+    const bool entered;
+};
+
 } // namespace
 
 void CGlo_Plugin::IPanWindow(const CGlo_Event& event) {
-    choosePanFocus(event, WS_HSCROLL | WS_VSCROLL, &CGlo_Plugin::autoScroll);
+    const CGestureScope scope(workerGestureControl());
+    if (scope.mayTouch())
+        choosePanFocus(event, WS_HSCROLL | WS_VSCROLL, &CGlo_Plugin::autoScroll);
 }
 
 void CGlo_Plugin::autoScroll(const CGlo_Event& event) {
@@ -92,11 +124,40 @@ void CGlo_Plugin::mbuttonUpDown(const CGlo_Event& event) {
     autoscroll(event, HeldUpDown);
 }
 
+CGlo_WorkerControl* CGlo_Plugin::workerGestureControl() {
+    return GetCurrentThreadId() == workerThreadId ? gestureControl : nullptr;
+}
+
 void CGlo_Plugin::autoscroll(const CGlo_Event& event, AutoscrollKind kind) {
+    bool lines;
+    {
+        const CGestureScope scope(workerGestureControl());
+        if (!scope.mayTouch())
+            return;
+        // A stopping application scrolls no lines: the line functions may be a plug-in's own.
+        lines = !steerAutoscroll(event, kind) && !scope.stopping();
+    }
+    if (!lines)
+        return;
+    if (kind == ClickLeftRight)
+        lineLeftRight(event);
+    else if (kind == ClickUpDown || kind == HeldUpDown)
+        lineUpDown(event); // the vertical axis keeps scrolling vertically
+    else
+        linePan(event);
+}
+
+// False when no autoscroll is possible now (a menu is open, another window holds the capture):
+// the line function of the same axes runs instead.
+bool CGlo_Plugin::steerAutoscroll(const CGlo_Event& event, AutoscrollKind kind) {
+    const bool held = kind >= HeldPan;
     if (!event.isMotionEvent())
         startRefused = false; // the gesture ends: the next one may click again
-    const bool held = kind >= HeldPan;
-    const bool middleDown = held && isKeyHeld(VK_MBUTTON); // before anything is released
+    else if (startRefused && !held)
+        resumeLateCapture();
+    // The user's own middle button, read before anything is released.
+    const bool userMiddle =
+        held && isKeyHeld(VK_MBUTTON) && (buttonsDown & MOUSEEVENTF_MIDDLEUP) == 0;
     // isAutoscrollPossible may adopt an autoscroll running under an origin marker; while a
     // gesture of ours runs, the place to return the user's cursor to stays the one it saved.
     const POINT userCursor = savedCursorPos;
@@ -106,35 +167,40 @@ void CGlo_Plugin::autoscroll(const CGlo_Event& event, AutoscrollKind kind) {
         savedCursorPos = userCursor;
     if (!possible) {
         restoreUser();
-        if (kind == ClickLeftRight || kind == HeldLeftRight)
-            lineLeftRight(event);
-        else if (kind == ClickUpDown || kind == HeldUpDown)
-            lineUpDown(event);
-        else
-            linePan(event);
-        return;
+        return false;
     }
     GUITHREADINFO info;
     info.cbSize = sizeof(info);
     if (!GetGUIThreadInfo(0, &info)) {
         if (!event.isMotionEvent())
             restoreUser(); // nothing in front any more, but the gesture still ends
-        return;
+        return true;
     }
     if (!event.isMotionEvent()) {
         motionDeadband(nullptr);
         ieMotionTransformation(nullptr);
         if (held)
-            endHeldMode(info.hwndCapture, middleDown);
+            endHeldMode(info.hwndCapture, userMiddle);
         else
             endClickMode(info.hwndCapture);
-        return;
+        return true;
     }
     // A program that did not answer the gesture's click with the capture gets no more clicks
-    // (a middle click may open a link or paste); one that takes it late is still steered.
+    // (a middle click may open a link or paste).
     if (info.hwndCapture == nullptr && (startRefused || !startAutoscroll(kind, info)))
-        return;
+        return true;
     stepAutoscroll(event, kind, info.hwndCapture);
+    return true;
+}
+
+// Click mode gave everything back when the program did not take the capture in time; a program
+// that takes it later answers the gesture's click after all. The gesture is attached to it
+// again, so that the cursor hides, and the end clicks and returns the cursor to the user.
+void CGlo_Plugin::resumeLateCapture() {
+    GUITHREADINFO info;
+    info.cbSize = sizeof(info);
+    if (attachedWindow == nullptr && GetGUIThreadInfo(0, &info) && info.hwndCapture != nullptr)
+        attachThread(info.hwndCapture);
 }
 
 // False when this event goes no further (no window, no attachment, no capture in time).
@@ -168,11 +234,18 @@ bool CGlo_Plugin::startAutoscroll(AutoscrollKind kind, GUITHREADINFO& info) {
         origin = POINT{(std::max)(bounds.right - 10, cx), cy};
     }
     autoscrollOrigin = origin;
+    // The user holds the middle button: a press or click of ours would end with its release.
+    if (isKeyHeld(VK_MBUTTON) && (buttonsDown & MOUSEEVENTF_MIDDLEUP) == 0) {
+        restoreUser();
+        return false;
+    }
     if (!cursorMoved)
         GetCursorPos(&savedCursorPos); // the user's place, not the one a retry left behind
 
-    if (!attachThread(target))
-        return false; // no click, nothing moves
+    if (!attachThread(target)) {
+        restoreUser(); // a gesture that moved on to this window gives back what it held
+        return false;  // no click, nothing moves
+    }
     hideThreadCursor(target);
     cursorMoved = true;
     if (pan && targetClass.IsWindowClass(L"Internet Explorer")) {
@@ -186,22 +259,24 @@ bool CGlo_Plugin::startAutoscroll(AutoscrollKind kind, GUITHREADINFO& info) {
         }
     }
     if (held) {
-        releaseSyntheticMiddle(); // the press of an earlier start whose capture was lost
-        syntheticMiddleDown = glo_functions::sendMouseButton(MOUSEEVENTF_MIDDLEDOWN);
+        releaseButtons(); // the press of an earlier start whose capture was lost
+        if (glo_functions::sendMouseButton(MOUSEEVENTF_MIDDLEDOWN, inputSender))
+            buttonsDown |= MOUSEEVENTF_MIDDLEUP;
     } else {
         INPUT click[2] = {};
         click[0].type = click[1].type = INPUT_MOUSE;
         click[0].mi.dwFlags = MOUSEEVENTF_MIDDLEDOWN;
         click[1].mi.dwFlags = MOUSEEVENTF_MIDDLEUP;
-        if (SendInput(2, click, sizeof(INPUT)) == 1)
-            glo_functions::releaseMouseButton(MOUSEEVENTF_MIDDLEUP);
+        if (inputSender(2, click, sizeof(INPUT)) == 1) {
+            buttonsDown |= MOUSEEVENTF_MIDDLEUP;
+            releaseButtons();
+        }
     }
     if (waitForMouseCapture(target, kCaptureWaitMs) != 0) {
-        // A program that does not pan while the button is held gets everything back now, not
-        // at the end of the motion.
+        // A program that does not scroll now gets no more clicks, and the user gets everything
+        // back now, not at the end of the motion.
         startRefused = true;
-        if (held)
-            restoreUser();
+        restoreUser();
         return false;
     }
     GetCursorPos(&autoscrollOrigin); // where the click really happened
@@ -245,15 +320,21 @@ void CGlo_Plugin::stepAutoscroll(const CGlo_Event& event, AutoscrollKind kind, H
     sendBounded(capture, WM_MOUSEMOVE, 0, MAKELPARAM(client.x, client.y));
 }
 
+// The click that ends it is the user's primary button, the right one when the buttons are
+// swapped: a left click would open a context menu there.
 void CGlo_Plugin::endClickMode(HWND capture) {
     if (capture != nullptr && attachedWindow != nullptr) {
         SetCursorPos(autoscrollOrigin.x - kEndClickOffset, autoscrollOrigin.y - kEndClickOffset);
         cursorMoved = true;
-        if (glo_functions::sendMouseButton(MOUSEEVENTF_LEFTDOWN))
-            glo_functions::releaseMouseButton(MOUSEEVENTF_LEFTUP);
+        const glo_functions::MouseButton primary =
+            glo_functions::primaryButton(GetSystemMetrics(SM_SWAPBUTTON) != 0);
+        if (glo_functions::sendMouseButton(primary.down, inputSender)) {
+            buttonsDown |= primary.up;
+            releaseButtons();
+        }
         waitForMouseCapture(nullptr, kCaptureWaitMs);
         // A move in the input stream, after the click, so the program sees the cursor leave.
-        glo_functions::moveMouseTo(savedCursorPos, 65536);
+        glo_functions::moveMouseTo(savedCursorPos, 65536, inputSender);
         Sleep(1);
         // The normalised coordinates can land a pixel short: the cursor goes back exactly.
         POINT now;
@@ -265,17 +346,14 @@ void CGlo_Plugin::endClickMode(HWND capture) {
 }
 
 // The Ctrl tap after the release ends what some programs start on a held middle button; a
-// user who holds Ctrl keeps it held.
-void CGlo_Plugin::endHeldMode(HWND capture, bool middleDown) {
-    if (capture == nullptr && !middleDown && !syntheticMiddleDown) {
-        restoreUser();
-        return;
-    }
-    if (attachedWindow != nullptr) {
+// user who holds Ctrl (either side) keeps it held, and no Ctrl is left down.
+void CGlo_Plugin::endHeldMode(HWND capture, bool userMiddle) {
+    const bool ours = (buttonsDown & MOUSEEVENTF_MIDDLEUP) != 0;
+    if (attachedWindow != nullptr && (capture != nullptr || ours || userMiddle)) {
         const bool ctrlHeld = isKeyHeld(VK_CONTROL);
         SetCursorPos(autoscrollOrigin.x - kEndClickOffset, autoscrollOrigin.y - kEndClickOffset);
         cursorMoved = true;
-        releaseSyntheticMiddle();
+        releaseButtons();
         Sleep(1);
         if (!ctrlHeld) {
             glo_functions::CKeySequence tap;
@@ -283,32 +361,52 @@ void CGlo_Plugin::endHeldMode(HWND capture, bool middleDown) {
             tap.endCall(1);
             tap.key(VK_CONTROL, true);
             tap.endCall(1);
-            tap.send();
+            tap.send(inputSender);
         }
-        if (waitForMouseCapture(nullptr, kCaptureWaitMs) != 0)
+        // Unless a stop cut the wait short, the program had its time to let go.
+        if (waitForMouseCapture(nullptr, kCaptureWaitMs) != 0 && !stopAsked(workerGestureControl()))
             showCannotExit();
         SetCursorPos(savedCursorPos.x, savedCursorPos.y);
-    } else {
+        cursorMoved = false;
+    } else if (attachedWindow == nullptr && (capture != nullptr || userMiddle)) {
         SetCursorPos(autoscrollOrigin.x, autoscrollOrigin.y); // the user's own held pan
+        cursorMoved = false;
     }
-    cursorMoved = false;
     restoreUser();
 }
 
-void CGlo_Plugin::releaseSyntheticMiddle() {
-    if (!syntheticMiddleDown)
-        return;
-    glo_functions::releaseMouseButton(MOUSEEVENTF_MIDDLEUP);
-    syntheticMiddleDown = false;
+// A release the system refuses (a secure desktop in front) is kept as owed: the next event and
+// the worker's stop try again.
+void CGlo_Plugin::releaseButtons() {
+    for (const DWORD up : {MOUSEEVENTF_MIDDLEUP, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_RIGHTUP})
+        if ((buttonsDown & up) != 0 && glo_functions::releaseMouseButton(up, inputSender))
+            buttonsDown &= ~up;
+}
+
+// On the worker, between functions: only what no gesture holds any more is released.
+void CGlo_Plugin::giveBackButtons(CGlo_PluginThread& application) {
+    CGlo_Plugin& plugin = static_cast<CGlo_Plugin&>(application);
+    if (plugin.buttonsDown != 0 && plugin.attachedWindow == nullptr)
+        plugin.releaseButtons();
 }
 
 void CGlo_Plugin::restoreUser() {
-    releaseSyntheticMiddle();
+    releaseButtons();
     if (cursorMoved) {
         SetCursorPos(savedCursorPos.x, savedCursorPos.y);
         cursorMoved = false;
     }
     detachThread(); // shows the cursor it hid
+}
+
+// The gesture's waits end in time for what still follows them before the stop gives up on it.
+LONGLONG CGlo_Plugin::waitAllowance(LONGLONG wantedMs) {
+    CGlo_WorkerControl* const control = workerGestureControl();
+    const DWORD left = control != nullptr ? control->timeBeforeStop() : INFINITE;
+    if (left == INFINITE)
+        return wantedMs;
+    const LONGLONG allowed = static_cast<LONGLONG>(left) - kGiveBackReserveMs;
+    return allowed < 0 ? 0 : (std::min)(allowed, wantedMs);
 }
 
 // Wakes on any input, in 1 ms slices, and counts the time really spent.
@@ -321,7 +419,7 @@ DWORD CGlo_Plugin::waitForMouseCapture(HWND target, unsigned long timeoutMs) {
     };
     if (reached())
         return 0;
-    LONGLONG budget = static_cast<LONGLONG>(timeoutMs < 1000 ? timeoutMs : 1000) + 1;
+    LONGLONG budget = waitAllowance(static_cast<LONGLONG>(timeoutMs < 1000 ? timeoutMs : 1000) + 1);
     LONGLONG last = getMilliSeconds();
     for (;;) {
         if (budget <= 0)

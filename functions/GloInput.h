@@ -15,12 +15,18 @@ inline bool actsOnce(const CGlo_Event& event) {
 
 typedef UINT(WINAPI* SendInputProc)(UINT count, LPINPUT inputs, int size);
 
-// The longest sequence: a chord of one key and one modifier with two held modifiers released
-// and pressed again around it.
-const int kMaxKeys = 8;
+// The longest sequence: a chord of one key and one modifier with both sides of two held
+// modifiers released and pressed again around it.
+const int kMaxKeys = 12;
 
 inline bool isKeyHeld(int vk) {
     return (GetAsyncKeyState(vk) & 0x8000) != 0;
+}
+
+// Right Ctrl, AltGr and Right Shift: systems tell them from the left keys by the extended flag
+// (a right key injected without it is taken for the left one).
+inline bool isRightModifier(WORD vk) {
+    return vk == VK_RCONTROL || vk == VK_RMENU || vk == VK_RSHIFT;
 }
 
 // Key inputs sent in one or more SendInput calls, with a pause after a call where asked. The
@@ -39,8 +45,9 @@ public:
         input = INPUT();
         input.type = INPUT_KEYBOARD;
         input.ki.wVk = vk;
-        input.ki.wScan = withScanCode ? static_cast<WORD>(MapVirtualKeyW(vk, 0)) : 0;
-        input.ki.dwFlags = release ? KEYEVENTF_KEYUP : 0;
+        input.ki.wScan = withScanCode ? static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) : 0;
+        input.ki.dwFlags =
+            (release ? KEYEVENTF_KEYUP : 0) | (isRightModifier(vk) ? KEYEVENTF_EXTENDEDKEY : 0);
     }
     // The inputs since the last call go together in one SendInput call, followed by a pause.
     void endCall(DWORD pauseMs = 0) {
@@ -89,11 +96,11 @@ private:
                 if (inputs[j].ki.wVk == vk)
                     balance += (inputs[j].ki.dwFlags & KEYEVENTF_KEYUP) ? -1 : 1;
             INPUT opposite = inputs[i];
+            opposite.ki.dwFlags &= ~static_cast<DWORD>(KEYEVENTF_KEYUP);
             if (balance > 0) {
-                opposite.ki.dwFlags = KEYEVENTF_KEYUP;
+                opposite.ki.dwFlags |= KEYEVENTF_KEYUP;
                 releases[releaseCount++] = opposite;
             } else if (balance < 0) {
-                opposite.ki.dwFlags = 0;
                 presses[pressCount++] = opposite;
             }
         }
@@ -110,36 +117,61 @@ private:
     int calls;
 };
 
+// The press and release of a mouse button.
+struct MouseButton {
+    DWORD down;
+    DWORD up;
+};
+
+// The user's primary button: injected input names the physical buttons, and a left-handed user
+// who swapped them clicks with the right one.
+inline MouseButton primaryButton(bool swapped) {
+    return swapped ? MouseButton{MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP}
+                   : MouseButton{MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
+}
+
 // One mouse input without movement (a button); true when the system took it.
-inline bool sendMouseButton(DWORD flags) {
+inline bool sendMouseButton(DWORD flags, SendInputProc sendInput) {
     INPUT input = {};
     input.type = INPUT_MOUSE;
     input.mi.dwFlags = flags;
-    return SendInput(1, &input, sizeof(input)) == 1;
+    return sendInput(1, &input, sizeof(input)) == 1;
 }
 
-// A button release the system refused is tried once more: a button must not stay down.
-inline void releaseMouseButton(DWORD upFlag) {
-    if (!sendMouseButton(upFlag))
-        sendMouseButton(upFlag);
+// A button release the system refused is tried once more at once; true when one went through.
+inline bool releaseMouseButton(DWORD upFlag, SendInputProc sendInput) {
+    return sendMouseButton(upFlag, sendInput) || sendMouseButton(upFlag, sendInput);
 }
 
-// One absolute move of the mouse to a screen point. The coordinates are normalised over the
-// virtual desktop, so that a point on any monitor is reached; with one monitor they are those
-// of the primary screen: pixel * `scale` / screen size.
-inline void moveMouseTo(POINT point, long long scale) {
+// A screen point in the coordinates of an absolute move over the virtual desktop `desktop`
+// (left, top, width, height; a monitor left of or above the primary one makes left or top
+// negative): pixel * `scale` / size from the desktop's corner.
+inline POINT normalisedPoint(POINT point, const RECT& desktop, long long scale) {
+    const long long width = desktop.right - desktop.left;
+    const long long height = desktop.bottom - desktop.top;
+    if (width <= 0 || height <= 0)
+        return POINT{0, 0};
+    return POINT{
+        static_cast<LONG>((point.x - static_cast<long long>(desktop.left)) * scale / width),
+        static_cast<LONG>((point.y - static_cast<long long>(desktop.top)) * scale / height)};
+}
+
+// One absolute move of the mouse to a screen point on any monitor; with one monitor the
+// coordinates are those of the primary screen.
+inline void moveMouseTo(POINT point, long long scale, SendInputProc sendInput) {
     const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
     const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    if (width <= 0 || height <= 0)
+    const RECT desktop = {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                          top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    if (desktop.right <= left || desktop.bottom <= top)
         return;
+    const POINT normalised = normalisedPoint(point, desktop, scale);
     INPUT input = {};
     input.type = INPUT_MOUSE;
-    input.mi.dx = static_cast<LONG>((static_cast<long long>(point.x) - left) * scale / width);
-    input.mi.dy = static_cast<LONG>((static_cast<long long>(point.y) - top) * scale / height);
+    input.mi.dx = normalised.x;
+    input.mi.dy = normalised.y;
     input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
-    SendInput(1, &input, sizeof(input));
+    sendInput(1, &input, sizeof(input));
 }
 
 } // namespace glo_functions

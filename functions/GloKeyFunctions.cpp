@@ -11,23 +11,62 @@ using glo_functions::isKeyHeld;
 
 namespace {
 
-// The modifiers the user holds, read once before a sequence is built.
+using glo_functions::SendInputProc;
+
+// The left and right key of a modifier.
+struct ModifierSides {
+    WORD generic, left, right;
+};
+const ModifierSides kSides[] = {{VK_CONTROL, VK_LCONTROL, VK_RCONTROL},
+                                {VK_SHIFT, VK_LSHIFT, VK_RSHIFT},
+                                {VK_MENU, VK_LMENU, VK_RMENU}};
+
+const ModifierSides* sidesOf(WORD vk) {
+    for (const ModifierSides& sides : kSides)
+        if (sides.generic == vk)
+            return &sides;
+    return nullptr;
+}
+
+// The modifier keys the user holds, each side on its own, read once before a sequence is built:
+// a key released around a chord is pressed again as the same key, so the user's state is what
+// it was.
 class CHeldModifiers {
 public:
-    CHeldModifiers()
-        : ctrl(isKeyHeld(VK_CONTROL)), shift(isKeyHeld(VK_SHIFT)), alt(isKeyHeld(VK_MENU)) {}
+    CHeldModifiers() {
+        for (int i = 0; i < 3; ++i) {
+            left[i] = isKeyHeld(kSides[i].left);
+            right[i] = isKeyHeld(kSides[i].right);
+        }
+    }
+    // Either side of the generic key `vk`.
     bool holds(WORD vk) const {
-        return vk == VK_CONTROL ? ctrl : vk == VK_SHIFT ? shift : vk == VK_MENU && alt;
+        const ModifierSides* sides = sidesOf(vk);
+        return sides != nullptr && (left[sides - kSides] || right[sides - kSides]);
+    }
+    // Calls `add`(key) for each held side of `vk`: left first, or right first when `reversed`.
+    template <class Add> void forEachHeldSide(WORD vk, bool reversed, Add add) const {
+        const ModifierSides* sides = sidesOf(vk);
+        if (sides == nullptr)
+            return;
+        const bool l = left[sides - kSides], r = right[sides - kSides];
+        if (reversed && r)
+            add(sides->right);
+        if (l)
+            add(sides->left);
+        if (!reversed && r)
+            add(sides->right);
     }
 
 private:
-    bool ctrl, shift, alt;
+    bool left[3], right[3];
 };
 
 // `key` pressed and released with `modifier` (0: none), which is pressed only when the user
-// does not hold it. The user's `released` modifiers that would change the chord are let go
-// before it and pressed again after it, in reverse order, so the user's state is as it was.
-void sendChord(WORD key, WORD modifier, const WORD (&released)[2], bool callPerInput) {
+// holds neither side of it. The user's `released` modifiers that would change the chord are let
+// go before it and pressed again after it, in reverse order.
+void sendChord(WORD key, WORD modifier, const WORD (&released)[2], bool callPerInput,
+               SendInputProc sendInput) {
     const CHeldModifiers held;
     CKeySequence keys;
     auto add = [&](WORD vk, bool release) {
@@ -37,8 +76,7 @@ void sendChord(WORD key, WORD modifier, const WORD (&released)[2], bool callPerI
     };
     const bool pressModifier = modifier != 0 && !held.holds(modifier);
     for (const WORD vk : released)
-        if (vk != 0 && held.holds(vk))
-            add(vk, true);
+        held.forEachHeldSide(vk, false, [&](WORD side) { add(side, true); });
     if (pressModifier)
         add(modifier, false);
     add(key, false);
@@ -46,14 +84,13 @@ void sendChord(WORD key, WORD modifier, const WORD (&released)[2], bool callPerI
     if (pressModifier)
         add(modifier, true);
     for (int i = 1; i >= 0; --i)
-        if (released[i] != 0 && held.holds(released[i]))
-            add(released[i], false);
-    keys.send();
+        held.forEachHeldSide(released[i], true, [&](WORD side) { add(side, false); });
+    keys.send(sendInput);
 }
 
 // Alt+arrow, paced: the Alt press alone, then the arrow, then the Alt release alone. When the
 // system refuses a part, the rest is not sent and Alt is not left down.
-void sendHistory(WORD arrow) {
+void sendHistory(WORD arrow, SendInputProc sendInput) {
     const bool altHeld = isKeyHeld(VK_MENU);
     CKeySequence keys;
     if (!altHeld) {
@@ -65,7 +102,7 @@ void sendHistory(WORD arrow) {
     keys.endCall(altHeld ? 0 : 1);
     if (!altHeld)
         keys.key(VK_MENU, true);
-    keys.send();
+    keys.send(sendInput);
 }
 
 const WORD kNone[2] = {0, 0};
@@ -98,7 +135,7 @@ void CGlo_Plugin::cursorStep(const CGlo_Event& event, CTrigger& trigger, WORD po
     keys.key(vk, false, false);
     keys.endCall();
     keys.key(vk, true, false);
-    keys.send();
+    keys.send(inputSender);
 }
 
 void CGlo_Plugin::cursorUpDown(const CGlo_Event& event) {
@@ -118,60 +155,60 @@ void CGlo_Plugin::cursor(const CGlo_Event& event) {
 
 void CGlo_Plugin::pageUp(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendChord(VK_PRIOR, 0, kNone, false);
+        sendChord(VK_PRIOR, 0, kNone, false, inputSender);
 }
 
 void CGlo_Plugin::pageDown(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendChord(VK_NEXT, 0, kNone, false);
+        sendChord(VK_NEXT, 0, kNone, false, inputSender);
 }
 
 void CGlo_Plugin::ctrlPageUp(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendChord(VK_PRIOR, VK_CONTROL, kAltShift, false);
+        sendChord(VK_PRIOR, VK_CONTROL, kAltShift, false, inputSender);
 }
 
 void CGlo_Plugin::ctrlPageDown(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendChord(VK_NEXT, VK_CONTROL, kAltShift, false);
+        sendChord(VK_NEXT, VK_CONTROL, kAltShift, false, inputSender);
 }
 
 void CGlo_Plugin::altPageUp(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendChord(VK_PRIOR, VK_MENU, kCtrlShift, false);
+        sendChord(VK_PRIOR, VK_MENU, kCtrlShift, false, inputSender);
 }
 
 void CGlo_Plugin::altPageDown(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendChord(VK_NEXT, VK_MENU, kCtrlShift, false);
+        sendChord(VK_NEXT, VK_MENU, kCtrlShift, false, inputSender);
 }
 
 void CGlo_Plugin::back(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendHistory(VK_LEFT);
+        sendHistory(VK_LEFT, inputSender);
 }
 
 void CGlo_Plugin::forward(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendHistory(VK_RIGHT);
+        sendHistory(VK_RIGHT, inputSender);
 }
 
 void CGlo_Plugin::copy(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendChord('C', VK_CONTROL, kAlt, true);
+        sendChord('C', VK_CONTROL, kAlt, true, inputSender);
 }
 
 void CGlo_Plugin::cut(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendChord('X', VK_CONTROL, kAlt, true);
+        sendChord('X', VK_CONTROL, kAlt, true, inputSender);
 }
 
 void CGlo_Plugin::paste(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendChord('V', VK_CONTROL, kAlt, true);
+        sendChord('V', VK_CONTROL, kAlt, true, inputSender);
 }
 
 void CGlo_Plugin::escape(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendChord(VK_ESCAPE, 0, kCtrlAlt, true);
+        sendChord(VK_ESCAPE, 0, kCtrlAlt, true, inputSender);
 }

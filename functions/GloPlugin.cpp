@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "GloInput.h"
+#include "runtime/GloWorkerControl.h"
 
 namespace {
 
@@ -27,16 +28,24 @@ CGlo_Plugin::CGlo_Plugin()
                                                                                           0},
       attachedWindow(nullptr), deadbandPoint(0.0, 0.0),
       motionDeadbandDistance(2.0), lowStepCount{0, 0}, highStepCount{0, 0}, attachedThreadId(0),
-      hiddenCursorCount(0), syntheticMiddleDown(false), cursorMoved(false),
+      hiddenCursorCount(0), buttonsDown(0), cursorMoved(false),
       startRefused(false), lastSearchCursor{0, 0}, lastSearchActive(nullptr),
       lastSearchFocus(nullptr), lastSearchAtPoint(nullptr), lastSearchCandidates{},
-      lastSearchBars(0), lastSearchStep(0), unansweredScrollTarget(nullptr) {
+      lastSearchBars(0), lastSearchStep(0), unansweredScrollTarget(nullptr),
+      gestureControl(nullptr), inputSender(&SendInput) {
     CGlo_Plugin::init();
+    // A button the system refused to let go is released by the worker when it can.
+    gestureControl = CGlo_WorkerControl::find(this);
+    if (gestureControl != nullptr)
+        gestureControl->setGiveBack(&CGlo_Plugin::giveBackButtons);
 }
 
 // The worker may be inside a function that uses the members below: it is stopped first.
 CGlo_Plugin::~CGlo_Plugin() {
     stopWorkerThread();
+    if (gestureControl != nullptr)
+        gestureControl->release();
+    gestureControl = nullptr;
 }
 
 int CGlo_Plugin::init() {
@@ -280,8 +289,8 @@ bool CGlo_Plugin::findSafeIEPos(HWND view) {
     const int radius = (width < height ? width : height) / 2;
     if (radius < 1)
         return false;
-    auto probe = [arrow](int x, int y) {
-        glo_functions::moveMouseTo(POINT{x, y}, 65535);
+    auto probe = [this, arrow](int x, int y) {
+        glo_functions::moveMouseTo(POINT{x, y}, 65535, inputSender);
         Sleep(1);
         return GetCursor() == arrow;
     };

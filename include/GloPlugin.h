@@ -146,8 +146,10 @@ protected:
     // is deflected. Each motion event places the hidden cursor at the origin plus the
     // deflection (two thirds of it in held mode), within the window. A zero or button event
     // ends it: the button is released, the cursor shown again where the user had it, the input
-    // detached. While a menu is open, or another window holds the mouse capture, the line
-    // function of the same axes runs instead.
+    // detached; a release the system refuses is tried again with the next event and when the
+    // worker stops. The end's click is the user's primary button. While a menu is open, or
+    // another window holds the mouse capture, a line function runs instead: lineLeftRight for
+    // autoScrollLeftRight, lineUpDown for the two up-down functions, linePan for the others.
     void autoScroll(const CGlo_Event& event);
     void autoScrollLeftRight(const CGlo_Event& event);
     void autoScrollUpDown(const CGlo_Event& event);
@@ -241,13 +243,21 @@ private:
         HeldUpDown
     };
     void autoscroll(const CGlo_Event& event, AutoscrollKind kind);
+    bool steerAutoscroll(const CGlo_Event& event, AutoscrollKind kind);
+    void resumeLateCapture();
     bool startAutoscroll(AutoscrollKind kind, GUITHREADINFO& info);
     void stepAutoscroll(const CGlo_Event& event, AutoscrollKind kind, HWND capture);
     void endClickMode(HWND capture);
-    void endHeldMode(HWND capture, bool middleDown);
-    // Releases a middle button still held, returns the cursor, shows it and detaches.
+    void endHeldMode(HWND capture, bool userMiddle);
+    // Releases the buttons still held, returns the cursor, shows it and detaches.
     void restoreUser();
-    void releaseSyntheticMiddle();
+    void releaseButtons();
+    static void giveBackButtons(CGlo_PluginThread& application);
+    // The longest a gesture may wait for a program now: all of `wantedMs`, or what a stop that
+    // was asked for leaves for it.
+    LONGLONG waitAllowance(LONGLONG wantedMs);
+    // The worker's control when called on the worker, else null.
+    CGlo_WorkerControl* workerGestureControl();
     void showHiddenCursor();
     void cursorStep(const CGlo_Event& event, CTrigger& trigger, WORD positive, WORD negative);
     void startProgram(const CGlo_Event& event, const wchar_t* windowClass, const wchar_t* exeName);
@@ -272,10 +282,11 @@ private:
     // Owner thread of the attached window, kept so that the input can be detached after the
     // window is gone.
     DWORD attachedThreadId;
-    // What an autoscroll gesture has to give back: cursor hides not yet undone, a middle button
-    // pressed and not released, the user's cursor moved away from savedCursorPos.
+    // What an autoscroll gesture has to give back: cursor hides not yet undone, the buttons it
+    // pressed whose release the system has not taken yet (their MOUSEEVENTF_..UP flags), the
+    // user's cursor moved away from savedCursorPos.
     int hiddenCursorCount;
-    bool syntheticMiddleDown;
+    DWORD buttonsDown;
     bool cursorMoved;
     // The program did not take the capture after this gesture's click: no more clicks until
     // the gesture ends.
@@ -294,4 +305,9 @@ private:
     // A scroll message that timed out is still handled later: until this window has answered,
     // it gets no further one.
     HWND unansweredScrollTarget;
+    // Shared with the worker: whether this object may still be touched, and how much of a
+    // stop's budget is left; null without a worker.
+    CGlo_WorkerControl* gestureControl;
+    // SendInput, or what a test puts in its place to play a system that refuses input.
+    UINT(WINAPI* inputSender)(UINT count, LPINPUT inputs, int size);
 };

@@ -20,7 +20,6 @@ namespace {
 const LONGLONG kUnitsPerSecond = 10000000; // 100 ns units
 const LONGLONG kStaleAfter = 2000000;      // 200 ms
 const LONGLONG kDefaultPeriod = 100000;    // 10 ms
-const DWORD kStopWait = 1000;
 
 // c * scale / frequency without overflowing for large counter values.
 LONGLONG scaleCounter(LONGLONG c, LONGLONG frequency, LONGLONG scale) {
@@ -145,7 +144,7 @@ void CGlo_PluginThread::stopWorkerThread() {
             control->abandonFromWorker();
         } else {
             control->requestStop();
-            control->waitForLeave(kStopWait);
+            control->waitForLeave(CGlo_WorkerControl::kStopWaitMs);
         }
         control->release();
     }
@@ -380,6 +379,7 @@ CGlo_PluginFunction* CGlo_PluginThread::getLastFunction() {
 // member is written before a function is called; once one has run, the control decides whether
 // this object may be touched again.
 GLO_EventType CGlo_PluginThread::execute(CGlo_Event& event, CGlo_WorkerControl& control) {
+    control.giveBack(); // what an earlier event could not give back is tried again
     CGlo_PluginFunction* function;
     GLO_FunctionCallback previous = nullptr;
     {
@@ -503,6 +503,7 @@ void CGlo_PluginThread::work(CGlo_WorkerControl& control) {
         if (!control.call(last, zero))
             return;
     }
+    control.giveBack();
     if (timer != nullptr)
         CancelWaitableTimer(timer);
 }

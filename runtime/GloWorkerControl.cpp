@@ -29,7 +29,8 @@ private:
 
 CGlo_WorkerControl::CGlo_WorkerControl(CGlo_PluginThread* application, HANDLE stopSignal)
     : references(2), leftSignal(CreateEventW(nullptr, TRUE, FALSE, nullptr)), stopSignal(nullptr),
-      codeModule(nullptr), phase(InApplication), abandoned(false), handedOverUnload(nullptr),
+      codeModule(nullptr), phase(InApplication), ownCodeDepth(0), abandoned(false),
+      stopRequested(false), stopDeadline(0), giveBackProc(nullptr), handedOverUnload(nullptr),
       handedOverLibrary(nullptr), application(application), owner(application), next(nullptr) {
     InitializeCriticalSection(&lock);
     if (stopSignal != nullptr)
@@ -105,7 +106,51 @@ void CGlo_WorkerControl::release() {
 }
 
 void CGlo_WorkerControl::requestStop() {
+    {
+        CSection section(lock);
+        if (!stopRequested) {
+            stopRequested = true;
+            stopDeadline = GetTickCount64() + kStopWaitMs;
+        }
+    }
     SetEvent(stopSignal);
+}
+
+void CGlo_WorkerControl::setGiveBack(GiveBackProc proc) {
+    CSection section(lock);
+    giveBackProc = proc;
+}
+
+void CGlo_WorkerControl::giveBack() {
+    GiveBackProc proc;
+    {
+        CSection section(lock);
+        proc = abandoned ? nullptr : giveBackProc;
+    }
+    if (proc != nullptr)
+        proc(*application);
+}
+
+bool CGlo_WorkerControl::enterApplication() {
+    CSection section(lock);
+    if (abandoned)
+        return false;
+    ++ownCodeDepth;
+    return true;
+}
+
+void CGlo_WorkerControl::leaveApplication() {
+    CSection section(lock);
+    if (ownCodeDepth > 0)
+        --ownCodeDepth;
+}
+
+DWORD CGlo_WorkerControl::timeBeforeStop() {
+    CSection section(lock);
+    if (!stopRequested)
+        return INFINITE;
+    const ULONGLONG now = GetTickCount64();
+    return now < stopDeadline ? static_cast<DWORD>(stopDeadline - now) : 0;
 }
 
 bool CGlo_WorkerControl::call(void (*function)(const CGlo_Event&), const CGlo_Event& event) {
@@ -126,6 +171,7 @@ bool CGlo_WorkerControl::call(void (*function)(const CGlo_Event&), const CGlo_Ev
         glo_guard::call(invocation, fault, reinterpret_cast<const void*>(function));
     CSection section(lock);
     phase = InApplication;
+    ownCodeDepth = 0; // a function that faulted inside the core's own code did not leave it
     if (!completed && !abandoned) {
         // Still owned by the application (it waits for this worker to leave): its name can be
         // read once more for the report.
@@ -190,7 +236,9 @@ CGlo_WorkerControl::StopResult CGlo_WorkerControl::waitForLeave(DWORD timeoutMs,
             CSection section(lock);
             if (phase == Left)
                 return WorkerLeft;
-            if (phase == InFunction || elapsed >= kHardLimitMs) {
+            // Plug-in code may never come back; the core's own code inside a function keeps
+            // its waits within the stop's budget and is let finish.
+            if ((phase == InFunction && ownCodeDepth == 0) || elapsed >= kHardLimitMs) {
                 if (unload != nullptr || library != nullptr) {
                     handedOverUnload = unload;
                     handedOverLibrary = library;

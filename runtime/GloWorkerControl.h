@@ -16,6 +16,11 @@ public:
     enum StopResult { WorkerLeft, WorkerInFunction };
     // The plug-in's "unload", handed to the worker when it cannot be called now.
     typedef void (*UnloadProc)();
+    // What the application still has to give back to the user (a button the system refused to
+    // let go), run by the worker before each event it handles and once more when it stops.
+    typedef void (*GiveBackProc)(CGlo_PluginThread& application);
+    // How long a stop waits for the worker to leave a plug-in function.
+    static const DWORD kStopWaitMs = 1000;
 
     // Registered under `owner` so that the host can find the worker of an application. Holds
     // one reference for the application and one for the worker; null when out of resources.
@@ -31,14 +36,26 @@ public:
 
     // The application the worker serves (the worker's own start argument is this control).
     CGlo_PluginThread* getApplication() const { return application; }
-    // Sets the application's stop signal.
+    // Sets the application's stop signal. The first request starts the stop's budget: the worker
+    // has kStopWaitMs from then on to end what it was doing.
     void requestStop();
+    void setGiveBack(GiveBackProc proc);
 
     // Worker side: runs `function` unless the application is gone; false when the application
     // must not be touched any more (before or after the call). A function that crashes ends
     // the worker's use of the application as well: the fault is reported for the host, and
     // the worker leaves without calling the plug-in again.
     bool call(void (*function)(const CGlo_Event&), const CGlo_Event& event);
+    // Worker side: runs the application's give-back, if it has one.
+    void giveBack();
+    // Worker side, inside a function: the application's own code, whose waits keep within
+    // timeBeforeStop(), touches the application until leaveApplication(). A stop waits for it
+    // beyond its time-out (up to a hard limit) rather than let the application go under it.
+    // False when the application is already gone; nests.
+    bool enterApplication();
+    void leaveApplication();
+    // Milliseconds left of the budget of a stop that was asked for; INFINITE while none was.
+    DWORD timeBeforeStop();
     // Worker side: the application is no longer touched from here on.
     void leave();
     // Worker side: whether the application is gone.
@@ -76,7 +93,11 @@ private:
     HANDLE stopSignal;  // a duplicate of the application's
     HMODULE codeModule; // pinned while the worker runs; null when it is the program itself
     Phase phase;
+    int ownCodeDepth; // enterApplication() not yet left
     bool abandoned;
+    bool stopRequested;
+    ULONGLONG stopDeadline; // GetTickCount64
+    GiveBackProc giveBackProc;
     UnloadProc handedOverUnload;
     HMODULE handedOverLibrary;
     CGlo_PluginThread* const application;

@@ -13,6 +13,7 @@
 #include "MessageBoxAnswerer.h"
 #include "PluginProbe.h"
 #include "fixtures/autoscroll_target/AutoscrollTarget.h"
+#include "functions/GloInput.h"
 
 using namespace glotest;
 using namespace autoscroll_target;
@@ -47,11 +48,11 @@ int msSince(Clock::time_point start) {
 
 typedef void (Probe::*Function)(const CGlo_Event&);
 
-// The view's log, once it reads `expected` or a second has passed: the program handles the
-// input it was sent in its own time.
+// The view's log, once it reads `expected` or three seconds have passed (a loaded machine): the
+// program handles the input it was sent in its own time.
 std::wstring settledLog(HWND view, const std::wstring& expected) {
     std::wstring log = logOf(view);
-    for (int i = 0; i < 100 && log != expected; ++i, Sleep(10))
+    for (int i = 0; i < 300 && log != expected; ++i, Sleep(10))
         log = logOf(view);
     return log;
 }
@@ -80,22 +81,27 @@ protected:
         ask(view, kClearLog);
         return view;
     }
-    // Everything a gesture took is back: no button or modifier down (as the system and the
-    // program see it), the cursor where the user left it and shown, the input detached.
-    void expectRestored(HWND view, bool userHoldsCtrl = false) {
+    // Everything a gesture took from the user is back: no button or modifier down but the Ctrl
+    // key the user holds, the cursor where the user left it and shown, the input detached.
+    void expectUserHasAll(WORD userCtrl = 0) {
         for (int vk : {VK_LBUTTON, VK_MBUTTON, VK_RBUTTON, VK_SHIFT, VK_MENU})
             EXPECT_FALSE(isDown(vk)) << "key " << vk;
-        EXPECT_EQ(isDown(VK_CONTROL), userHoldsCtrl);
-        // The program handles the input it was sent in its own time.
-        const LRESULT busy = Scrolling | HasCapture | MiddleDown | LeftDown;
-        for (int i = 0; i < 100 && (ask(view, kQueryState) & busy) != 0; ++i)
-            Sleep(10);
-        EXPECT_EQ(ask(view, kQueryState) & busy, 0);
+        for (WORD ctrl : {VK_LCONTROL, VK_RCONTROL})
+            EXPECT_EQ(isDown(ctrl), ctrl == userCtrl) << "key " << ctrl;
         const POINT cursor = cursorPos();
         EXPECT_TRUE(cursor.x == home.x && cursor.y == home.y) << at(cursor);
         EXPECT_EQ(displayCount(), 0);
         EXPECT_EQ(Access::hiddenCursors(probe), 0);
         EXPECT_FALSE(Access::attached(probe, nullptr));
+    }
+    // ... and the program has left its scrolling, with no button down as it sees them.
+    void expectRestored(HWND view, WORD userCtrl = 0) {
+        // The program handles the input it was sent in its own time.
+        const LRESULT busy = Scrolling | HasCapture | MiddleDown | LeftDown;
+        for (int i = 0; i < 300 && (ask(view, kQueryState) & busy) != 0; ++i)
+            Sleep(10);
+        EXPECT_EQ(ask(view, kQueryState) & busy, 0);
+        expectUserHasAll(userCtrl);
     }
     void TearDown() override { Access::detach(probe); }
 
@@ -140,6 +146,29 @@ TEST_F(Autoscroll, ClickModeGestureFromStartToEnd) {
     EXPECT_EQ(ask(view, kQueryState) & MarkerExists, 0);
 }
 
+// A left-handed user swapped the buttons: the click that ends click mode is the physical right
+// button, which the system delivers as the primary one. (Wine 8 delivers injected buttons
+// unswapped, so the program here goes on scrolling: what counts is what was injected.)
+TEST_F(Autoscroll, TheEndClickIsThePrimaryButton) {
+    start({L"GloAutoscrollView:click:100:100:500:400"});
+    const HWND view = use(0);
+    struct Swapped {
+        Swapped() { SwapMouseButton(TRUE); }
+        ~Swapped() { SwapMouseButton(FALSE); }
+    } swapped;
+    InputRecorder input;
+    probe.autoScroll(motion(60));
+    input.clear();
+    probe.autoScroll(kZero);
+    std::vector<UINT> buttons;
+    for (const RecordedInput& e : input.events())
+        if (e.kind == RecordedInput::Mouse && e.message != WM_MOUSEMOVE)
+            buttons.push_back(e.message);
+    EXPECT_EQ(buttons, (std::vector<UINT>{WM_RBUTTONDOWN, WM_RBUTTONUP}));
+    ask(view, kSetSticky, 0); // ends the scrolling Wine did not end
+    expectRestored(view);
+}
+
 // The worked origins and a first placement of each function: Word's view and rich-edit
 // controls start at the right edge, halfway down; the held mode moves two thirds; every
 // moving coordinate stays within the client area.
@@ -176,13 +205,14 @@ TEST_F(Autoscroll, OriginsAndPlacementsOfEachFunction) {
     }
 }
 
-// Held mode ends through a zero or button event, around a Ctrl the user holds, after its
-// window is gone, when the program never takes the capture, and when it never lets go (the
-// message box then comes from a thread of its own); click mode's end that times out still
-// gives everything back.
+// Held mode ends through a zero or button event, around a Ctrl the user holds on either side,
+// after its window is gone, when the program never takes the capture, when it never lets go
+// (the message box then comes from a thread of its own), when the gesture moves on to a window
+// it cannot attach to, and over a middle button the user holds; click mode's end that times out
+// still gives everything back, and so does its start, whose late capture it then takes up.
 TEST_F(Autoscroll, EveryWayOutGivesEverythingBack) {
     start({L"GloAutoscrollView:held:100:100:500:400", L"GloAutoscrollView:none:560:100:960:400",
-           L"GloAutoscrollView:click:560:420:960:720"});
+           L"GloAutoscrollView:click:560:420:960:720", L"GloAutoscrollView:late:100:420:500:720"});
     InputRecorder input(false); // keys only
     ASSERT_TRUE(input.active());
     HWND view = use(0);
@@ -201,13 +231,15 @@ TEST_F(Autoscroll, EveryWayOutGivesEverythingBack) {
         ask(view, kClearLog);
     }
 
-    injectKey(VK_CONTROL, false); // the user holds Ctrl: it is neither tapped nor released
-    probe.mbuttonPan(motion(60));
-    input.clear();
-    probe.mbuttonPan(kZero);
-    EXPECT_TRUE(input.events().empty());
-    expectRestored(view, true);
-    injectKey(VK_CONTROL, true);
+    for (WORD ctrl : {VK_LCONTROL, VK_RCONTROL}) { // held by the user: not tapped nor released
+        injectKey(ctrl, false);
+        probe.mbuttonPan(motion(60));
+        input.clear();
+        probe.mbuttonPan(kZero);
+        EXPECT_TRUE(input.events().empty());
+        expectRestored(view, ctrl);
+        injectKey(ctrl, true);
+    }
 
     ask(view, kSetSticky, 1); // the program keeps the capture after the release
     {
@@ -245,6 +277,46 @@ TEST_F(Autoscroll, EveryWayOutGivesEverythingBack) {
     probe.mbuttonPan(kZero);
     expectRestored(deaf);
 
+    const HWND late = use(3); // the capture comes after the wait: given back at once
+    probe.autoScroll(motion(60));
+    expectUserHasAll();
+    for (int i = 0; i < 300 && !(ask(late, kQueryState) & HasCapture); ++i)
+        Sleep(10);
+    probe.autoScroll(motion(60)); // the program answered the gesture's click: steered and ended
+    EXPECT_EQ(at(askPoint(late, kQueryOffset)), L"58,0");
+    EXPECT_EQ(Access::hiddenCursors(probe), 1);
+    probe.autoScroll(kZero);
+    EXPECT_EQ(settledLog(late, L"M400,570 m L396,566 l"), L"M400,570 m L396,566 l");
+    expectRestored(late);
+
+    view = use(0); // on to a window whose input cannot be attached (one of this thread)
+    probe.mbuttonPan(motion(60));
+    ask(view, kSetSticky, 0); // the program lets go of the capture; the button is still down
+    const HWND own = makeWindow(L"GloTestView", WS_POPUP | WS_VISIBLE, 600, 450, 200, 200, nullptr);
+    probe.setPanFocus(CGloWindow(own));
+    probe.mbuttonPan(motion(60));
+    expectUserHasAll();
+    probe.mbuttonPan(kZero);
+    expectRestored(view);
+    DestroyWindow(own);
+
+    home = POINT{700, 200}; // the user holds the middle button on a program that does not pan
+    const HWND still = use(1);
+    INPUT press = {INPUT_MOUSE};
+    press.mi.dwFlags = MOUSEEVENTF_MIDDLEDOWN;
+    SendInput(1, &press, sizeof(press));
+    const Clock::time_point heldAt = Clock::now();
+    probe.mbuttonPan(motion(60)); // no press of ours, which would end with the user's release
+    EXPECT_LT(msSince(heldAt), 500);
+    probe.mbuttonPan(kZero);
+    EXPECT_TRUE(isDown(VK_MBUTTON));
+    EXPECT_EQ(at(cursorPos()), L"860,250"); // on the origin, as for the user's own held pan
+    press.mi.dwFlags = MOUSEEVENTF_MIDDLEUP;
+    SendInput(1, &press, sizeof(press));
+    SetCursorPos(home.x, home.y);
+    expectRestored(still);
+    home = POINT{900, 700};
+
     view = use(0); // the window goes while the button is held
     probe.mbuttonPan(motion(60));
     PostMessageW(view, kDestroy, 0, 0);
@@ -255,7 +327,8 @@ TEST_F(Autoscroll, EveryWayOutGivesEverythingBack) {
     expectRestored(view);
 }
 
-// With a menu open nothing is clicked: the line functions of the same axes run instead.
+// With a menu open nothing is clicked: line functions run instead, linePan for the held
+// left-right function.
 TEST_F(Autoscroll, WhileAMenuIsOpenOnlyLinesScroll) {
     start({L"GloAutoscrollView:click:100:100:500:400"});
     const HWND view = use(0);
@@ -271,8 +344,73 @@ TEST_F(Autoscroll, WhileAMenuIsOpenOnlyLinesScroll) {
     probe.mbuttonUpDown(kZero); // restarts the vertical line trigger
     probe.mbuttonUpDown(motion(350));
     EXPECT_EQ(ask(view, kQueryLines), MAKELONG(1, 2));
+    probe.mbuttonLeftRight(kZero); // linePan, a plug-in's own if it has one: both triggers
+    probe.mbuttonLeftRight(motion(350, 350));
+    EXPECT_EQ(ask(view, kQueryLines), MAKELONG(2, 3));
     pump(20);
     EXPECT_TRUE(input.events().empty());
     SendMessageTimeoutW(view, WM_CANCELMODE, 0, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
     expectRestored(view);
+}
+
+namespace {
+
+// While set, the system refuses every button release, as with a secure desktop in front; the
+// rest goes through.
+bool g_refuseReleases = false;
+
+UINT WINAPI refusingReleases(UINT count, LPINPUT inputs, int size) {
+    const DWORD ups = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_MIDDLEUP | MOUSEEVENTF_RIGHTUP;
+    for (UINT i = 0; g_refuseReleases && i < count; ++i)
+        if (inputs[i].type == INPUT_MOUSE && (inputs[i].mi.dwFlags & ups) != 0)
+            return i > 0 ? SendInput(i, inputs, size) : 0;
+    return SendInput(count, inputs, size);
+}
+
+} // namespace
+
+// A release the system refuses stays owed, while the user gets everything else back: the
+// worker releases the button before its next event, or when the application goes.
+TEST_F(Autoscroll, AReleaseTheSystemRefusesIsTriedAgain) {
+    start({L"GloAutoscrollView:held:100:100:500:400", L"GloAutoscrollView:click:560:100:960:400"});
+    Access::setSender(probe, &refusingReleases);
+    HWND view = use(0);
+    probe.mbuttonPan(motion(60));
+    g_refuseReleases = true;
+    {
+        MessageBoxAnswerer answerer; // the program keeps the capture while the button is down
+        probe.mbuttonPan(kZero);
+        EXPECT_TRUE(answerer.waitFor(1));
+    }
+    EXPECT_TRUE(isDown(VK_MBUTTON));
+    EXPECT_EQ(at(cursorPos()), at(home));
+    EXPECT_FALSE(Access::attached(probe, nullptr));
+    g_refuseReleases = false;
+    CGlo_Event next = motion(60);
+    probe.sendevent(next);
+    for (int i = 0; i < 200 && isDown(VK_MBUTTON); ++i)
+        Sleep(10);
+    expectRestored(view);
+
+    view = use(1);
+    std::unique_ptr<Probe> other(new Probe);
+    Access::setSender(*other, &refusingReleases);
+    other->setPanFocus(CGloWindow(view));
+    other->autoScroll(motion(60));
+    g_refuseReleases = true;
+    other->autoScroll(kZero); // the end's click stays down
+    EXPECT_TRUE(isDown(VK_LBUTTON));
+    g_refuseReleases = false;
+    other.reset();
+    expectRestored(view);
+}
+
+// An absolute move reaches a point on any monitor: the virtual desktop may begin left of and
+// above the primary screen.
+TEST(MouseInput, AbsoluteMovesCountFromTheVirtualDesktopsCorner) {
+    const RECT desktop = {-1280, -200, 1920, 1080};
+    using glo_functions::normalisedPoint;
+    EXPECT_EQ(at(normalisedPoint(POINT{-1280, -200}, desktop, 65536)), L"0,0");
+    EXPECT_EQ(at(normalisedPoint(POINT{0, 0}, desktop, 65536)), L"26214,10240");
+    EXPECT_EQ(at(normalisedPoint(POINT{1919, 1079}, desktop, 65536)), L"65515,65484");
 }

@@ -1,10 +1,11 @@
 // The key functions as a low-level keyboard hook records them: every sequence, with and without
-// modifiers the user holds, in order, with the flags and scan codes injected, and the user's
-// modifiers as they were afterwards; nothing for a zero event or a release; a sequence the system
-// refuses halfway undone.
+// modifiers the user holds on either side, in order, with the flags and scan codes injected, and
+// the user's modifiers as they were afterwards, and how they are split into SendInput calls and
+// paced; nothing for a zero event or a release; a sequence the system refuses halfway undone.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -16,19 +17,41 @@ using namespace glotest;
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 typedef void (CGlo_Plugin::*Function)(const CGlo_Event&);
 const CGlo_Event kPress(0, 0, 0, 0, 0, 0, 2, 1);
 const CGlo_Event kRelease(0, 0, 0, 0, 0, 0, 2, 0);
 
-enum Held { None = 0, Ctrl = 1, Shift = 2, Alt = 4 };
-const WORD kModifiers[3] = {VK_CONTROL, VK_SHIFT, VK_MENU};
+// The sides the user holds, bits over kSideModifiers.
+enum Held { None = 0, LCtrl = 1, RCtrl = 2, LShift = 4, RShift = 8, LAlt = 16, RAlt = 32 };
+
+void hold(int held, bool up) {
+    for (int i = 0; i < 6; ++i)
+        if (held & (1 << i))
+            injectKey(kSideModifiers[i], up);
+}
+
+int heldNow() {
+    int held = 0;
+    for (int i = 0; i < 6; ++i)
+        held |= isDown(kSideModifiers[i]) ? 1 << i : 0;
+    return held;
+}
+
+bool isRight(DWORD vk) {
+    return vk == VK_RCONTROL || vk == VK_RMENU || vk == VK_RSHIFT;
+}
 
 const struct {
     DWORD vk;
     const wchar_t* name;
-} kNames[] = {{VK_CONTROL, L"CTRL"}, {VK_SHIFT, L"SHIFT"}, {VK_MENU, L"ALT"},  {VK_PRIOR, L"PGUP"},
-              {VK_NEXT, L"PGDN"},    {VK_ESCAPE, L"ESC"},  {VK_LEFT, L"LEFT"}, {VK_RIGHT, L"RIGHT"},
-              {VK_UP, L"UP"},        {VK_DOWN, L"DOWN"}};
+} kNames[] = {{VK_CONTROL, L"CTRL"},   {VK_SHIFT, L"SHIFT"},    {VK_MENU, L"ALT"},
+              {VK_LCONTROL, L"LCTRL"}, {VK_RCONTROL, L"RCTRL"}, {VK_LSHIFT, L"LSHIFT"},
+              {VK_RSHIFT, L"RSHIFT"},  {VK_LMENU, L"LALT"},     {VK_RMENU, L"RALT"},
+              {VK_PRIOR, L"PGUP"},     {VK_NEXT, L"PGDN"},      {VK_ESCAPE, L"ESC"},
+              {VK_LEFT, L"LEFT"},      {VK_RIGHT, L"RIGHT"},    {VK_UP, L"UP"},
+              {VK_DOWN, L"DOWN"}};
 
 // Letters stand for themselves.
 std::wstring keyName(DWORD vk) {
@@ -55,6 +78,25 @@ std::wstring keys(const std::vector<RecordedInput>& events) {
     return text;
 }
 
+// "+KEY" or "-KEY" for an input, marked when its extended flag does not match its side.
+std::wstring describe(const INPUT& input) {
+    const KEYBDINPUT& key = input.ki;
+    return ((key.dwFlags & KEYEVENTF_KEYUP) ? L"-" : L"+") + keyName(key.wVk) +
+           (((key.dwFlags & KEYEVENTF_EXTENDEDKEY) != 0) != isRight(key.wVk) ? L"(side lost)"
+                                                                             : L"");
+}
+
+// Passes the inputs on, noting each SendInput call ("|" between calls) and when it was made.
+std::wstring g_calls;
+std::vector<Clock::time_point> g_callTimes;
+
+UINT WINAPI recordCalls(UINT count, LPINPUT inputs, int size) {
+    for (UINT i = 0; i < count; ++i)
+        g_calls += (i > 0 ? L" " : g_calls.empty() ? L"" : L"|") + describe(inputs[i]);
+    g_callTimes.push_back(Clock::now());
+    return SendInput(count, inputs, size);
+}
+
 // Takes every key without acting on it: a lone Alt would open a menu on the test's thread.
 LRESULT CALLBACK sinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_SYSKEYDOWN || message == WM_SYSKEYUP || message == WM_SYSCHAR ||
@@ -76,9 +118,7 @@ protected:
         ASSERT_TRUE(input.active());
     }
     void TearDown() override {
-        for (WORD vk : kModifiers)
-            if (isDown(vk))
-                injectKey(vk, true);
+        hold(heldNow(), true);
         DestroyWindow(sink);
     }
     // What the hook saw once `count` keys arrived (and a moment more for any extra one).
@@ -96,51 +136,66 @@ protected:
 } // namespace
 
 TEST_F(Keys, SequencesKeepTheUsersModifiers) {
+    CGlo_PluginTestAccess::setSender(probe, &recordCalls);
     const struct Row {
         Function function;
         int held;
-        const wchar_t* expected;
+        const wchar_t* calls; // "|" between SendInput calls
     } rows[] = {
         {&CGlo_Plugin::pageUp, None, L"+PGUP -PGUP"},
-        {&CGlo_Plugin::pageDown, Ctrl | Shift, L"+PGDN -PGDN"},
+        {&CGlo_Plugin::pageDown, LCtrl | RShift, L"+PGDN -PGDN"},
         {&CGlo_Plugin::altPageUp, None, L"+ALT +PGUP -PGUP -ALT"},
-        {&CGlo_Plugin::ctrlPageUp, Shift | Alt, L"-ALT -SHIFT +CTRL +PGUP -PGUP -CTRL +SHIFT +ALT"},
-        {&CGlo_Plugin::ctrlPageDown, Ctrl, L"+PGDN -PGDN"},
-        {&CGlo_Plugin::altPageDown, Ctrl | Shift,
-         L"-CTRL -SHIFT +ALT +PGDN -PGDN -ALT +SHIFT +CTRL"},
-        {&CGlo_Plugin::copy, Ctrl, L"+C -C"},
-        {&CGlo_Plugin::cut, Alt, L"-ALT +CTRL +X -X -CTRL +ALT"},
-        {&CGlo_Plugin::paste, Shift, L"+CTRL +V -V -CTRL"},
-        {&CGlo_Plugin::escape, Ctrl | Alt, L"-CTRL -ALT +ESC -ESC +ALT +CTRL"},
-        {&CGlo_Plugin::back, Alt, L"+LEFT -LEFT"},
-        {&CGlo_Plugin::forward, Ctrl, L"+ALT +RIGHT -RIGHT -ALT"},
+        {&CGlo_Plugin::ctrlPageUp, LShift | RAlt,
+         L"-RALT -LSHIFT +CTRL +PGUP -PGUP -CTRL +LSHIFT +RALT"},
+        {&CGlo_Plugin::ctrlPageDown, RCtrl, L"+PGDN -PGDN"},
+        {&CGlo_Plugin::altPageDown, LCtrl | RCtrl | RShift,
+         L"-LCTRL -RCTRL -RSHIFT +ALT +PGDN -PGDN -ALT +RSHIFT +RCTRL +LCTRL"},
+        {&CGlo_Plugin::copy, RCtrl, L"+C|-C"},
+        {&CGlo_Plugin::cut, RAlt, L"-RALT|+CTRL|+X|-X|-CTRL|+RALT"},
+        {&CGlo_Plugin::paste, LShift, L"+CTRL|+V|-V|-CTRL"},
+        {&CGlo_Plugin::escape, RCtrl | LAlt, L"-RCTRL|-LALT|+ESC|-ESC|+LALT|+RCTRL"},
+        {&CGlo_Plugin::back, RAlt, L"+LEFT -LEFT"},
+        {&CGlo_Plugin::forward, LCtrl, L"+ALT|+RIGHT -RIGHT|-ALT"}, // paced: last
     };
     int index = 0;
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.expected);
-        for (int m = 0; m < 3; ++m)
-            if (row.held & (1 << m))
-                injectKey(kModifiers[m], false);
+        SCOPED_TRACE(row.calls);
+        hold(row.held, false);
         pump(10);
         input.clear();
+        g_calls.clear();
+        g_callTimes.clear();
         // A zero event or a release sends nothing; a press and any motion both run it.
         (probe.*row.function)(kZero);
         (probe.*row.function)(kRelease);
         (probe.*row.function)(index++ % 2 ? kPress : motion(-100));
-        const std::wstring expected = row.expected;
+        EXPECT_EQ(g_calls, row.calls);
+        std::wstring expected = row.calls;
+        std::replace(expected.begin(), expected.end(), L'|', L' ');
         const std::vector<RecordedInput> events =
             seen(std::count(expected.begin(), expected.end(), L' ') + 1);
-        EXPECT_EQ(keys(events), row.expected);
+        EXPECT_EQ(keys(events), expected);
         for (const RecordedInput& e : events) {
             EXPECT_TRUE(e.injected);
-            EXPECT_FALSE(e.flags & LLKHF_EXTENDED);
+            EXPECT_EQ((e.flags & LLKHF_EXTENDED) != 0, isRight(e.vkCode)) << keyName(e.vkCode);
             EXPECT_EQ(e.scanCode, MapVirtualKeyW(e.vkCode, 0)) << keyName(e.vkCode);
         }
-        for (int m = 0; m < 3; ++m) {
-            EXPECT_EQ(isDown(kModifiers[m]), (row.held & (1 << m)) != 0) << keyName(kModifiers[m]);
-            if (row.held & (1 << m))
-                injectKey(kModifiers[m], true);
+        EXPECT_EQ(heldNow(), row.held);
+        hold(row.held, true);
+    }
+    ASSERT_EQ(g_callTimes.size(), 3u); // history: a pause after the Alt press and the arrow
+    for (int i = 1; i < 3; ++i)
+        EXPECT_GE(g_callTimes[i] - g_callTimes[i - 1], std::chrono::microseconds(900)) << i;
+
+    // Whichever side of a modifier the user holds, after every function exactly that key is
+    // down: a right-hand key pressed again as the generic key would come back as the left one.
+    for (int side = 0; side < 6; ++side) {
+        hold(1 << side, false);
+        for (const Row& row : rows) {
+            (probe.*row.function)(kPress);
+            EXPECT_EQ(heldNow(), 1 << side) << "side " << side << ": " << row.calls;
         }
+        hold(1 << side, true);
     }
 }
 
@@ -185,9 +240,7 @@ int g_budget;
 UINT WINAPI refusingSend(UINT count, LPINPUT inputs, int) {
     UINT taken = 0;
     for (; taken < count && g_budget > 0; ++taken, --g_budget)
-        g_taken += std::wstring(taken == 0 ? L"" : L" ") +
-                   ((inputs[taken].ki.dwFlags & KEYEVENTF_KEYUP) ? L"-" : L"+") +
-                   keyName(inputs[taken].ki.wVk);
+        g_taken += (taken == 0 ? L"" : L" ") + describe(inputs[taken]);
     if (taken > 0)
         g_taken += L"|";
     if (taken < count)
@@ -201,16 +254,16 @@ UINT WINAPI refusingSend(UINT count, LPINPUT inputs, int) {
 // it pressed are released and modifiers it released are pressed again, in one more call. In the
 // rows "|" ends a SendInput call.
 TEST(KeySequence, RefusedInputIsUndone) {
-    const wchar_t* copyHoldingAlt = L"-ALT|+CTRL|+C|-C|-CTRL|+ALT";
+    const wchar_t* copyHoldingAlt = L"-RALT|+CTRL|+C|-C|-CTRL|+RALT";
     const struct Row {
         const wchar_t* sequence;
         int budget; // inputs taken before the first refusal
         const wchar_t* taken;
     } rows[] = {
         {copyHoldingAlt, 0, L""},
-        {copyHoldingAlt, 1, L"-ALT|+ALT|"},
-        {copyHoldingAlt, 3, L"-ALT|+CTRL|+C|-C -CTRL +ALT|"},
-        {copyHoldingAlt, 5, L"-ALT|+CTRL|+C|-C|-CTRL|+ALT|"}, // the refused press once more
+        {copyHoldingAlt, 1, L"-RALT|+RALT|"},
+        {copyHoldingAlt, 3, L"-RALT|+CTRL|+C|-C -CTRL +RALT|"},
+        {copyHoldingAlt, 5, L"-RALT|+CTRL|+C|-C|-CTRL|+RALT|"}, // the refused press once more
         // Refused within a call.
         {L"-ALT -SHIFT +CTRL +PGUP -PGUP -CTRL +SHIFT +ALT", 4,
          L"-ALT -SHIFT +CTRL +PGUP|-PGUP -CTRL +SHIFT +ALT|"},

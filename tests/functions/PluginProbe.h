@@ -19,6 +19,9 @@ struct CGlo_PluginTestAccess {
     static POINT savedCursor(const CGlo_Plugin& p) { return p.savedCursorPos; }
     static RECT bounds(const CGlo_Plugin& p) { return p.autoscrollBounds; }
     static int hiddenCursors(const CGlo_Plugin& p) { return p.hiddenCursorCount; }
+    static DWORD buttonsDown(const CGlo_Plugin& p) { return p.buttonsDown; }
+    typedef UINT(WINAPI* Sender)(UINT, LPINPUT, int);
+    static void setSender(CGlo_Plugin& p, Sender sender) { p.inputSender = sender; }
 };
 
 namespace glotest {
@@ -82,14 +85,19 @@ void pump(int ms = 0);
 inline bool isDown(int vk) {
     return (GetAsyncKeyState(vk) & 0x8000) != 0;
 }
-// Presses or releases a key as the user would.
+// Presses or releases a key as the user would; the right-hand modifiers come extended, as
+// from a keyboard.
 inline void injectKey(WORD vk, bool up) {
     INPUT key = {};
     key.type = INPUT_KEYBOARD;
     key.ki.wVk = vk;
-    key.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    key.ki.wScan = WORD(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    const bool right = vk == VK_RCONTROL || vk == VK_RMENU || vk == VK_RSHIFT;
+    key.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (right ? KEYEVENTF_EXTENDEDKEY : 0);
     SendInput(1, &key, sizeof(key));
 }
+// The six modifier keys, each side on its own.
+const WORD kSideModifiers[6] = {VK_LCONTROL, VK_RCONTROL, VK_LSHIFT, VK_RSHIFT, VK_LMENU, VK_RMENU};
 // A window wrapper of `bar` marked with `style` (WS_VSCROLL or WS_HSCROLL), as the finders file it.
 CGloHWND marked(HWND bar, unsigned long style);
 

@@ -8,10 +8,19 @@
 #include <regex>
 #include <string>
 
+#include "GloPlugin.h"
 #include "GloPluginThread.h"
 #include "HungWindow.h"
+#include "TestProgram.h"
 #include "TestWindow.h"
 #include "bench/ProcessCounters.h"
+#include "fixtures/autoscroll_target/AutoscrollTarget.h"
+
+// Opened by the plug-in base for the core's tests: here to slow its input down.
+struct CGlo_PluginTestAccess {
+    typedef UINT(WINAPI* Sender)(UINT, LPINPUT, int);
+    static void setSender(CGlo_Plugin& p, Sender sender) { p.inputSender = sender; }
+};
 
 namespace {
 
@@ -41,11 +50,11 @@ template <char F> void record(const CGlo_Event& e) {
     gTrace += std::string{F, e.isMotionEvent() ? 'm' : e.isButtonEvent() ? 'b' : 'z'};
 }
 
-struct WorkerStorage;
+template <class T> struct InStorage;
 class Worker;
 HWND gHungWindow = nullptr;
 std::atomic<bool> gHangReturned{false};
-WorkerStorage* gSelf = nullptr;
+InStorage<Worker>* gSelf = nullptr;
 Worker* gSelfWorker = nullptr;
 
 // Blocks in a message to a window whose thread does not answer.
@@ -153,24 +162,24 @@ TEST(PluginThread, FunctionsOneAfterAnother) {
     EXPECT_TRUE(std::regex_match(trace(), std::regex("(Pm)+PzKbKbKbKzPb"))) << trace();
 }
 
-// A worker in storage of the test's own, so that the test can see whether anything writes into
-// it after it was destroyed.
-struct WorkerStorage {
-    WorkerStorage() : worker(new (bytes) Worker) {}
-    ~WorkerStorage() {
+// An application in storage of the test's own, so that the test can see whether anything
+// writes into it after it was destroyed.
+template <class T> struct InStorage {
+    InStorage() : worker(new (bytes) T) {}
+    ~InStorage() {
         if (worker)
-            worker->~Worker();
+            worker->~T();
     }
     void destroy() {
-        worker->~Worker();
+        worker->~T();
         worker = nullptr;
         std::memset(bytes, 0xAB, sizeof bytes);
     }
     bool untouched() const {
         return std::all_of(bytes, bytes + sizeof bytes, [](unsigned char b) { return b == 0xAB; });
     }
-    alignas(Worker) unsigned char bytes[sizeof(Worker)];
-    Worker* worker;
+    alignas(T) unsigned char bytes[sizeof(T)];
+    T* worker;
 };
 
 void destroyOwnApplication(const CGlo_Event& e) {
@@ -198,7 +207,7 @@ DWORD msSince(DWORD start) {
 TEST(PluginThread, AFunctionBlockedInAMessageHoldsNothingUp) {
     glotest::HungWindow hung;
     gHungWindow = hung.window();
-    WorkerStorage storage;
+    InStorage<Worker> storage;
     Worker& worker = *storage.worker;
     worker.setConfiguration(gHangSetup, sizeof gHangSetup);
     worker.send(200);
@@ -225,7 +234,7 @@ TEST(PluginThread, AFunctionBlockedInAMessageHoldsNothingUp) {
 // A function that stops or destroys its own application: the worker leaves as soon as the
 // function returns and touches nothing of the object.
 TEST(PluginThread, AFunctionMayEndItsOwnApplication) {
-    WorkerStorage storage;
+    InStorage<Worker> storage;
     gSelf = &storage;
     storage.worker->setConfiguration(gEndSetups, sizeof gEndSetups);
     storage.worker->send(0, 0, 3, 1); // destroys its application
@@ -243,6 +252,81 @@ TEST(PluginThread, AFunctionMayEndItsOwnApplication) {
     worker.send(0, 0, 4, 1);
     Sleep(50);
     EXPECT_EQ(count("Sb"), 1); // nothing runs any more; destruction returns at once
+}
+
+// An application on the plug-in base whose one function is autoScroll.
+class Scroller : public CGlo_Plugin {
+public:
+    Scroller();
+    int match(HWND) override { return 0; }
+    static void scroll(const CGlo_Event& e);
+};
+
+Scroller* gScroller = nullptr;
+HANDLE gScrollerThread = nullptr; // outlives the object
+void Scroller::scroll(const CGlo_Event& e) {
+    gScroller->autoScroll(e);
+}
+
+CGlo_PluginFunction gScrollFunctions[] = {
+    {L"Scroll", GLO_TwoAxisFunction, &Scroller::scroll, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+};
+CGlo_FunctionSetup gScrollSetups[] = {
+    {L"Scroll", GLO_MotionEvent, 2, 0, 1, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 0},
+};
+
+Scroller::Scroller() {
+    setName(L"PluginThreadTestNoFile");
+    setFunctions(gScrollFunctions, sizeof gScrollFunctions);
+    initDefaultConfiguration(gScrollSetups, sizeof gScrollSetups);
+    setDefaultConfiguration();
+    DuplicateHandle(GetCurrentProcess(), workerThread, GetCurrentProcess(), &gScrollerThread, 0,
+                    FALSE, DUPLICATE_SAME_ACCESS);
+}
+
+// A system slow to take input: every call takes 300 ms.
+UINT WINAPI slowSend(UINT count, LPINPUT inputs, int size) {
+    Sleep(300);
+    return SendInput(count, inputs, size);
+}
+
+// An application deleted in the middle of an autoscroll gesture, outside the host's unload,
+// with an end slowed down on purpose (a program that keeps the capture, a system slow to take
+// input): the end still gives the user everything back, and once the destruction returns
+// nothing touches the object.
+TEST(PluginThread, AGestureEndsBeforeItsApplicationIsGone) {
+    using namespace autoscroll_target;
+    glotest::TestProgram program(std::wstring(kProgram) + L" --parent " +
+                                 std::to_wstring(GetCurrentProcessId()) +
+                                 L" GloAutoscrollView:click:100:100:500:400");
+    const HWND view = findView(program.id(), 0);
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(glotest::bringToFront(GetParent(view)));
+    SetCursorPos(900, 700);
+    ask(view, kSetSticky, 1);
+    InStorage<Scroller> storage;
+    gScroller = storage.worker;
+    CGlo_PluginTestAccess::setSender(*storage.worker, &slowSend);
+    CGlo_Event deflected(200, 0, 0, 0, 0, 0, -1, 0);
+    ASSERT_TRUE(eventually(
+        [&] {
+            storage.worker->sendevent(deflected);
+            return (ask(view, kQueryState) & Scrolling) != 0;
+        },
+        5000));
+    storage.worker->sendevent(deflected);
+    const DWORD start = GetTickCount();
+    storage.destroy();
+    EXPECT_LT(msSince(start), 3000u);
+    EXPECT_EQ(WaitForSingleObject(gScrollerThread, 5000), WAIT_OBJECT_0);
+    CloseHandle(gScrollerThread);
+    EXPECT_TRUE(storage.untouched());
+    POINT cursor;
+    GetCursorPos(&cursor);
+    EXPECT_TRUE(cursor.x == 900 && cursor.y == 700) << cursor.x << "," << cursor.y;
+    for (int vk : {VK_LBUTTON, VK_MBUTTON})
+        EXPECT_FALSE(GetAsyncKeyState(vk) & 0x8000) << vk;
+    ask(view, kSetSticky, 0);
 }
 
 // Every function hears the zero event at rest, once: one-shots too, and continuous functions
