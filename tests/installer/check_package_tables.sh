@@ -87,6 +87,14 @@ expect_table Upgrade "$upgrade_code		$version		513		WIX_UPGRADE_DETECTED
 $upgrade_code	$version			2		WIX_DOWNGRADE_DETECTED"
 table InstallExecuteSequence | grep -qx $'RemoveExistingProducts\t\t1401' ||
     fail "the older product is not removed first"
+# The install folder is chosen after the searches and before the costs are final, the remembered
+# folder first, in both sequences (a chained order came out differently from build to build).
+for sequence in InstallExecuteSequence InstallUISequence; do
+    order=$(table $sequence | awk -F'\t' '{ print $3, $1 }' | sort -n | awk '{ print $2 }' |
+        grep -x -E 'AppSearch|UseRememberedFolder|UseDriverHome|CostFinalize' | tr '\n' ' ')
+    [ "$order" = "AppSearch UseRememberedFolder UseDriverHome CostFinalize " ] ||
+        fail "$sequence chooses the folder out of order: $order"
+done
 
 msiinfo export "$package" LaunchCondition | grep -q $'^NOT WIX_DOWNGRADE_DETECTED\tA newer version' ||
     fail "no message for a downgrade"
