@@ -3,7 +3,7 @@
 #include "GdrProxy.h"
 #include "GloHWND.h"
 #include "events/GloEventMath.h"
-#include "proxy/GdrLog.h"
+#include "log/GdrLog.h"
 #include "runtime/GloFaultGuard.h"
 
 #include <cwchar>
