@@ -381,7 +381,7 @@ void CGlo_PluginHost::dispatch(int x, int y, int z, int a, int b, int c, int but
 
 CGlo_DLLApplication* CGlo_PluginHost::findEventTarget(CGlo_Event&) {
     HWND foreground = GetForegroundWindow();
-    if (!isUsable(foreground))
+    if (!isUsable(foreground) || isConfigurationWindow(foreground))
         return nullptr;
     if (foreground != cachedForeground || (cachedFocus && !isUsable(cachedFocus)))
         cachedFocus = nullptr;
@@ -406,6 +406,17 @@ CGlo_DLLApplication* CGlo_PluginHost::findEventTarget(CGlo_Event&) {
     cachedFocus = target;
     cachedMatch = matchApplication(target);
     return cachedMatch;
+}
+
+// The user tries the cap on the configuration dialog (and on the questions it asks): its lights
+// show the motion, and no function may act on the dialog itself.
+bool CGlo_PluginHost::isConfigurationWindow(HWND window) {
+    const HWND dialog = getCoreProxy().getConfigDialog();
+    for (int depth = 0; dialog && window && depth < 8;
+         ++depth, window = GetWindow(window, GW_OWNER))
+        if (window == dialog)
+            return true;
+    return false;
 }
 
 CGlo_DLLApplication* CGlo_PluginHost::matchApplication(HWND window) {

@@ -81,6 +81,8 @@ protected:
     void markBroken(CGlo_DLLApplication& entry);
     // Before an application is freed or taken out of use, and after one was added.
     void tableChanged();
+    // The configuration dialog, or a window it owns: served by no plug-in.
+    static bool isConfigurationWindow(HWND window);
 
     std::vector<CGlo_DLLApplication> plugins;
     CGlo_DLLApplication* currentApplication;
