@@ -3,6 +3,7 @@
 #include "GloEvent.h"
 #include "GloEventMultiplexer.h"
 #include "resources/resource.h"
+#include "ui/GdrConfigUi.h"
 #include "ui/GdrTexts.h"
 
 #include <cwchar>
@@ -51,7 +52,7 @@ bool CGdrEditedApplication::takesDirections(int function) const {
 }
 
 int CGdrEditedApplication::assign(int functionIndex, int direction) {
-    if (!takesDirections(functionIndex) || direction < 0 || direction >= 12)
+    if (!takesDirections(functionIndex) || direction < 0 || direction >= kGdrDirections)
         return -1;
     const CGlo_PluginFunction& function = functions[static_cast<std::size_t>(functionIndex)];
     const int type = function.getFunctionType();
