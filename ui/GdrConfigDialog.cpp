@@ -46,8 +46,9 @@ struct LiveMotion {
 };
 LiveMotion s_live;
 
-std::wstring directionBadge(int direction) {
-    return glo_ui::directionBadge(direction / 2, direction % 2 ? -1 : 1);
+// "x+" for direction 0 and so on.
+std::wstring badgeOf(int direction) {
+    return directionBadge(direction / 2, direction % 2 ? -1 : 1);
 }
 
 // A text as a menu shows it: an ampersand of a name is no mnemonic.
@@ -481,7 +482,7 @@ void CGdrConfigDialog::treeMenu(POINT point, bool fromKeyboard) {
         for (int direction = 0; direction < kGdrDirections; ++direction) {
             const std::wstring does = application.directionText(direction);
             AppendMenuW(directions.get(), MF_STRING, kAssignCommand + direction,
-                        (directionBadge(direction) + L"\t" +
+                        (badgeOf(direction) + L"\t" +
                          menuText(does.empty() ? loadText(IDS_NOT_ASSIGNED) : does))
                             .c_str());
         }
@@ -850,7 +851,7 @@ void CGdrConfigDialog::updateStatus() {
         for (int direction = 0; direction < kGdrDirections; ++direction)
             if (m_applications[application].claims(direction) > 1)
                 text += (text.empty() ? L"" : L"\n") +
-                        formatText(IDS_CONFLICT, directionBadge(direction).c_str(),
+                        formatText(IDS_CONFLICT, badgeOf(direction).c_str(),
                                    m_applications[application].claimants(direction).c_str());
     SetDlgItemTextW(m_hWnd, IDC_STATUS, text.c_str());
 }
