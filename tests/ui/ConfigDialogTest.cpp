@@ -104,11 +104,37 @@ void key(WORD vk, WORD modifier = 0) {
         add(modifier, KEYEVENTF_KEYUP);
     SendInput(n, input, sizeof(INPUT));
 }
-// Keys one after the other, with time for a menu to open between them.
+// Popup menus of this process on the screen.
+int openMenus() {
+    int count = 0;
+    EnumWindows(
+        [](HWND window, LPARAM found) -> BOOL {
+            wchar_t name[16] = L"";
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+                GetClassNameW(window, name, 16) && lstrcmpW(name, L"#32768") == 0)
+                ++*reinterpret_cast<int*>(found);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+// Until `count` menus are open (a busy machine opens them late; keys before would go elsewhere).
+void waitForMenus(int count) {
+    for (int waited = 0; openMenus() < count && waited < 3000; waited += 10)
+        Sleep(10);
+    Sleep(30);
+}
+// Keys one after the other; the menu key, and Right in a menu, wait for the menu they open.
 void keys(std::initializer_list<WORD> codes) {
     for (WORD code : codes) {
+        const int menus = openMenus();
         key(code);
-        Sleep(code == VK_APPS || code == VK_RIGHT ? 200 : 30);
+        if (code == VK_APPS || (code == VK_RIGHT && menus > 0))
+            waitForMenus(menus + 1);
+        else
+            Sleep(30);
     }
 }
 
@@ -419,7 +445,7 @@ TEST_F(ConfigDialog, DropsExtendAndTurnSetupsAndRemovalsStayUntilApplied) {
         moveTo(at);
         mouseButton(MOUSEEVENTF_RIGHTDOWN);
         mouseButton(MOUSEEVENTF_RIGHTUP);
-        Sleep(200);
+        waitForMenus(1);
         keys({VK_END, VK_RETURN});
     });
     ASSERT_TRUE(IsWindow(dialog));
@@ -625,7 +651,7 @@ TEST_F(ConfigDialog, AConflictIsMarkedBeforeOk) {
     whilePumping([] {
         keys({VK_RIGHT}); // x+, the cell of Pan Left/Right
         key(VK_F10, VK_SHIFT);
-        Sleep(200);
+        waitForMenus(1);
         keys({VK_DOWN, VK_RETURN});
     });
     EXPECT_EQ(cell(gdrDirection(0, false)), L"Pan Left/Right; Zoom In/Out");
