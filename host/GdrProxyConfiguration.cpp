@@ -3,7 +3,7 @@
 #include "GdrProxy.h"
 
 #include "host/GloPluginHost.h"
-#include "proxy/GdrLog.h"
+#include "log/GdrLog.h"
 #include "runtime/GloFaultGuard.h"
 
 #include <string>

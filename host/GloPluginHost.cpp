@@ -3,7 +3,7 @@
 #include "GdrProxy.h"
 #include "GloHWND.h"
 #include "events/GloEventMath.h"
-#include "proxy/GdrLog.h"
+#include "log/GdrLog.h"
 #include "runtime/GloFaultGuard.h"
 
 #include <cwchar>
@@ -30,6 +30,8 @@ const int kPathChars = 520;
 const int kHomeValueChars = 260; // 259 characters and the terminator
 const int kMaxCursorDepth = 256; // far beyond any real window tree
 const std::size_t kLogLineCapacity = 511;
+// WM_COMMAND to the configuration dialog: notification 2, control 1048 (the table changed).
+const WPARAM kTableChanged = 0x00020418;
 
 // Existing, visible and not minimised (IsWindowVisible is false for a dead handle).
 bool isUsable(HWND window) {
@@ -55,7 +57,7 @@ bool processIsExiting() {
 
 CGlo_PluginHost::CGlo_PluginHost()
     : currentApplication(nullptr), cachedMatch(nullptr), cachedForeground(nullptr),
-      cachedFocus(nullptr), reportsSeen(0) {}
+      cachedFocus(nullptr), reportsSeen(0), tableGeneration(0) {}
 
 CGlo_PluginHost::~CGlo_PluginHost() {
     if (processIsExiting()) {
@@ -147,22 +149,29 @@ void CGlo_PluginHost::loadPlugin(const wchar_t* path) {
     }
     CGlo_DLLApplication entry(application, module);
     try {
+        loadedAt.push_back(tableGeneration + 1);
         plugins.push_back(entry);
     } catch (const std::bad_alloc&) {
+        loadedAt.resize(plugins.size());
         entry.freePlugin(); // not in the table: nobody else would release it
+        return;
     }
+    tableChanged();
 }
 
 int CGlo_PluginHost::freeAllPlugins() {
     reportFaults(); // a crash of a worker is logged with its plug-in's file
     currentApplication = nullptr;
     cachedMatch = nullptr;
+    if (!plugins.empty())
+        tableChanged();
     // All workers end their gestures side by side; then each library is unloaded.
     for (CGlo_DLLApplication& entry : plugins)
         entry.requestStop();
     for (CGlo_DLLApplication& entry : plugins)
         entry.freePlugin();
     plugins.clear();
+    loadedAt.clear();
     broken.clear();
     cachedForeground = nullptr;
     cachedFocus = nullptr;
@@ -232,6 +241,10 @@ const wchar_t* CGlo_PluginHost::getApplicationName(int index) {
     return name;
 }
 
+unsigned CGlo_PluginHost::getLoadGeneration(int index) const {
+    return index >= 0 && index < static_cast<int>(loadedAt.size()) ? loadedAt[index] : 0;
+}
+
 CGlo_Application* CGlo_PluginHost::getLoadedPlugin(int index) {
     if (index < 0 || index >= getNumberOfPlugins() || isBroken(plugins[index]))
         return nullptr;
@@ -276,6 +289,15 @@ void CGlo_PluginHost::markBroken(CGlo_DLLApplication& entry) {
     cachedMatch = nullptr;
     cachedForeground = nullptr;
     cachedFocus = nullptr;
+    tableChanged();
+}
+
+// Posted: the dialog may live on another thread, and nothing here may wait for it.
+void CGlo_PluginHost::tableChanged() {
+    ++tableGeneration;
+    const HWND dialog = getCoreProxy().getConfigDialog();
+    if (dialog)
+        PostMessageW(dialog, WM_COMMAND, kTableChanged, 0);
 }
 
 void CGlo_PluginHost::reportFaults() {
@@ -359,7 +381,7 @@ void CGlo_PluginHost::dispatch(int x, int y, int z, int a, int b, int c, int but
 
 CGlo_DLLApplication* CGlo_PluginHost::findEventTarget(CGlo_Event&) {
     HWND foreground = GetForegroundWindow();
-    if (!isUsable(foreground))
+    if (!isUsable(foreground) || isConfigurationWindow(foreground))
         return nullptr;
     if (foreground != cachedForeground || (cachedFocus && !isUsable(cachedFocus)))
         cachedFocus = nullptr;
@@ -384,6 +406,17 @@ CGlo_DLLApplication* CGlo_PluginHost::findEventTarget(CGlo_Event&) {
     cachedFocus = target;
     cachedMatch = matchApplication(target);
     return cachedMatch;
+}
+
+// The user tries the cap on the configuration dialog (and on the questions it asks): its lights
+// show the motion, and no function may act on the dialog itself.
+bool CGlo_PluginHost::isConfigurationWindow(HWND window) {
+    const HWND dialog = getCoreProxy().getConfigDialog();
+    for (int depth = 0; dialog && window && depth < 8;
+         ++depth, window = GetWindow(window, GW_OWNER))
+        if (window == dialog)
+            return true;
+    return false;
 }
 
 CGlo_DLLApplication* CGlo_PluginHost::matchApplication(HWND window) {

@@ -62,6 +62,13 @@ public:
     void reportFaults();
     // The entry's plug-in crashed and is out of use.
     bool isBroken(const CGlo_DLLApplication& entry) const;
+    // Goes up with every change of the table (plug-ins loaded, unloaded or taken out of use), so
+    // that whoever keeps an application pointer can tell it may be gone. An open configuration
+    // dialog is told of each change.
+    unsigned getTableGeneration() const { return tableGeneration; }
+    // The generation with which the entry joined the table: an application loaded again, even at
+    // the same address, has another one. 0 past the end.
+    unsigned getLoadGeneration(int index) const;
 
 protected:
     // Loads every "*.dll" of the working directory, whose full path is `directory`.
@@ -72,6 +79,10 @@ protected:
     void dispatch(int x, int y, int z, int a, int b, int c, int button, int state);
     // Takes an entry out of use after a crash (see reportFaults).
     void markBroken(CGlo_DLLApplication& entry);
+    // Before an application is freed or taken out of use, and after one was added.
+    void tableChanged();
+    // The configuration dialog, or a window it owns: served by no plug-in.
+    static bool isConfigurationWindow(HWND window);
 
     std::vector<CGlo_DLLApplication> plugins;
     CGlo_DLLApplication* currentApplication;
@@ -80,6 +91,8 @@ protected:
     HWND cachedFocus;
     std::vector<const CGlo_Application*> broken; // applications out of use after a crash
     long reportsSeen;
+    unsigned tableGeneration;
+    std::vector<unsigned> loadedAt; // per entry, see getLoadGeneration
 };
 
 // The library's single host.

@@ -1,7 +1,7 @@
 #include "GdrProxy.h"
 
 #include "host/GloPluginHost.h"
-#include "proxy/GdrLog.h"
+#include "log/GdrLog.h"
 #include "proxy/GdrMessages.h"
 #include "proxy/GdrTestHooks.h"
 #include "events/GloEventMath.h"

@@ -3,7 +3,7 @@
 #include "ZuVidDriver.h"
 
 #include "host/GloPluginHost.h"
-#include "proxy/GdrLog.h"
+#include "log/GdrLog.h"
 #include "ui/GdrConfigDialog.h"
 #include "ui/GdrConfigUi.h"
 

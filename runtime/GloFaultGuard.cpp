@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "proxy/GdrLog.h"
+#include "log/GdrLog.h"
 
 namespace {
 

@@ -1,5 +1,7 @@
 #include "ui/GdrAxisMappingCtl.h"
 
+#include "ui/GdrTexts.h"
+
 #include <algorithm>
 #include <cwchar>
 
@@ -32,32 +34,66 @@ void frame(HDC dc, RECT rect, COLORREF color, int width) {
     }
 }
 
-std::wstring loadString(UINT id) {
-    wchar_t text[128] = L"";
-    LoadStringW(CWnd::GetResourceInstance(), id, text, 128);
-    return text;
-}
-
 } // namespace
 
 CGdrAxisMappingCtl::CGdrAxisMappingCtl()
-    : m_dropTarget(-1), m_dropAllowed(false), m_baseFont(nullptr) {
+    : m_dropTarget(-1), m_dropAllowed(false), m_focus(0), m_baseFont(nullptr) {
     for (int i = 0; i < kGdrDirections; ++i) {
         m_levels[i] = 0;
+        m_starts[i] = -1;
+        m_claims[i] = 0;
         SetRectEmpty(&m_cells[i]);
     }
     SetRectEmpty(&m_captions[0]);
     SetRectEmpty(&m_captions[1]);
-    m_captionTexts[0] = loadString(IDS_TRANSLATION);
-    m_captionTexts[1] = loadString(IDS_ROTATION);
+    m_captionTexts[0] = loadText(IDS_TRANSLATION);
+    m_captionTexts[1] = loadText(IDS_ROTATION);
+    m_freeText = loadText(IDS_NOT_ASSIGNED);
+}
+
+void CGdrAxisMappingCtl::invalidate(int direction) {
+    if (m_hWnd && direction >= 0 && direction < kGdrDirections)
+        InvalidateRect(m_hWnd, &m_cells[direction], FALSE);
 }
 
 void CGdrAxisMappingCtl::setText(int direction, const std::wstring& text) {
     if (direction < 0 || direction >= kGdrDirections || m_texts[direction] == text)
         return;
     m_texts[direction] = text;
-    if (m_hWnd)
-        InvalidateRect(m_hWnd, &m_cells[direction], FALSE);
+    invalidate(direction);
+    if (direction == m_focus)
+        updateName();
+}
+
+void CGdrAxisMappingCtl::setStart(int direction, int level) {
+    if (direction < 0 || direction >= kGdrDirections || m_starts[direction] == level)
+        return;
+    m_starts[direction] = level;
+    invalidate(direction);
+}
+
+void CGdrAxisMappingCtl::setClaims(int direction, int claims) {
+    if (direction < 0 || direction >= kGdrDirections || m_claims[direction] == claims)
+        return;
+    m_claims[direction] = claims;
+    invalidate(direction);
+}
+
+void CGdrAxisMappingCtl::updateName() {
+    if (!m_hWnd)
+        return;
+    const wchar_t badge[] = {kAxisLetters[m_focus / 2], m_focus % 2 ? L'\x2212' : L'+', L' ', 0};
+    SetWindowTextW(m_hWnd,
+                   (badge + (m_texts[m_focus].empty() ? m_freeText : m_texts[m_focus])).c_str());
+}
+
+void CGdrAxisMappingCtl::moveFocus(int direction) {
+    if (direction < 0 || direction >= kGdrDirections || direction == m_focus)
+        return;
+    invalidate(m_focus);
+    m_focus = direction;
+    invalidate(m_focus);
+    updateName();
 }
 
 bool CGdrAxisMappingCtl::setLiveMotion(const int values[6]) {
@@ -72,8 +108,7 @@ bool CGdrAxisMappingCtl::setLiveMotion(const int values[6]) {
             if (m_levels[direction] != level) {
                 m_levels[direction] = level;
                 changed = true;
-                if (m_hWnd)
-                    InvalidateRect(m_hWnd, &m_cells[direction], FALSE);
+                invalidate(direction);
             }
         }
     }
@@ -83,12 +118,10 @@ bool CGdrAxisMappingCtl::setLiveMotion(const int values[6]) {
 void CGdrAxisMappingCtl::setDropTarget(int direction, bool allowed) {
     if (direction == m_dropTarget && allowed == m_dropAllowed)
         return;
-    if (m_hWnd && m_dropTarget >= 0)
-        InvalidateRect(m_hWnd, &m_cells[m_dropTarget], FALSE);
+    invalidate(m_dropTarget);
     m_dropTarget = direction;
     m_dropAllowed = allowed;
-    if (m_hWnd && m_dropTarget >= 0)
-        InvalidateRect(m_hWnd, &m_cells[m_dropTarget], FALSE);
+    invalidate(m_dropTarget);
 }
 
 int CGdrAxisMappingCtl::directionAt(POINT client) const {
@@ -121,7 +154,13 @@ const GloMessageMapEntry* CGdrAxisMappingCtl::GetMessageMap() const {
         GLO_ON_MESSAGE(GDR_AMM_GETTARGETRECT, CGdrAxisMappingCtl, OnGetTargetRect),
         GLO_ON_MESSAGE(GDR_AMM_GETLEVEL, CGdrAxisMappingCtl, OnGetLevel),
         GLO_ON_MESSAGE(GDR_AMM_GETTEXT, CGdrAxisMappingCtl, OnGetText),
+        GLO_ON_MESSAGE(GDR_AMM_GETSTART, CGdrAxisMappingCtl, OnGetStart),
+        GLO_ON_MESSAGE(GDR_AMM_GETCLAIMS, CGdrAxisMappingCtl, OnGetClaims),
         GLO_ON_MESSAGE(WM_GETDLGCODE, CGdrAxisMappingCtl, OnGetDlgCode),
+        GLO_ON_MESSAGE(WM_KEYDOWN, CGdrAxisMappingCtl, OnKeyDown),
+        GLO_ON_MESSAGE(WM_SETFOCUS, CGdrAxisMappingCtl, OnFocusChange),
+        GLO_ON_MESSAGE(WM_KILLFOCUS, CGdrAxisMappingCtl, OnFocusChange),
+        GLO_ON_MESSAGE(WM_LBUTTONDOWN, CGdrAxisMappingCtl, OnLeftButtonDown),
         GLO_END_MESSAGE_MAP()};
     return map;
 }
@@ -204,6 +243,7 @@ void CGdrAxisMappingCtl::paint(HDC dc, const RECT& client) {
     const COLORREF border = GetSysColor(COLOR_BTNSHADOW);
     const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
     const COLORREF live = RGB(255, 176, 32);
+    const COLORREF alarm = RGB(204, 0, 0);
     fill(dc, client, face);
     SetBkMode(dc, TRANSPARENT);
 
@@ -218,38 +258,76 @@ void CGdrAxisMappingCtl::paint(HDC dc, const RECT& client) {
                   DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
     }
 
+    const bool focused = GetFocus() == m_hWnd;
     for (int direction = 0; direction < kGdrDirections; ++direction) {
         const RECT cell = m_cells[direction];
         const bool negative = direction % 2 == 1;
         const bool target = direction == m_dropTarget && m_dropAllowed;
+        const bool conflict = m_claims[direction] > 1;
         fill(dc, cell, target ? blend(window, highlight, 25) : window);
-        // The live strength grows outward from the axis's rest position in the middle.
+        // The live strength grows outward from the axis's rest position in the middle: pale up to
+        // where a push starts to count, bright beyond.
+        RECT inner = cell;
+        InflateRect(&inner, -1, -1);
+        const int span = inner.right - inner.left;
+        auto part = [&](int from, int to) {
+            RECT bar = inner;
+            if (negative) {
+                bar.right = inner.right - span * from / 1000;
+                bar.left = inner.right - span * to / 1000;
+            } else {
+                bar.left = inner.left + span * from / 1000;
+                bar.right = inner.left + span * to / 1000;
+            }
+            return bar;
+        };
         const int level = m_levels[direction];
-        if (level > 0) {
-            RECT bar = cell;
-            InflateRect(&bar, -1, -1);
-            const int span = (bar.right - bar.left) * level / 1000;
-            if (negative)
-                bar.left = bar.right - span;
-            else
-                bar.right = bar.left + span;
-            fill(dc, bar, blend(window, live, 35 + level * 65 / 1000));
+        const int start = m_starts[direction] < 0 ? 1000 : std::min(1000, m_starts[direction]);
+        if (level > 0)
+            fill(dc, part(0, std::min(level, start)), blend(window, border, 30));
+        if (level > start)
+            fill(dc, part(start, level), blend(window, live, 35 + level * 65 / 1000));
+        if (m_starts[direction] >= 0 && m_starts[direction] <= 1000) {
+            // Ticks at the top and the bottom edge, clear of the text.
+            const int tick = std::max(3, static_cast<int>(inner.bottom - inner.top) / 4);
+            RECT mark = part(start, start);
+            mark.left = negative ? mark.left - 2 : mark.left;
+            mark.right = mark.left + 2;
+            mark.bottom = inner.top + tick;
+            fill(dc, mark, blend(window, text, 70));
+            OffsetRect(&mark, 0, inner.bottom - tick - inner.top);
+            fill(dc, mark, blend(window, text, 70));
         }
-        frame(dc, cell, target ? highlight : border, target ? 2 : 1);
+        frame(dc, cell, target ? highlight : conflict ? alarm : border, target || conflict ? 2 : 1);
+        if (focused && direction == m_focus) {
+            RECT focus = cell;
+            InflateRect(&focus, -3, -3);
+            DrawFocusRect(dc, &focus);
+        }
 
         wchar_t badge[3] = {kAxisLetters[direction / 2], negative ? L'\x2212' : L'+', 0};
         RECT badgeRect = cell;
         badgeRect.left += pad * 2;
+        RECT textRect = cell;
+        textRect.right = cell.right - pad * 2;
         {
             CSelection bold(dc, m_badgeFont.get());
             SetTextColor(dc, text);
             SIZE size = {};
             GetTextExtentPoint32W(dc, L"x\x2212 ", 3, &size);
             DrawTextW(dc, badge, 2, &badgeRect, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
-            badgeRect.left += size.cx;
+            if (conflict) {
+                // Two setups answer the same push: they compete, and it may run either or neither.
+                SetTextColor(dc, alarm);
+                GetTextExtentPoint32W(dc, L"!", 1, &size);
+                RECT mark = textRect;
+                DrawTextW(dc, L"!", 1, &mark, DT_SINGLELINE | DT_VCENTER | DT_RIGHT | DT_NOPREFIX);
+                textRect.right -= size.cx + pad;
+                SetTextColor(dc, text);
+                GetTextExtentPoint32W(dc, L"x\x2212 ", 3, &size);
+            }
+            textRect.left = badgeRect.left + size.cx;
         }
-        RECT textRect = badgeRect;
-        textRect.right = cell.right - pad * 2;
         DrawTextW(dc, m_texts[direction].c_str(), -1, &textRect,
                   DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
     }
@@ -276,8 +354,57 @@ LRESULT CGdrAxisMappingCtl::OnGetText(WPARAM wParam, LPARAM lParam) {
     return static_cast<LRESULT>(std::wcslen(buffer));
 }
 
+LRESULT CGdrAxisMappingCtl::OnGetStart(WPARAM wParam, LPARAM) {
+    return wParam < static_cast<WPARAM>(kGdrDirections) ? m_starts[wParam] : -1;
+}
+
+LRESULT CGdrAxisMappingCtl::OnGetClaims(WPARAM wParam, LPARAM) {
+    return wParam < static_cast<WPARAM>(kGdrDirections) ? m_claims[wParam] : 0;
+}
+
 LRESULT CGdrAxisMappingCtl::OnGetDlgCode(WPARAM, LPARAM) {
-    return DLGC_STATIC; // nothing to type into; Tab passes it by
+    return DLGC_WANTARROWS; // Tab, Enter and Escape stay the dialog's
+}
+
+// Arrows move like the cells lie: left the negative direction, right the positive one, up and
+// down the axes in their rows.
+LRESULT CGdrAxisMappingCtl::OnKeyDown(WPARAM wParam, LPARAM lParam) {
+    const int axis = m_focus / 2;
+    const bool negative = m_focus % 2 == 1;
+    switch (wParam) {
+    case VK_LEFT:
+        moveFocus(gdrDirection(axis, true));
+        return 0;
+    case VK_RIGHT:
+        moveFocus(gdrDirection(axis, false));
+        return 0;
+    case VK_UP:
+        moveFocus(gdrDirection(std::max(0, axis - 1), negative));
+        return 0;
+    case VK_DOWN:
+        moveFocus(gdrDirection(std::min(5, axis + 1), negative));
+        return 0;
+    case VK_HOME:
+        moveFocus(gdrDirection(0, true));
+        return 0;
+    case VK_END:
+        moveFocus(gdrDirection(5, false));
+        return 0;
+    default:
+        return DefaultWindowProc(WM_KEYDOWN, wParam, lParam);
+    }
+}
+
+LRESULT CGdrAxisMappingCtl::OnFocusChange(WPARAM, LPARAM) {
+    invalidate(m_focus);
+    return 0;
+}
+
+LRESULT CGdrAxisMappingCtl::OnLeftButtonDown(WPARAM, LPARAM lParam) {
+    const POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    moveFocus(directionAt(point));
+    SetFocus(m_hWnd);
+    return 0;
 }
 
 } // namespace glo_ui

@@ -1,6 +1,7 @@
 // The axis-mapping control ("GdrAxisMappingCtl"): the twelve directions of the device's axes as
-// drop targets, each saying what it does in the selected application and lighting up with the
-// live motion of the cap.
+// drop targets, each saying what it does in the selected application, where a push starts to
+// count, and whether two setups claim it; each lights up with the live motion of the cap. The
+// arrow keys move between the directions; the focused one names the control for screen readers.
 #pragma once
 
 #include "GloWnd.h"
@@ -17,6 +18,10 @@ public:
 
     // What a direction does; shown in its cell.
     void setText(int direction, const std::wstring& text);
+    // Level (thousandths of full scale) from which a push selects a function; -1: none does.
+    void setStart(int direction, int level);
+    // Setups that a push in the direction reaches; more than one is marked as a conflict.
+    void setClaims(int direction, int claims);
     // Scaled live values of the six axes; returns true when a level changed.
     bool setLiveMotion(const int values[6]);
     // The direction under a drag (-1: none), and whether the dragged function can go there.
@@ -25,6 +30,8 @@ public:
     int directionAt(POINT client) const;
     bool directionRect(int direction, RECT& rect) const;
     int level(int direction) const { return m_levels[direction]; }
+    // The direction the keyboard works on.
+    int focusDirection() const { return m_focus; }
 
     // Live strength that fills a cell completely.
     static const int kFullScale = 350;
@@ -39,20 +46,33 @@ protected:
     LRESULT OnGetTargetRect(WPARAM, LPARAM);
     LRESULT OnGetLevel(WPARAM, LPARAM);
     LRESULT OnGetText(WPARAM, LPARAM);
+    LRESULT OnGetStart(WPARAM, LPARAM);
+    LRESULT OnGetClaims(WPARAM, LPARAM);
     LRESULT OnGetDlgCode(WPARAM, LPARAM);
+    LRESULT OnKeyDown(WPARAM, LPARAM);
+    LRESULT OnFocusChange(WPARAM, LPARAM);
+    LRESULT OnLeftButtonDown(WPARAM, LPARAM);
 
 private:
     void layout();
     void paint(HDC dc, const RECT& client);
     void ensureFonts(HDC dc);
+    void invalidate(int direction);
+    void moveFocus(int direction);
+    // The window text: the focused direction and what it does.
+    void updateName();
 
     std::wstring m_texts[kGdrDirections];
     int m_levels[kGdrDirections];
+    int m_starts[kGdrDirections];
+    int m_claims[kGdrDirections];
     int m_dropTarget;
     bool m_dropAllowed;
+    int m_focus;
     RECT m_cells[kGdrDirections];
     RECT m_captions[2];
     std::wstring m_captionTexts[2]; // translations, rotations
+    std::wstring m_freeText;        // a direction nothing answers
     HFONT m_baseFont;               // the dialog's, not owned
     CGdiObject m_badgeFont;         // bold variant of it
 };

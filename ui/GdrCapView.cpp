@@ -254,10 +254,13 @@ void CGdrCapView::draw(HDC dc, const RECT& client) {
     if (count == 0 || width <= 0 || height <= 0)
         return;
     const Matrix view = viewMatrix();
-    const Matrix turn = rotation(2, m_pose[5]) * rotation(1, m_pose[4]) * rotation(0, m_pose[3]);
+    // The device's axes, in the plug-ins' signs, are x right, y up and z away from the user: the
+    // model's x, z and y. A tilts forward, b twists clockwise seen from above, c tilts right.
+    const Matrix turn = rotation(1, m_pose[5]) * rotation(2, -m_pose[4]) * rotation(0, -m_pose[3]);
     const Matrix full = view * turn;
+    const float move[3] = {m_pose[0], m_pose[2], m_pose[1]};
     float shift[3];
-    view.apply(m_pose, shift);
+    view.apply(move, shift);
     // The cap at rest fills most of the view, with room to move and turn.
     const float spanX = std::max(0.05f, m_extent[1] - m_extent[0]);
     const float spanY = std::max(0.05f, m_extent[3] - m_extent[2]);

@@ -1,8 +1,9 @@
 #include "ui/GdrConfigDialog.h"
 
 #include "GdrProxy.h"
-#include "GloPluginFunction.h"
 #include "host/GloPluginHost.h"
+#include "ui/GdrApplicationAccess.h"
+#include "ui/GdrTexts.h"
 
 #include <commctrl.h>
 
@@ -23,8 +24,14 @@ const UINT kRemoveSetupMessage = WM_APP + 2;
 const UINT_PTR kFrameTimer = 1;
 const wchar_t kHomeKey[] = L"SOFTWARE\\Veltrana\\Halcyra";
 const wchar_t kHomeValue[] = L"Home Directory";
-const wchar_t kAxisLetters[] = L"xyzabc";
-const wchar_t kMinus[] = L"\x2212";
+const int kLargestDeadZone = 200;
+
+// Commands of the context menus.
+const UINT kRemoveCommand = 1;
+const UINT kRestoreCommand = 2;
+const UINT kAssignCommand = 100;    // + direction
+const UINT kReverseCommand = 200;   // + function axis
+const UINT kRemoveOneCommand = 300; // + setup listed
 
 // The dialog of the process; its window may be gone already (it is freed at the next open).
 CGdrConfigDialog* s_dialog = nullptr;
@@ -39,15 +46,17 @@ struct LiveMotion {
 };
 LiveMotion s_live;
 
-std::wstring loadString(UINT id) {
-    wchar_t text[256] = L"";
-    LoadStringW(CWnd::GetResourceInstance(), id, text, 256);
-    return text;
+// "x+" for direction 0 and so on.
+std::wstring badgeOf(int direction) {
+    return directionBadge(direction / 2, direction % 2 ? -1 : 1);
 }
 
-std::wstring badge(int axis, int polarity) {
-    std::wstring text(1, axis >= 0 && axis < 6 ? kAxisLetters[axis] : L'?');
-    return text + (polarity < 0 ? kMinus : L"+");
+// A text as a menu shows it: an ampersand of a name is no mnemonic.
+std::wstring menuText(const std::wstring& text) {
+    std::wstring escaped;
+    for (wchar_t c : text)
+        escaped += c == L'&' ? std::wstring(L"&&") : std::wstring(1, c);
+    return escaped;
 }
 
 // Milliseconds finer than the tick count, which moves in steps as long as a frame.
@@ -98,28 +107,7 @@ std::wstring homeDirectory() {
     return home;
 }
 
-// The working directory for one scope: applications write their configuration file by its bare
-// name, and they read it in the plug-in folder (that is where the host loads them).
-class CWorkingDirectory {
-public:
-    explicit CWorkingDirectory(const std::wstring& path) : m_changed(false) {
-        const DWORD length = GetCurrentDirectoryW(MAX_PATH, m_previous);
-        if (!path.empty() && length > 0 && length < MAX_PATH)
-            m_changed = SetCurrentDirectoryW(path.c_str()) != FALSE;
-    }
-    ~CWorkingDirectory() {
-        if (m_changed)
-            SetCurrentDirectoryW(m_previous);
-    }
-    CWorkingDirectory(const CWorkingDirectory&) = delete;
-    CWorkingDirectory& operator=(const CWorkingDirectory&) = delete;
-
-private:
-    wchar_t m_previous[MAX_PATH];
-    bool m_changed;
-};
-
-// A popup menu for one scope.
+// A popup menu for one scope (with the submenus appended to it).
 class CPopupMenu {
 public:
     CPopupMenu() : m_menu(CreatePopupMenu()) {}
@@ -130,13 +118,20 @@ public:
     CPopupMenu(const CPopupMenu&) = delete;
     CPopupMenu& operator=(const CPopupMenu&) = delete;
     HMENU get() const { return m_menu; }
+    // Hands the menu to a parent menu, which destroys it with itself.
+    HMENU release() {
+        HMENU menu = m_menu;
+        m_menu = nullptr;
+        return menu;
+    }
 
 private:
     HMENU m_menu;
 };
 
-// The tree view lives in the common controls, loaded when a dialog first opens: the driver's
-// process pays nothing for them until then. The library stays loaded for the process.
+// The tree view and the slider live in the common controls, loaded when a dialog first opens:
+// the driver's process pays nothing for them until then. The library stays loaded for the
+// process.
 bool loadCommonControls() {
     static HMODULE s_controls = nullptr;
     if (!s_controls)
@@ -146,7 +141,7 @@ bool loadCommonControls() {
     typedef BOOL(WINAPI * InitProc)(const INITCOMMONCONTROLSEX*);
     const auto init = reinterpret_cast<InitProc>(
         reinterpret_cast<void*>(GetProcAddress(s_controls, "InitCommonControlsEx")));
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_TREEVIEW_CLASSES};
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES};
     return init && init(&controls);
 }
 
@@ -254,7 +249,8 @@ void CGdrConfigDialog::handOverLiveMotion(HWND dialog, const int values[6]) {
 }
 
 CGdrConfigDialog::CGdrConfigDialog(CGdrProxy& proxy)
-    : m_proxy(proxy), m_tree(nullptr), m_dragging(false), m_dragEntry(-1), m_dragDirection(-1),
+    : m_proxy(proxy), m_tableGeneration(0), m_treeVersion(0), m_removal{0, -1, -1}, m_tree(nullptr),
+      m_deadZone(nullptr), m_dragging(false), m_dragEntry(-1), m_dragTree(0), m_dragDirection(-1),
       m_refreshing(false), m_lastFrame(0), m_frameMs(16), m_frameTimer(false) {}
 
 CGdrConfigDialog::~CGdrConfigDialog() {}
@@ -278,6 +274,7 @@ const GloMessageMapEntry* CGdrConfigDialog::GetMessageMap() const {
         GLO_ON_MESSAGE(WM_COMMAND, CGdrConfigDialog, OnCommand),
         GLO_ON_MESSAGE(WM_NOTIFY, CGdrConfigDialog, OnNotify),
         GLO_ON_MESSAGE(WM_CONTEXTMENU, CGdrConfigDialog, OnContextMenu),
+        GLO_ON_MESSAGE(WM_HSCROLL, CGdrConfigDialog, OnHorizontalScroll),
         GLO_ON_MESSAGE(WM_MOUSEMOVE, CGdrConfigDialog, OnMouseMove),
         GLO_ON_MESSAGE(WM_LBUTTONUP, CGdrConfigDialog, OnLeftButtonUp),
         GLO_ON_MESSAGE(WM_CAPTURECHANGED, CGdrConfigDialog, OnCaptureChanged),
@@ -290,12 +287,16 @@ const GloMessageMapEntry* CGdrConfigDialog::GetMessageMap() const {
 
 LRESULT CGdrConfigDialog::OnInitDialog(WPARAM, LPARAM) {
     m_tree = GetDlgItem(m_hWnd, IDC_FUNCTION_TREE);
-    if (!m_tree || !m_mapping.Attach(GetDlgItem(m_hWnd, IDC_AXIS_MAPPING)) ||
+    m_deadZone = GetDlgItem(m_hWnd, IDC_DEADZONE);
+    if (!m_tree || !m_deadZone || !m_mapping.Attach(GetDlgItem(m_hWnd, IDC_AXIS_MAPPING)) ||
         !m_cap.Attach(GetDlgItem(m_hWnd, IDC_CAP_VIEW))) {
         ::DestroyWindow(m_hWnd); // controls of classes left by an earlier load: no dialog
         return FALSE;
     }
-    SetDlgItemTextW(m_hWnd, IDC_FUNCTIONS_LABEL, loadString(IDS_PLUGIN_FUNCTIONS).c_str());
+    SetDlgItemTextW(m_hWnd, IDC_FUNCTIONS_LABEL, loadText(IDS_PLUGIN_FUNCTIONS).c_str());
+    SendMessageW(m_deadZone, TBM_SETRANGE, FALSE, MAKELPARAM(0, kLargestDeadZone));
+    SendMessageW(m_deadZone, TBM_SETLINESIZE, 0, 1);
+    SendMessageW(m_deadZone, TBM_SETPAGESIZE, 0, 10);
 
     if (HDC dc = GetDC(m_hWnd)) {
         const int rate = GetDeviceCaps(dc, VREFRESH);
@@ -309,22 +310,13 @@ LRESULT CGdrConfigDialog::OnInitDialog(WPARAM, LPARAM) {
         s_live.values[i].store(0, std::memory_order_relaxed);
     s_live.posted.store(0);
 
-    readApplications();
-    int select = m_proxy.getLoadedConfigurationIndex();
-    if (select < 0 || select >= static_cast<int>(m_applications.size()) ||
-        !m_applications[select].object)
-        select = -1;
-    for (std::size_t i = 0; select < 0 && i < m_applications.size(); ++i)
-        if (m_applications[i].object)
-            select = static_cast<int>(i);
-    rebuildTree(select, -1, -1);
-    updateButtons();
-
     unhookKeys(); // a hook of an earlier dialog may sit on another thread
     s_keysHook = SetWindowsHookExW(WH_GETMESSAGE, &dialogKeysProc, nullptr, GetCurrentThreadId());
     s_keysDialog = m_hWnd;
     m_proxy.setConfigDialog(m_hWnd);
     CGdrProxy::setLiveMotionProc(&CGdrConfigDialog::handOverLiveMotion);
+
+    syncApplications(m_proxy.getLoadedConfigurationIndex());
     return TRUE;
 }
 
@@ -347,15 +339,13 @@ LRESULT CGdrConfigDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
     const WORD id = LOWORD(wParam);
     const WORD code = HIWORD(wParam);
     if (id == kGdrConfigReloadedId && code == kGdrConfigReloadedCode) {
-        // The core reloaded one application's configuration: show it as loaded, selected.
-        // Edits of the other applications stay, unless the host's table itself changed.
-        const int loaded = m_proxy.getLoadedConfigurationIndex();
-        if (tableChanged())
-            readApplications();
-        else if (loaded >= 0 && loaded < static_cast<int>(m_applications.size()))
-            readApplication(loaded);
-        rebuildTree(loaded >= 0 ? loaded : selectedApplication(), -1, -1);
-        updateButtons();
+        // The core reloaded one application's configuration: shown as loaded, and selected.
+        syncApplications(m_proxy.getLoadedConfigurationIndex());
+        return 0;
+    }
+    if (id == kGdrConfigReloadedId && code == kGdrPluginsChangedCode) {
+        if (getPluginHost().getTableGeneration() != m_tableGeneration)
+            syncApplications(-1);
         return 0;
     }
     switch (id) {
@@ -375,10 +365,16 @@ LRESULT CGdrConfigDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
         DestroyWindow(); // the applications were never touched
         return 0;
     case IDC_APPLY:
-        if (code == BN_CLICKED) {
+        if (code == BN_CLICKED)
             applyChanges();
-            updateButtons();
-        }
+        return 0;
+    case IDC_REVERSE:
+        if (code == BN_CLICKED)
+            chooseReverse();
+        return 0;
+    case IDC_RESTORE_DEFAULTS:
+        if (code == BN_CLICKED)
+            restoreDefaults(selectedApplication());
         return 0;
     default:
         return DefWindowProc(WM_COMMAND, wParam, lParam);
@@ -396,8 +392,11 @@ LRESULT CGdrConfigDialog::OnNotify(WPARAM, LPARAM lParam) {
         return 0;
     }
     case TVN_SELCHANGEDW:
-        if (!m_refreshing)
+        if (!m_refreshing) {
             showMapping();
+            showSetupControls();
+            updateStatus();
+        }
         return 0;
     case TVN_ITEMEXPANDEDW: {
         const NMTREEVIEWW* view = reinterpret_cast<const NMTREEVIEWW*>(lParam);
@@ -419,135 +418,276 @@ LRESULT CGdrConfigDialog::OnNotify(WPARAM, LPARAM lParam) {
     }
 }
 
-// Removing a setup: from the tree (on a setup) or from the axis-mapping control (the setups
-// that feed the direction under the pointer).
 LRESULT CGdrConfigDialog::OnContextMenu(WPARAM wParam, LPARAM lParam) {
     const HWND window = reinterpret_cast<HWND>(wParam);
-    POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    const POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
     const bool fromKeyboard = point.x == -1 && point.y == -1;
-    std::vector<int> entries;
-    CPopupMenu menu;
-    if (!menu.get())
+    if (m_dragging)
         return 0;
-    if (window == m_tree) {
-        int entry = selectedEntry();
-        if (fromKeyboard) {
-            // TVM_GETITEMRECT takes the item in the rectangle's place.
-            union {
-                RECT rect;
-                HTREEITEM item;
-            } place;
-            place.item =
-                reinterpret_cast<HTREEITEM>(SendMessageW(m_tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-            if (!place.item ||
-                !SendMessageW(m_tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&place.rect)))
-                return 0;
-            point = {place.rect.left, place.rect.bottom};
-            ClientToScreen(m_tree, &point);
-        } else {
-            TVHITTESTINFO hit = {};
-            hit.pt = point;
-            ScreenToClient(m_tree, &hit.pt);
-            HTREEITEM item = reinterpret_cast<HTREEITEM>(
-                SendMessageW(m_tree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
-            if (!item)
-                return 0;
-            SendMessageW(m_tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
-            entry = selectedEntry();
-        }
-        if (entry < 0 || m_entries[entry].kind != SetupEntry)
-            return 0;
-        const TreeEntry& e = m_entries[entry];
-        const bool removable = !m_applications[e.application].setups[e.setup].isButton();
-        AppendMenuW(menu.get(), MF_STRING | (removable ? 0 : MF_GRAYED), 1,
-                    loadString(IDS_REMOVE).c_str());
-        entries.push_back(entry);
-    } else if (window == m_mapping.m_hWnd) {
-        POINT client = point;
-        ScreenToClient(m_mapping.m_hWnd, &client);
-        const int direction = fromKeyboard ? -1 : m_mapping.directionAt(client);
-        const int application = selectedApplication();
-        CGlo_Application* object = liveObject(application);
-        if (direction < 0 || !object)
-            return 0;
-        const int axis = direction / 2;
-        const int sign = direction % 2 ? -1 : 1;
-        for (std::size_t e = 0; e < m_entries.size(); ++e) {
-            const TreeEntry& entry = m_entries[e];
-            if (entry.kind != SetupEntry || entry.application != application)
-                continue;
-            const CGdrEditableSetup& setup = m_applications[application].setups[entry.setup];
-            if (setup.isButton())
-                continue;
-            bool feeds = false;
-            if (setup.axisCount() == 0)
-                feeds = setup.getAxis(0) == axis && setup.getPolarity(0) == sign;
-            for (int i = 0; i < setup.axisCount() && i < 6; ++i)
-                feeds = feeds || setup.getAxis(i) == axis;
-            if (!feeds)
-                continue;
-            entries.push_back(static_cast<int>(e));
-            CGlo_PluginFunction* function = object->queryFunction(setup.getName());
-            const std::wstring label = loadString(IDS_REMOVE) + L": " +
-                                       (function ? functionText(*function) : setup.getName()) +
-                                       L" \x2013 " + setupText(*object, setup);
-            AppendMenuW(menu.get(), MF_STRING, static_cast<UINT_PTR>(entries.size()),
-                        label.c_str());
-        }
-        if (entries.empty())
-            return 0;
-    } else {
+    if (window == m_tree)
+        treeMenu(point, fromKeyboard);
+    else if (window == m_mapping.m_hWnd)
+        mappingMenu(point, fromKeyboard);
+    else
         return DefWindowProc(WM_CONTEXTMENU, wParam, lParam);
-    }
-    const int chosen = static_cast<int>(TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON,
-                                                       point.x, point.y, 0, m_hWnd, nullptr));
-    if (chosen >= 1 && chosen <= static_cast<int>(entries.size()))
-        requestRemoval(entries[chosen - 1]);
     return 0;
 }
 
-void CGdrConfigDialog::readApplications() {
-    CGlo_PluginHost& host = getPluginHost();
-    m_applications.assign(static_cast<std::size_t>(std::max(0, host.getNumberOfPlugins())),
-                          Application{nullptr, L"", {}, false, false});
-    for (std::size_t i = 0; i < m_applications.size(); ++i)
-        readApplication(static_cast<int>(i));
+int CGdrConfigDialog::trackMenu(HMENU menu, POINT point) {
+    return static_cast<int>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, point.x, point.y,
+                                           0, m_hWnd, nullptr));
 }
 
-void CGdrConfigDialog::readApplication(int index) {
-    CGlo_PluginHost& host = getPluginHost();
-    Application& application = m_applications[static_cast<std::size_t>(index)];
-    application.object = host.getLoadedPlugin(index);
-    application.name = host.getApplicationName(index); // a shared buffer: copied at once
-    application.setups.clear();
-    application.dirty = false;
-    if (!application.object)
+// On a function: its assignment to a direction; on a setup also Reverse and Remove; on an
+// application its built-in setups.
+void CGdrConfigDialog::treeMenu(POINT point, bool fromKeyboard) {
+    if (fromKeyboard) {
+        // TVM_GETITEMRECT takes the item in the rectangle's place.
+        union {
+            RECT rect;
+            HTREEITEM item;
+        } place;
+        place.item =
+            reinterpret_cast<HTREEITEM>(SendMessageW(m_tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+        if (!place.item ||
+            !SendMessageW(m_tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&place.rect)))
+            return;
+        point = {place.rect.left, place.rect.bottom};
+        ClientToScreen(m_tree, &point);
+    } else {
+        TVHITTESTINFO hit = {};
+        hit.pt = point;
+        ScreenToClient(m_tree, &hit.pt);
+        HTREEITEM item = reinterpret_cast<HTREEITEM>(
+            SendMessageW(m_tree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+        if (!item)
+            return;
+        SendMessageW(m_tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+    }
+    const int entryIndex = selectedEntry();
+    if (entryIndex < 0)
         return;
-    const int count = application.object->getNumberOfConnections();
-    for (int i = 0; i < count; ++i)
-        if (CGlo_FunctionSetup* setup = application.object->queryFunctionSetup(i))
-            application.setups.emplace_back(*setup);
+    const TreeEntry entry = m_entries[entryIndex];
+    const CGdrEditedApplication& application = m_applications[entry.application];
+    CPopupMenu menu;
+    if (!menu.get())
+        return;
+    if (entry.kind == ApplicationEntry) {
+        AppendMenuW(menu.get(), MF_STRING | (liveObject(entry.application) ? 0 : MF_GRAYED),
+                    kRestoreCommand, loadText(IDS_RESTORE_DEFAULTS).c_str());
+    }
+    const bool motion = entry.kind == SetupEntry && !application.setups[entry.setup].isButton();
+    if ((entry.kind == FunctionEntry || motion) && application.takesDirections(entry.function)) {
+        CPopupMenu directions;
+        for (int direction = 0; direction < kGdrDirections; ++direction) {
+            const std::wstring does = application.directionText(direction);
+            AppendMenuW(directions.get(), MF_STRING, kAssignCommand + direction,
+                        (badgeOf(direction) + L"\t" +
+                         menuText(does.empty() ? loadText(IDS_NOT_ASSIGNED) : does))
+                            .c_str());
+        }
+        AppendMenuW(menu.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(directions.get()),
+                    loadText(IDS_ASSIGN_TO).c_str());
+        directions.release();
+    }
+    if (motion) {
+        const CGdrEditableSetup& setup = application.setups[entry.setup];
+        if (setup.slots() == 1) {
+            AppendMenuW(menu.get(), MF_STRING, kReverseCommand, loadText(IDS_REVERSE).c_str());
+        } else {
+            CPopupMenu slots;
+            for (int slot = 0; slot < setup.slots(); ++slot)
+                AppendMenuW(slots.get(), MF_STRING, kReverseCommand + slot,
+                            menuText(application.slotText(setup, slot)).c_str());
+            AppendMenuW(menu.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(slots.get()),
+                        loadText(IDS_REVERSE).c_str());
+            slots.release();
+        }
+    }
+    if (entry.kind == SetupEntry) {
+        AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(menu.get(), MF_STRING | (motion ? 0 : MF_GRAYED), kRemoveCommand,
+                    loadText(IDS_REMOVE).c_str());
+    }
+    if (GetMenuItemCount(menu.get()) <= 0)
+        return;
+    const unsigned tree = m_treeVersion;
+    const SetupChoice choice = {tree, entry.application, entry.setup};
+    const UINT chosen = static_cast<UINT>(trackMenu(menu.get(), point));
+    if (tree != m_treeVersion)
+        return; // the menu's loop let the table change: the entry may mean something else
+    if (chosen == kRestoreCommand)
+        restoreDefaults(entry.application);
+    else if (chosen == kRemoveCommand)
+        requestRemoval(entryIndex);
+    else if (chosen >= kAssignCommand && chosen < kAssignCommand + kGdrDirections)
+        assign(entry.application, entry.function, static_cast<int>(chosen - kAssignCommand));
+    else if (chosen >= kReverseCommand && chosen < kReverseCommand + 6)
+        reverse(choice, static_cast<int>(chosen - kReverseCommand));
+}
+
+// On a direction: the function selected in the tree assigned there, and the setups that answer
+// the direction removed.
+void CGdrConfigDialog::mappingMenu(POINT point, bool fromKeyboard) {
+    int direction = -1;
+    if (fromKeyboard) {
+        direction = m_mapping.focusDirection();
+        RECT cell;
+        if (!m_mapping.directionRect(direction, cell))
+            return;
+        point = {cell.left, cell.bottom};
+        ClientToScreen(m_mapping.m_hWnd, &point);
+    } else {
+        POINT client = point;
+        ScreenToClient(m_mapping.m_hWnd, &client);
+        direction = m_mapping.directionAt(client);
+    }
+    const int application = selectedApplication();
+    if (direction < 0 || !liveObject(application))
+        return;
+    const CGdrEditedApplication& edited = m_applications[application];
+    CPopupMenu menu;
+    if (!menu.get())
+        return;
+    const int entry = selectedEntry();
+    const int function =
+        entry >= 0 && m_entries[entry].kind != ApplicationEntry ? m_entries[entry].function : -1;
+    if (edited.takesDirections(function))
+        AppendMenuW(
+            menu.get(), MF_STRING, kAssignCommand + direction,
+            formatText(IDS_ASSIGN_HERE, menuText(edited.functionText(function)).c_str()).c_str());
+    std::vector<int> listed;
+    for (std::size_t s = 0; s < edited.setups.size(); ++s) {
+        const CGdrEditableSetup& setup = edited.setups[s];
+        if (!setup.feeds(direction))
+            continue;
+        if (listed.empty() && GetMenuItemCount(menu.get()) > 0)
+            AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+        listed.push_back(static_cast<int>(s));
+        const int f = edited.findFunction(setup.getName());
+        const std::wstring label = loadText(IDS_REMOVE) + L": " +
+                                   menuText(f >= 0 ? edited.functionText(f) : setup.getName()) +
+                                   L" \x2013 " + menuText(edited.setupText(setup));
+        AppendMenuW(menu.get(), MF_STRING, kRemoveOneCommand + listed.size() - 1, label.c_str());
+    }
+    if (GetMenuItemCount(menu.get()) <= 0)
+        return;
+    const unsigned tree = m_treeVersion;
+    const UINT chosen = static_cast<UINT>(trackMenu(menu.get(), point));
+    if (tree != m_treeVersion)
+        return;
+    if (chosen == kAssignCommand + static_cast<UINT>(direction)) {
+        assign(application, function, direction);
+    } else if (chosen >= kRemoveOneCommand && chosen < kRemoveOneCommand + listed.size()) {
+        m_removal = {m_treeVersion, application, listed[chosen - kRemoveOneCommand]};
+        PostMessageW(m_hWnd, kRemoveSetupMessage, 0, 0);
+    }
+}
+
+LRESULT CGdrConfigDialog::OnHorizontalScroll(WPARAM wParam, LPARAM lParam) {
+    if (reinterpret_cast<HWND>(lParam) != m_deadZone)
+        return DefWindowProc(WM_HSCROLL, wParam, lParam);
+    setDeadZone(static_cast<int>(SendMessageW(m_deadZone, TBM_GETPOS, 0, 0)));
+    return 0;
+}
+
+std::wstring CGdrConfigDialog::pluginFolder() const {
+    const std::wstring home = homeDirectory();
+    return home.empty() ? L"" : home + L"\\Office\\Plugins";
+}
+
+void CGdrConfigDialog::syncApplications(int reloaded) {
+    if (m_dragging)
+        endDrag(false);
+    CGlo_PluginHost& host = getPluginHost();
+    const int selected = selectedApplication();
+    const std::wstring selectedName = selected >= 0 ? m_applications[selected].name : L"";
+    std::vector<CGdrEditedApplication> previous;
+    previous.swap(m_applications);
+    std::vector<bool> matched(previous.size(), false);
+    m_tableGeneration = host.getTableGeneration();
+
+    std::wstring notice;
+    auto note = [&notice](const std::wstring& line) {
+        notice += (notice.empty() ? L"" : L"\n") + line;
+    };
+    const int count = std::max(0, host.getNumberOfPlugins());
+    for (int i = 0; i < count; ++i) {
+        CGdrEditedApplication application;
+        application.name = host.getApplicationName(i); // a shared buffer: copied at once
+        application.object = host.getLoadedPlugin(i);
+        application.loadGeneration = host.getLoadGeneration(i);
+        if (application.object && !readApplication(*application.object, application))
+            application.object = nullptr; // it crashed: out of use now
+        int before = -1;
+        for (std::size_t p = 0; p < previous.size() && before < 0; ++p)
+            if (!matched[p] && previous[p].name == application.name)
+                before = static_cast<int>(p);
+        if (before >= 0) {
+            const CGdrEditedApplication& old = previous[static_cast<std::size_t>(before)];
+            matched[static_cast<std::size_t>(before)] = true;
+            application.expanded = old.expanded;
+            if (old.object && !application.object)
+                note(formatText(old.dirty ? IDS_PLUGIN_GONE_EDITS : IDS_PLUGIN_GONE,
+                                application.name.c_str()));
+            if (old.dirty && application.object) {
+                // The button setups are the plug-in's own: taken from the fresh copy.
+                std::vector<CGdrEditableSetup> kept;
+                for (const CGdrEditableSetup& setup : application.setups)
+                    if (setup.isButton())
+                        kept.push_back(setup);
+                for (const CGdrEditableSetup& setup : old.setups)
+                    if (!setup.isButton() && application.findFunction(setup.getName()) >= 0)
+                        kept.push_back(setup);
+                application.setups.swap(kept);
+                application.dirty = true;
+                if (old.loadGeneration != application.loadGeneration || i == reloaded)
+                    note(formatText(IDS_PLUGIN_RELOADED_EDITS, application.name.c_str()));
+            }
+        }
+        m_applications.push_back(std::move(application));
+    }
+    for (std::size_t p = 0; p < previous.size(); ++p)
+        if (!matched[p] && previous[p].object)
+            note(formatText(previous[p].dirty ? IDS_PLUGIN_GONE_EDITS : IDS_PLUGIN_GONE,
+                            previous[p].name.c_str()));
+    if (!notice.empty())
+        m_notice = notice;
+
+    int select =
+        reloaded >= 0 && reloaded < count && m_applications[reloaded].object ? reloaded : -1;
+    for (int i = 0; select < 0 && i < count; ++i)
+        if (m_applications[i].object && m_applications[i].name == selectedName)
+            select = i;
+    for (int i = 0; select < 0 && i < count; ++i)
+        if (m_applications[i].object)
+            select = i;
+    rebuildTree(select, -1, -1);
+    updateButtons();
 }
 
 CGlo_Application* CGdrConfigDialog::liveObject(int index) {
-    if (index < 0 || index >= static_cast<int>(m_applications.size()) ||
-        index >= getPluginHost().getNumberOfPlugins())
+    CGlo_PluginHost& host = getPluginHost();
+    if (host.getTableGeneration() != m_tableGeneration || index < 0 ||
+        index >= static_cast<int>(m_applications.size()) || index >= host.getNumberOfPlugins())
         return nullptr;
     CGlo_Application* object = m_applications[static_cast<std::size_t>(index)].object;
-    return object && getPluginHost().getLoadedPlugin(index) == object ? object : nullptr;
+    return object && host.getLoadedPlugin(index) == object ? object : nullptr;
 }
 
-bool CGdrConfigDialog::tableChanged() {
-    CGlo_PluginHost& host = getPluginHost();
-    if (host.getNumberOfPlugins() != static_cast<int>(m_applications.size()))
-        return true;
-    for (std::size_t i = 0; i < m_applications.size(); ++i)
-        if (host.getLoadedPlugin(static_cast<int>(i)) != m_applications[i].object)
-            return true;
-    return false;
+void CGdrConfigDialog::refreshApplication(int index) {
+    CGdrEditedApplication& application = m_applications[static_cast<std::size_t>(index)];
+    application.dirty = false;
+    if (!application.object || !readApplication(*application.object, application))
+        application.object = nullptr;
 }
 
 void CGdrConfigDialog::rebuildTree(int selectApplication, int selectFunction, int selectSetup) {
+    if (getPluginHost().getTableGeneration() != m_tableGeneration) {
+        syncApplications(-1); // built from the table as it is now, or every entry would be gone
+        return;
+    }
+    ++m_treeVersion;
     m_refreshing = true;
     SendMessageW(m_tree, WM_SETREDRAW, FALSE, 0);
     SendMessageW(m_tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
@@ -559,8 +699,11 @@ void CGdrConfigDialog::rebuildTree(int selectApplication, int selectFunction, in
         item.item.mask = TVIF_TEXT | TVIF_PARAM;
         item.item.pszText = const_cast<wchar_t*>(text.c_str());
         item.item.lParam = entry;
-        return reinterpret_cast<HTREEITEM>(
+        HTREEITEM inserted = reinterpret_cast<HTREEITEM>(
             SendMessageW(m_tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+        if (entry >= 0)
+            m_entries[static_cast<std::size_t>(entry)].item = inserted;
+        return inserted;
     };
     auto expand = [this](HTREEITEM item) {
         SendMessageW(m_tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
@@ -568,33 +711,29 @@ void CGdrConfigDialog::rebuildTree(int selectApplication, int selectFunction, in
 
     HTREEITEM selection = nullptr;
     for (std::size_t a = 0; a < m_applications.size(); ++a) {
-        Application& application = m_applications[a];
-        CGlo_Application* object = liveObject(static_cast<int>(a));
-        if (!object)
-            continue; // a library whose "load" gave no application
+        CGdrEditedApplication& application = m_applications[a];
+        if (!liveObject(static_cast<int>(a)))
+            continue; // gone, out of use, or a library whose "load" gave no application
         const int app = static_cast<int>(a);
-        m_entries.push_back({ApplicationEntry, app, -1, -1});
+        m_entries.push_back({ApplicationEntry, app, -1, -1, nullptr});
         HTREEITEM appItem = insert(TVI_ROOT, application.name, int(m_entries.size()) - 1);
         if (app == selectApplication)
             selection = appItem;
         std::vector<HTREEITEM> withSetups;
-        const int functions = object->getNumberOfFunctions();
-        for (int f = 0; f < functions; ++f) {
-            CGlo_PluginFunction* function = object->queryFunction(f);
-            if (!function)
-                continue;
-            m_entries.push_back({FunctionEntry, app, f, -1});
-            HTREEITEM functionItem =
-                insert(appItem, functionText(*function), int(m_entries.size()) - 1);
-            if (app == selectApplication && f == selectFunction)
+        for (std::size_t f = 0; f < application.functions.size(); ++f) {
+            m_entries.push_back({FunctionEntry, app, static_cast<int>(f), -1, nullptr});
+            HTREEITEM functionItem = insert(appItem, application.functionText(static_cast<int>(f)),
+                                            int(m_entries.size()) - 1);
+            if (app == selectApplication && static_cast<int>(f) == selectFunction)
                 selection = functionItem;
             for (std::size_t s = 0; s < application.setups.size(); ++s) {
                 const CGdrEditableSetup& setup = application.setups[s];
-                if (std::wcscmp(setup.getName(), function->getName()) != 0)
+                if (std::wcscmp(setup.getName(), application.functions[f].getName()) != 0)
                     continue;
-                m_entries.push_back({SetupEntry, app, f, static_cast<int>(s)});
+                m_entries.push_back(
+                    {SetupEntry, app, static_cast<int>(f), static_cast<int>(s), nullptr});
                 HTREEITEM setupItem =
-                    insert(functionItem, setupText(*object, setup), int(m_entries.size()) - 1);
+                    insert(functionItem, application.setupText(setup), int(m_entries.size()) - 1);
                 if (app == selectApplication && static_cast<int>(s) == selectSetup)
                     selection = setupItem;
                 if (withSetups.empty() || withSetups.back() != functionItem)
@@ -609,7 +748,7 @@ void CGdrConfigDialog::rebuildTree(int selectApplication, int selectFunction, in
         }
     }
     if (m_entries.empty())
-        insert(TVI_ROOT, loadString(IDS_NO_PLUGINS), -1);
+        insert(TVI_ROOT, loadText(IDS_NO_PLUGINS), -1);
     SendMessageW(m_tree, WM_SETREDRAW, TRUE, 0);
     if (selection) {
         SendMessageW(m_tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(selection));
@@ -618,6 +757,8 @@ void CGdrConfigDialog::rebuildTree(int selectApplication, int selectFunction, in
     InvalidateRect(m_tree, nullptr, TRUE);
     m_refreshing = false;
     showMapping();
+    showSetupControls();
+    updateStatus();
 }
 
 int CGdrConfigDialog::selectedEntry() {
@@ -639,264 +780,251 @@ int CGdrConfigDialog::selectedApplication() {
     return entry >= 0 ? m_entries[entry].application : -1;
 }
 
+int CGdrConfigDialog::selectedSetup(int& application) {
+    const int entry = selectedEntry();
+    application = entry >= 0 ? m_entries[entry].application : -1;
+    if (entry < 0 || m_entries[entry].kind == ApplicationEntry)
+        return -1;
+    const CGdrEditedApplication& edited = m_applications[application];
+    if (m_entries[entry].kind == SetupEntry)
+        return edited.setups[m_entries[entry].setup].isButton() ? -1 : m_entries[entry].setup;
+    int only = -1;
+    const wchar_t* name = edited.functions[m_entries[entry].function].getName();
+    for (std::size_t s = 0; s < edited.setups.size(); ++s) {
+        if (edited.setups[s].isButton() || std::wcscmp(edited.setups[s].getName(), name) != 0)
+            continue;
+        if (only >= 0)
+            return -1;
+        only = static_cast<int>(s);
+    }
+    return only;
+}
+
+bool CGdrConfigDialog::stillMeans(const SetupChoice& choice) const {
+    return choice.tree == m_treeVersion && choice.application >= 0 &&
+           choice.application < static_cast<int>(m_applications.size()) && choice.setup >= 0 &&
+           choice.setup < static_cast<int>(m_applications[choice.application].setups.size());
+}
+
+// Texts, where pushes start to count, and conflicts: all from the edited setups at once.
 void CGdrConfigDialog::showMapping() {
     const int application = selectedApplication();
-    CGlo_Application* object = liveObject(application);
-    for (int direction = 0; direction < kGdrDirections; ++direction)
-        m_mapping.setText(direction, object ? directionText(application, *object, direction) : L"");
+    const bool live = liveObject(application) != nullptr;
+    for (int direction = 0; direction < kGdrDirections; ++direction) {
+        const CGdrEditedApplication* edited = live ? &m_applications[application] : nullptr;
+        m_mapping.setText(direction, edited ? edited->directionText(direction) : L"");
+        m_mapping.setStart(
+            direction, edited ? edited->startLevel(direction, CGdrAxisMappingCtl::kFullScale) : -1);
+        m_mapping.setClaims(direction, edited ? edited->claims(direction) : 0);
+    }
+}
+
+void CGdrConfigDialog::showSetupControls() {
+    int application = -1;
+    const int setup = selectedSetup(application);
+    const bool any = setup >= 0;
+    const int threshold = any ? m_applications[application].setups[setup].getThreshold() : 0;
+    SendMessageW(m_deadZone, TBM_SETPOS, TRUE, threshold);
+    SetDlgItemTextW(m_hWnd, IDC_DEADZONE_VALUE, any ? std::to_wstring(threshold).c_str() : L"");
+    const HWND focus = GetFocus();
+    // A control about to be disabled first hands the focus on, so that the keyboard keeps it.
+    if (!any && (focus == m_deadZone || focus == GetDlgItem(m_hWnd, IDC_REVERSE)))
+        SetFocus(m_tree);
+    for (int id : {IDC_DEADZONE_LABEL, IDC_DEADZONE, IDC_DEADZONE_VALUE, IDC_REVERSE})
+        EnableWindow(GetDlgItem(m_hWnd, id), any);
+    EnableWindow(GetDlgItem(m_hWnd, IDC_RESTORE_DEFAULTS),
+                 liveObject(selectedApplication()) != nullptr);
 }
 
 void CGdrConfigDialog::updateButtons() {
     bool dirty = false;
-    for (const Application& application : m_applications)
+    for (const CGdrEditedApplication& application : m_applications)
         dirty = dirty || application.dirty;
     EnableWindow(GetDlgItem(m_hWnd, IDC_APPLY), dirty);
 }
 
-std::wstring CGdrConfigDialog::functionText(CGlo_PluginFunction& function) {
-    wchar_t description[128] = L"";
-    function.getFunctionCbDescription(description, sizeof(description));
-    std::wstring text = description[0] ? description : function.getName();
-    UINT kind = 0;
-    switch (function.getFunctionType()) {
-    case GLO_ButtonFunction:
-        kind = IDS_BUTTON;
-        break;
-    case GLO_TriggerFunction:
-        kind = IDS_ONE_SHOT;
-        break;
-    case GLO_OneAxisFunction:
-        kind = IDS_LINE;
-        break;
-    case GLO_TwoAxisFunction:
-        kind = IDS_PLANE;
-        break;
-    default:
-        kind = function.getNumberOfAxes() >= 3 ? IDS_SPACE : 0;
-        break;
-    }
-    return kind ? text + L" (" + loadString(kind) + L")" : text;
+// What came and went, and the directions that two setups of the selected application claim.
+void CGdrConfigDialog::updateStatus() {
+    std::wstring text = m_notice;
+    const int application = selectedApplication();
+    if (liveObject(application))
+        for (int direction = 0; direction < kGdrDirections; ++direction)
+            if (m_applications[application].claims(direction) > 1)
+                text += (text.empty() ? L"" : L"\n") +
+                        formatText(IDS_CONFLICT, badgeOf(direction).c_str(),
+                                   m_applications[application].claimants(direction).c_str());
+    SetDlgItemTextW(m_hWnd, IDC_STATUS, text.c_str());
 }
 
-// What the setup does, in the words of its function: for a motion the device direction that
-// drives each function axis forward, for a button the button and its transition.
-std::wstring CGdrConfigDialog::setupText(CGlo_Application& object, const CGdrEditableSetup& setup) {
-    if (setup.isButton()) {
-        std::wstring who =
-            setup.isDefaultButtonHandler()
-                ? loadString(IDS_ANY_BUTTON)
-                : loadString(IDS_BUTTON) + L" " + std::to_wstring(setup.buttonNumber());
-        UINT transition = 0;
-        switch (setup.transition()) {
-        case GLO_ButtonRelease:
-            transition = IDS_BUTTON_RELEASE;
-            break;
-        case GLO_ButtonPress:
-            transition = IDS_BUTTON_PRESS;
-            break;
-        case GLO_AnyButtonEvent:
-            transition = IDS_BUTTON_ANY_EVENT;
-            break;
-        default:
-            break;
+void CGdrConfigDialog::setupChanged(int application, int setup) {
+    CGdrEditedApplication& edited = m_applications[application];
+    edited.dirty = true;
+    for (const TreeEntry& entry : m_entries)
+        if (entry.kind == SetupEntry && entry.application == application && entry.setup == setup) {
+            const std::wstring text = edited.setupText(edited.setups[setup]);
+            TVITEMW item = {};
+            item.mask = TVIF_TEXT;
+            item.hItem = entry.item;
+            item.pszText = const_cast<wchar_t*>(text.c_str());
+            SendMessageW(m_tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
         }
-        return transition ? who + L": " + loadString(transition) : who;
-    }
-    CGlo_PluginFunction* function = object.queryFunction(setup.getName());
-    std::wstring text;
-    if (setup.axisCount() == 0) {
-        text = badge(setup.getAxis(0), setup.getPolarity(0));
-    } else {
-        for (int i = 0; i < setup.axisCount() && i < 6; ++i) {
-            wchar_t description[128] = L"";
-            if (function)
-                function->getAxisCbDescription(description, sizeof(description), i, 1);
-            if (!text.empty())
-                text += L", ";
-            text += badge(setup.getAxis(i), setup.getPolarity(i));
-            if (description[0])
-                text += std::wstring(L" ") + description;
-        }
-    }
-    wchar_t format[64] = L"", threshold[96] = L"";
-    LoadStringW(GetResourceInstance(), IDS_SETUP_THRESHOLD, format, 64);
-    std::swprintf(threshold, 96, format, setup.getThreshold());
-    return text + L" (" + threshold + L")";
+    showMapping();
+    updateStatus();
+    updateButtons();
 }
 
-// What pushing the cap in one direction does in the application: every function axis that
-// the direction feeds, described for the way it turns.
-std::wstring CGdrConfigDialog::directionText(int application, CGlo_Application& object,
-                                             int direction) {
-    const int axis = direction / 2;
-    const int sign = direction % 2 ? -1 : 1;
-    std::wstring text;
-    auto add = [&text](const std::wstring& part) {
-        if (part.empty() || text.find(part) != std::wstring::npos)
-            return;
-        if (!text.empty())
-            text += L"; ";
-        text += part;
-    };
-    for (const CGdrEditableSetup& setup : m_applications[application].setups) {
-        CGlo_PluginFunction* function = object.queryFunction(setup.getName());
-        if (setup.isButton() || !function)
-            continue;
-        wchar_t description[128] = L"";
-        function->getFunctionCbDescription(description, sizeof(description));
-        const std::wstring name = description[0] ? description : function->getName();
-        if (setup.axisCount() == 0) {
-            if (setup.getAxis(0) == axis && setup.getPolarity(0) == sign)
-                add(name);
-            continue;
-        }
-        for (int i = 0; i < setup.axisCount() && i < 6; ++i) {
-            if (setup.getAxis(i) != axis)
-                continue;
-            const int way = sign * setup.getPolarity(i);
-            wchar_t axisText[128] = L"";
-            function->getAxisCbDescription(axisText, sizeof(axisText), i, way);
-            add(axisText[0] ? std::wstring(axisText) : name + (way < 0 ? kMinus : L"+"));
-        }
-    }
-    return text;
+void CGdrConfigDialog::assign(int application, int function, int direction) {
+    if (!liveObject(application))
+        return;
+    const int setup = m_applications[application].assign(function, direction);
+    if (setup < 0)
+        return;
+    m_applications[application].dirty = true;
+    rebuildTree(application, function, setup);
+    updateButtons();
 }
 
-int CGdrConfigDialog::drop(int application, int functionIndex, int direction) {
+void CGdrConfigDialog::reverse(const SetupChoice& choice, int slot) {
+    if (!stillMeans(choice) || !liveObject(choice.application) ||
+        !m_applications[choice.application].reverse(choice.setup, slot))
+        return;
+    setupChanged(choice.application, choice.setup);
+}
+
+void CGdrConfigDialog::chooseReverse() {
+    int application = -1;
+    const int setupIndex = selectedSetup(application);
+    if (setupIndex < 0)
+        return;
+    const SetupChoice choice = {m_treeVersion, application, setupIndex};
+    const CGdrEditedApplication& edited = m_applications[application];
+    const CGdrEditableSetup& setup = edited.setups[setupIndex];
+    if (setup.slots() == 1) {
+        reverse(choice, 0);
+        return;
+    }
+    CPopupMenu menu;
+    for (int slot = 0; slot < setup.slots(); ++slot)
+        AppendMenuW(menu.get(), MF_STRING, kReverseCommand + slot,
+                    menuText(edited.slotText(setup, slot)).c_str());
+    RECT button;
+    GetWindowRect(GetDlgItem(m_hWnd, IDC_REVERSE), &button);
+    const int chosen = trackMenu(menu.get(), {button.left, button.bottom});
+    if (chosen >= static_cast<int>(kReverseCommand))
+        reverse(choice, chosen - static_cast<int>(kReverseCommand));
+}
+
+void CGdrConfigDialog::setDeadZone(int threshold) {
+    int application = -1;
+    const int setup = selectedSetup(application);
+    if (setup < 0 || !liveObject(application))
+        return;
+    threshold = std::max(0, std::min(kLargestDeadZone, threshold));
+    CGdrEditableSetup& edited = m_applications[application].setups[setup];
+    SetDlgItemTextW(m_hWnd, IDC_DEADZONE_VALUE, std::to_wstring(threshold).c_str());
+    if (edited.getThreshold() == threshold)
+        return;
+    edited.setThreshold(threshold);
+    setupChanged(application, setup);
+}
+
+// After a confirmation; the built-in setups then stand in the dialog like any edit, for OK or
+// Apply to store and Cancel to drop.
+void CGdrConfigDialog::restoreDefaults(int application) {
+    if (!liveObject(application))
+        return;
+    const std::wstring name = m_applications[application].name;
+    wchar_t caption[128] = L"";
+    GetWindowTextW(m_hWnd, caption, 128);
+    const unsigned tree = m_treeVersion;
+    const int answer = MessageBoxW(m_hWnd, formatText(IDS_RESTORE_QUESTION, name.c_str()).c_str(),
+                                   caption, MB_OKCANCEL | MB_ICONQUESTION);
+    // The box's loop may have let the table change.
     CGlo_Application* object = liveObject(application);
-    CGlo_PluginFunction* function = object ? object->queryFunction(functionIndex) : nullptr;
-    if (!function || direction < 0 || direction >= kGdrDirections)
-        return -1;
-    const int type = function->getFunctionType();
-    if (type < GLO_TriggerFunction || type > GLO_SixAxisFunction)
-        return -1; // a button function: no axis drives it
-    const int axis = direction / 2;
-    const int polarity = direction % 2 ? -1 : 1;
-    std::vector<CGdrEditableSetup>& setups = m_applications[application].setups;
-    auto isOwn = [&](const CGdrEditableSetup& setup) {
-        return !setup.isButton() && setup.getEventType() == GLO_MotionEvent &&
-               std::wcscmp(setup.getName(), function->getName()) == 0;
-    };
-    auto added = [&](int count) {
-        setups.emplace_back(function->getName(), GLO_MotionEvent, count, axis, 0, 0, 0, 0, 0,
-                            polarity, 1, 1, 1, 1, 1, kDefaultThreshold);
-        return static_cast<int>(setups.size()) - 1;
-    };
-    if (type == GLO_TriggerFunction) {
-        // One direction per setup; a direction already there adds nothing.
-        for (std::size_t s = 0; s < setups.size(); ++s)
-            if (isOwn(setups[s]) && setups[s].axisCount() == 0 && setups[s].getAxis(0) == axis &&
-                setups[s].getPolarity(0) == polarity)
-                return static_cast<int>(s);
-        return added(0);
-    }
-    // A device axis the function already uses only changes its direction.
-    for (std::size_t s = 0; s < setups.size(); ++s) {
-        CGdrEditableSetup& setup = setups[s];
-        if (!isOwn(setup))
-            continue;
-        for (int i = 0; i < setup.axisCount() && i < 6; ++i)
-            if (setup.getAxis(i) == axis) {
-                setup.setPolarity(i, polarity);
-                return static_cast<int>(s);
-            }
-    }
-    // The next axis of a setup that does not drive all of the function's axes yet.
-    for (std::size_t s = setups.size(); s-- > 0;) {
-        CGdrEditableSetup& setup = setups[s];
-        const int count = setup.axisCount();
-        if (isOwn(setup) && count >= 1 && count < type) {
-            setup.setAxis(count, axis);
-            setup.setPolarity(count, polarity);
-            setup.setAxisCount(count + 1);
-            return static_cast<int>(s);
-        }
-    }
-    return added(1);
+    if (answer != IDOK || tree != m_treeVersion || !object)
+        return;
+    std::vector<CGdrEditableSetup> defaults;
+    if (!readDefaults(*object, name, pluginFolder(), defaults))
+        return; // it crashed: the host's notice follows
+    m_applications[application].setups.swap(defaults);
+    m_applications[application].dirty = true;
+    rebuildTree(application, -1, -1);
+    updateButtons();
 }
 
+// Removal waits for a posted message: the tree must not lose its items inside its own
+// notifications.
 void CGdrConfigDialog::requestRemoval(int entry) {
-    if (entry >= 0 && entry < static_cast<int>(m_entries.size()) &&
-        m_entries[entry].kind == SetupEntry)
-        PostMessageW(m_hWnd, kRemoveSetupMessage, static_cast<WPARAM>(m_entries[entry].application),
-                     static_cast<LPARAM>(m_entries[entry].setup));
+    if (entry < 0 || entry >= static_cast<int>(m_entries.size()) ||
+        m_entries[entry].kind != SetupEntry)
+        return;
+    m_removal = {m_treeVersion, m_entries[entry].application, m_entries[entry].setup};
+    PostMessageW(m_hWnd, kRemoveSetupMessage, 0, 0);
 }
 
-LRESULT CGdrConfigDialog::OnRemoveSetup(WPARAM applicationIndex, LPARAM setupIndex) {
-    if (applicationIndex >= m_applications.size())
+LRESULT CGdrConfigDialog::OnRemoveSetup(WPARAM, LPARAM) {
+    const SetupChoice choice = m_removal;
+    m_removal = {0, -1, -1};
+    if (!stillMeans(choice) || !liveObject(choice.application))
         return 0;
-    Application& application = m_applications[applicationIndex];
-    if (setupIndex < 0 || static_cast<std::size_t>(setupIndex) >= application.setups.size())
-        return 0;
-    const CGdrEditableSetup& setup = application.setups[static_cast<std::size_t>(setupIndex)];
+    CGdrEditedApplication& application = m_applications[choice.application];
+    const CGdrEditableSetup& setup = application.setups[choice.setup];
     if (setup.isButton()) {
         MessageBeep(MB_OK); // button setups are the plug-in's own, rebuilt on every load
         return 0;
     }
-    // The function keeps the selection, so that the next drop goes where the user looks.
-    int function = -1;
-    if (CGlo_Application* object = liveObject(static_cast<int>(applicationIndex)))
-        for (int f = 0; f < object->getNumberOfFunctions(); ++f)
-            if (CGlo_PluginFunction* candidate = object->queryFunction(f))
-                if (std::wcscmp(candidate->getName(), setup.getName()) == 0)
-                    function = f;
-    application.setups.erase(application.setups.begin() + setupIndex);
+    // The function keeps the selection, so that the next assignment goes where the user looks.
+    const int function = application.findFunction(setup.getName());
+    application.setups.erase(application.setups.begin() + choice.setup);
     application.dirty = true;
-    rebuildTree(static_cast<int>(applicationIndex), function, -1);
+    rebuildTree(choice.application, function, -1);
     updateButtons();
     return 0;
 }
 
-// The motion setups go to the application, which rebuilds its button setups itself (as on every
-// load), and into its file; the worker selects with them from the next event on.
+// The worker selects with the new setups from the next event on. An application that crashes
+// while it takes them is out of use; the others still get theirs.
 bool CGdrConfigDialog::applyChanges() {
-    const std::wstring home = homeDirectory();
-    const std::wstring plugins = home.empty() ? L"" : home + L"\\Office\\Plugins";
+    const std::wstring folder = pluginFolder();
     bool changed = false;
-    for (std::size_t a = 0; a < m_applications.size(); ++a) {
-        Application& application = m_applications[a];
-        if (!application.dirty)
-            continue;
-        CGlo_Application* object = liveObject(static_cast<int>(a));
+    for (std::size_t round = 0; round <= m_applications.size(); ++round) {
+        if (getPluginHost().getTableGeneration() != m_tableGeneration)
+            syncApplications(-1);
+        int next = -1;
+        for (std::size_t a = 0; a < m_applications.size() && next < 0; ++a)
+            if (m_applications[a].dirty && liveObject(static_cast<int>(a)))
+                next = static_cast<int>(a);
+        if (next < 0)
+            break;
+        CGdrEditedApplication& application = m_applications[next];
         application.dirty = false;
-        if (!object)
-            continue; // unloaded meanwhile: nothing left to configure
-        std::vector<CGlo_FunctionSetup> motion;
-        for (const CGlo_FunctionSetup& setup : application.setups)
-            if (!setup.isButton())
-                motion.push_back(setup);
-        object->setConfiguration(motion.empty() ? nullptr : motion.data(),
-                                 static_cast<int>(motion.size() * sizeof(CGlo_FunctionSetup)));
-        {
-            CWorkingDirectory folder(plugins);
-            object->serialize();
-        }
-        readApplication(static_cast<int>(a));
+        if (applySetups(*application.object, application.name, application.setups, folder))
+            refreshApplication(next);
         changed = true;
     }
-    if (changed && m_hWnd) {
+    for (CGdrEditedApplication& application : m_applications)
+        application.dirty = false; // what is left has no application to take it
+    if (m_hWnd && IsWindow(m_hWnd)) {
         const int entry = selectedEntry();
-        if (entry >= 0)
+        if (getPluginHost().getTableGeneration() != m_tableGeneration)
+            syncApplications(-1);
+        else if (entry >= 0)
             rebuildTree(m_entries[entry].application, m_entries[entry].function, -1);
-        else
-            rebuildTree(-1, -1, -1);
+        updateButtons();
     }
     return changed;
 }
 
 void CGdrConfigDialog::beginDrag(int entry, HTREEITEM item) {
     if (entry < 0 || entry >= static_cast<int>(m_entries.size()) ||
-        m_entries[entry].kind != FunctionEntry)
-        return;
-    const TreeEntry& e = m_entries[entry];
-    CGlo_Application* object = liveObject(e.application);
-    CGlo_PluginFunction* function = object ? object->queryFunction(e.function) : nullptr;
-    if (!function || function->getFunctionType() == GLO_ButtonFunction)
+        m_entries[entry].kind != FunctionEntry ||
+        !m_applications[m_entries[entry].application].takesDirections(m_entries[entry].function))
         return;
     // Selected, the function's application shows in the mapping while the drag lasts.
     SendMessageW(m_tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
     m_dragging = true;
     m_dragEntry = entry;
+    m_dragTree = m_treeVersion;
     m_dragDirection = -1;
     SetCapture(m_hWnd);
     SetCursor(LoadCursorW(nullptr, IDC_NO));
@@ -944,15 +1072,11 @@ void CGdrConfigDialog::endDrag(bool dropIt) {
     m_mapping.setDropTarget(-1, false);
     if (GetCapture() == m_hWnd)
         ReleaseCapture();
-    if (!dropIt || direction < 0 || entry < 0 || entry >= static_cast<int>(m_entries.size()))
+    if (!dropIt || direction < 0 || m_dragTree != m_treeVersion || entry < 0 ||
+        entry >= static_cast<int>(m_entries.size()))
         return;
     const TreeEntry e = m_entries[entry];
-    const int setup = drop(e.application, e.function, direction);
-    if (setup < 0)
-        return;
-    m_applications[e.application].dirty = true;
-    rebuildTree(e.application, e.function, setup);
-    updateButtons();
+    assign(e.application, e.function, direction);
 }
 
 // At most one frame per display refresh, however fast the driver reports.

@@ -1,10 +1,13 @@
 // The configuration dialog: the loaded applications with their functions and setups in a tree,
-// functions dragged onto the axis directions of the axis-mapping control, the cap in 3-D, live
-// motion in both; OK and Apply hand the setups to the applications and write their files.
+// functions put onto the axis directions of the axis-mapping control (by a drag, or from the
+// keyboard through the context menu), a setup's dead zone and direction, the built-in setups
+// back, the cap in 3-D, live motion in both; OK and Apply hand the setups to the applications
+// and write their files, Cancel leaves them as they were.
 //
 // Modeless, on the thread that opens it, which must pump messages: normally the thread that
 // called ZuVidInit, where the core window lives and configurations are reloaded. One dialog per
-// process.
+// process. It keeps copies of what it shows and touches an application only while the host's
+// table is the one it read, so plug-ins may come and go while it is open.
 #pragma once
 
 #include <windows.h>
@@ -12,10 +15,10 @@
 #include <commctrl.h>
 
 #include "GloApplication.h"
-#include "GloFunctionSetup.h"
 #include "GloWnd.h"
 #include "ui/GdrAxisMappingCtl.h"
 #include "ui/GdrCapView.h"
+#include "ui/GdrEditedApplication.h"
 
 #include <string>
 #include <vector>
@@ -26,18 +29,6 @@ class CGdrProxy;
 #undef DefWindowProc
 
 namespace glo_ui {
-
-// A setup as the dialog shows and edits it: the fields the plug-in interface keeps to itself.
-// Adds no data, so a copy of it as a plain setup is the same setup.
-class CGdrEditableSetup : public CGlo_FunctionSetup {
-public:
-    using CGlo_FunctionSetup::CGlo_FunctionSetup;
-    explicit CGdrEditableSetup(const CGlo_FunctionSetup& setup) : CGlo_FunctionSetup(setup) {}
-    int axisCount() const { return numberOfAxes; }
-    void setAxisCount(int count) { numberOfAxes = count; }
-    int buttonNumber() const { return button; }
-    GLO_ButtonEventType transition() const { return buttonEvent; }
-};
 
 class CGdrConfigDialog : public CWnd {
 public:
@@ -54,9 +45,6 @@ public:
 
     ~CGdrConfigDialog() override;
 
-    // Default threshold of a setup made by a drop: a small dead zone above the multiplexer's own.
-    static constexpr int kDefaultThreshold = 30;
-
 private:
     enum EntryKind { ApplicationEntry, FunctionEntry, SetupEntry };
     struct TreeEntry {
@@ -64,14 +52,14 @@ private:
         int application;
         int function; // index in the application's function list
         int setup;    // index in the edited setups
+        HTREEITEM item;
     };
-    // One loaded application as the dialog edits it.
-    struct Application {
-        CGlo_Application* object; // the plug-in's, valid while the host's table holds it
-        std::wstring name;
-        std::vector<CGdrEditableSetup> setups;
-        bool dirty;
-        bool expanded;
+    // A setup chosen before a nested message loop (a menu, a message box, a posted message): it
+    // still means the same setup only while the tree was not rebuilt meanwhile.
+    struct SetupChoice {
+        unsigned tree;
+        int application;
+        int setup;
     };
 
     explicit CGdrConfigDialog(CGdrProxy& proxy);
@@ -85,38 +73,50 @@ private:
     LRESULT OnCommand(WPARAM, LPARAM);
     LRESULT OnNotify(WPARAM, LPARAM);
     LRESULT OnContextMenu(WPARAM, LPARAM);
+    LRESULT OnHorizontalScroll(WPARAM, LPARAM);
     LRESULT OnMouseMove(WPARAM, LPARAM);
     LRESULT OnLeftButtonUp(WPARAM, LPARAM);
     LRESULT OnCaptureChanged(WPARAM, LPARAM);
-    LRESULT OnSetCursor(WPARAM, LPARAM);
     LRESULT OnTimer(WPARAM, LPARAM);
     LRESULT OnLiveMotion(WPARAM, LPARAM);
+    LRESULT OnRemoveSetup(WPARAM, LPARAM);
 
-    // The host's applications read afresh, all or one; edits of those read are dropped.
-    void readApplications();
-    void readApplication(int index);
-    // The application object when the host still holds it at that index, else null.
+    // Reads the host's applications afresh; edits of those still loaded are kept, and what came
+    // and went is said in the status line. `reloaded`: the index whose configuration the core
+    // just reloaded, or -1.
+    void syncApplications(int reloaded);
+    // The application object when the host's table is still the one read and holds it at that
+    // index, else null: the only way to an application object.
     CGlo_Application* liveObject(int index);
-    bool tableChanged();
+    void refreshApplication(int index);
+    std::wstring pluginFolder() const;
 
     void rebuildTree(int selectApplication, int selectFunction, int selectSetup);
     int selectedEntry();
     int selectedApplication();
+    // The setup the dead zone and Reverse act on: the selected setup, or the one motion setup of
+    // the selected function; -1 when there is none.
+    int selectedSetup(int& application);
+    bool stillMeans(const SetupChoice& choice) const;
     void showMapping();
+    void showSetupControls();
     void updateButtons();
+    void updateStatus();
+    // After a setup was edited: marked, and shown everywhere it appears.
+    void setupChanged(int application, int setup);
 
-    std::wstring functionText(CGlo_PluginFunction& function);
-    std::wstring setupText(CGlo_Application& object, const CGdrEditableSetup& setup);
-    std::wstring directionText(int application, CGlo_Application& object, int direction);
-
-    // Builds or extends a setup of the function for a drop on the direction; the index of the
-    // setup changed, or -1 when the function cannot be driven by an axis.
-    int drop(int application, int function, int direction);
-    // Removal waits for a posted message: the tree must not lose its items inside its own
-    // notifications.
+    void assign(int application, int function, int direction);
+    void reverse(const SetupChoice& choice, int slot);
+    // Reverse from its button: the setup's only axis, or the one chosen from a menu.
+    void chooseReverse();
+    void setDeadZone(int threshold);
+    void restoreDefaults(int application);
     void requestRemoval(int entry);
-    LRESULT OnRemoveSetup(WPARAM application, LPARAM setup);
     bool applyChanges();
+
+    void treeMenu(POINT point, bool fromKeyboard);
+    void mappingMenu(POINT point, bool fromKeyboard);
+    int trackMenu(HMENU menu, POINT point);
 
     void beginDrag(int entry, HTREEITEM item);
     int dropDirectionAt(POINT screen);
@@ -124,13 +124,19 @@ private:
     void showLiveMotion();
 
     CGdrProxy& m_proxy;
-    std::vector<Application> m_applications;
+    std::vector<CGdrEditedApplication> m_applications;
     std::vector<TreeEntry> m_entries;
+    unsigned m_tableGeneration; // of the host's table read last
+    unsigned m_treeVersion;     // counts rebuilds of the tree
+    std::wstring m_notice;      // what came and went while the dialog was open
+    SetupChoice m_removal;
     HWND m_tree;
+    HWND m_deadZone;
     CGdrAxisMappingCtl m_mapping;
     CGdrCapView m_cap;
     bool m_dragging;
     int m_dragEntry;
+    unsigned m_dragTree;
     int m_dragDirection;
     bool m_refreshing;
     ULONGLONG m_lastFrame;

@@ -11,9 +11,12 @@
 #define GDR_AXIS_MAPPING_CLASS L"GdrAxisMappingCtl"
 #define GDR_CAP_VIEW_CLASS L"GdrCapWrapperCtl"
 
-// WM_COMMAND of the core after a configuration was reloaded: notification 1, control 1048.
+// WM_COMMAND of the core after a configuration was reloaded: notification 1, control 1048; and
+// of the plug-in host after its table changed (plug-ins loaded, unloaded or taken out of use after
+// a crash): notification 2.
 const WORD kGdrConfigReloadedId = 1048;
 const WORD kGdrConfigReloadedCode = 1;
+const WORD kGdrPluginsChangedCode = 2;
 
 // The twelve axis directions: device axis i (x, y, z, a, b, c) positive at 2i, negative at 2i+1.
 const int kGdrDirections = 12;
@@ -24,9 +27,13 @@ inline int gdrDirection(int axis, bool negative) {
 // Axis-mapping control. GETTARGETRECT: wParam direction, lParam RECT* in client coordinates;
 // TRUE when the direction exists. GETLEVEL: wParam direction; live strength 0..1000.
 // GETTEXT: wParam direction, lParam a buffer of GDR_CELL_TEXT_CHARS; what the direction does.
+// GETSTART: wParam direction; the strength from which a push selects a function, -1 for none.
+// GETCLAIMS: wParam direction; the setups a push reaches (more than one: a conflict).
 #define GDR_AMM_GETTARGETRECT (WM_USER + 1)
 #define GDR_AMM_GETLEVEL (WM_USER + 2)
 #define GDR_AMM_GETTEXT (WM_USER + 3)
+#define GDR_AMM_GETSTART (WM_USER + 4)
+#define GDR_AMM_GETCLAIMS (WM_USER + 5)
 #define GDR_CELL_TEXT_CHARS 256
 
 // Cap view. GETSTATUS: the GdrCapModelStatus of the model file; GETTRIANGLES: triangles drawn;

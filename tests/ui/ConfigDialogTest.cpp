@@ -10,12 +10,15 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <initializer_list>
+#include <utility>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "DriverTest.h"
 #include "GdrProxy.h"
+#include "MessageBoxAnswerer.h"
 #include "PluginHome.h"
 #include "TestWindow.h"
 #include "ZuVidDriver.h"
@@ -85,12 +88,54 @@ void mouseButton(DWORD flags) {
     input.mi.dwFlags = flags;
     SendInput(1, &input, sizeof(input));
 }
-void key(WORD vk) {
-    INPUT input[2] = {};
-    input[0].type = input[1].type = INPUT_KEYBOARD;
-    input[0].ki.wVk = input[1].ki.wVk = vk;
-    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, input, sizeof(INPUT));
+void key(WORD vk, WORD modifier = 0) {
+    INPUT input[4] = {};
+    int n = 0;
+    auto add = [&](WORD code, DWORD flags) {
+        input[n].type = INPUT_KEYBOARD;
+        input[n].ki.wVk = code;
+        input[n++].ki.dwFlags = flags;
+    };
+    if (modifier)
+        add(modifier, 0);
+    add(vk, 0);
+    add(vk, KEYEVENTF_KEYUP);
+    if (modifier)
+        add(modifier, KEYEVENTF_KEYUP);
+    SendInput(n, input, sizeof(INPUT));
+}
+// Popup menus of this process on the screen.
+int openMenus() {
+    int count = 0;
+    EnumWindows(
+        [](HWND window, LPARAM found) -> BOOL {
+            wchar_t name[16] = L"";
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+                GetClassNameW(window, name, 16) && lstrcmpW(name, L"#32768") == 0)
+                ++*reinterpret_cast<int*>(found);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+// Until `count` menus are open (a busy machine opens them late; keys before would go elsewhere).
+void waitForMenus(int count) {
+    for (int waited = 0; openMenus() < count && waited < 3000; waited += 10)
+        Sleep(10);
+    Sleep(30);
+}
+// Keys one after the other; the menu key, and Right in a menu, wait for the menu they open.
+void keys(std::initializer_list<WORD> codes) {
+    for (WORD code : codes) {
+        const int menus = openMenus();
+        key(code);
+        if (code == VK_APPS || (code == VK_RIGHT && menus > 0))
+            waitForMenus(menus + 1);
+        else
+            Sleep(30);
+    }
 }
 
 // Runs `hand` on a thread of its own while this thread pumps (the dialog's modal loops, like the
@@ -125,6 +170,28 @@ void drag(POINT from, POINT to) {
 
 using glotest::readFile;
 
+// What a setup of Zoom on y- is stored as, whether it came from a drag or from the keyboard.
+const char kZoomOnYMinus[] = "[Function]\r\nFunction=Zoom\r\nEventType=motion\r\nNumberOfAxis=1\r\n"
+                             "Axis=1\r\nAxisPolarity=-1\r\nThreshold=30\r\n";
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+bool contains(const std::wstring& text, const std::wstring& part) {
+    return text.find(part) != std::wstring::npos;
+}
+
+// The string `id` of the core's table in one language, whatever the user interface speaks.
+std::wstring tableString(UINT id, WORD language) {
+    HMODULE core = GetModuleHandleW(L"Glo_core_proxy.dll");
+    HRSRC block =
+        FindResourceExW(core, MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(id / 16 + 1), language);
+    const wchar_t* entry =
+        block ? static_cast<const wchar_t*>(LockResource(LoadResource(core, block))) : nullptr;
+    for (UINT i = 0; entry && i < id % 16; ++i)
+        entry += 1 + *entry;
+    return entry ? std::wstring(entry + 1, *entry) : L"";
+}
 const std::wstring kMinus = L"\x2212";
 const std::string kExpectedLanguage =
     std::getenv("GLO_EXPECT_UI_LANG") ? std::getenv("GLO_EXPECT_UI_LANG") : "en";
@@ -226,10 +293,10 @@ protected:
         ZuVidSendEvent(window, &record);
     }
     // The cap held for a while, then let go; the calls of one function it brought.
-    std::vector<probe::Call> hold(char function, int x, int y) {
+    std::vector<probe::Call> hold(char function, int x, int y, int b = 0) {
         const LONG before = probed->count;
         for (int i = 0; i < 8; ++i) {
-            send(x, y);
+            send(x, y, 0, 0, b);
             glotest::pumpMessages(16);
         }
         const ZuVidEventRecord zero = {ZUVID_EVENT_ZERO, {}, 0, 0, {}};
@@ -240,6 +307,42 @@ protected:
             if (probed->calls[i].function == function && probed->calls[i].kind == 'm')
                 calls.push_back(probed->calls[i]);
         return calls;
+    }
+
+    // The dialog in front with the keyboard's focus on `item` of the tree.
+    void focusItem(HTREEITEM item) {
+        ASSERT_NE(item, nullptr);
+        SetForegroundWindow(dialog);
+        SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+        SetFocus(tree);
+        glotest::pumpMessages(20);
+    }
+    // A function put on a direction without the mouse: its context menu from the menu key, "Assign
+    // to", the direction's entry.
+    void assignFromKeyboard(HTREEITEM function, int direction) {
+        focusItem(function);
+        whilePumping([direction] {
+            keys({VK_APPS, VK_DOWN, VK_RIGHT});
+            for (int i = 0; i < direction; ++i)
+                keys({VK_DOWN});
+            keys({VK_RETURN});
+        });
+    }
+    int focusedId() { return GetDlgCtrlID(GetFocus()); }
+    std::wstring status() { return windowText(GetDlgItem(dialog, IDC_STATUS)); }
+    int start(int direction) {
+        return static_cast<int>(SendMessageW(mapping, GDR_AMM_GETSTART, direction, 0));
+    }
+    int claims(int direction) {
+        return static_cast<int>(SendMessageW(mapping, GDR_AMM_GETCLAIMS, direction, 0));
+    }
+    // The live application's setups, by function name.
+    std::vector<std::wstring> liveSetups(int index) {
+        std::vector<std::wstring> names;
+        CGlo_Application* object = getPluginHost().getLoadedPlugin(index);
+        for (int i = 0; object && i < object->getNumberOfConnections(); ++i)
+            names.push_back(object->queryFunctionSetup(i)->getName());
+        return names;
     }
 
     probe::Recording* probed = nullptr; // the writer's calls
@@ -299,10 +402,7 @@ TEST_F(ConfigDialog, DragOntoYMinusAndOkConfiguresTheApplicationAndItsFile) {
     // The motion setups, defaults first, into the plug-in folder where the plug-in reads them.
     const std::string file = readFile(home.plugins + L"Writer.cfg");
     EXPECT_NE(file.find("[Function]\r\nFunction=Pan\r\n"), std::string::npos) << file;
-    EXPECT_NE(file.find("[Function]\r\nFunction=Zoom\r\nEventType=motion\r\nNumberOfAxis=1\r\n"
-                        "Axis=1\r\nAxisPolarity=-1\r\nThreshold=30\r\n"),
-              std::string::npos)
-        << file;
+    EXPECT_TRUE(contains(file, kZoomOnYMinus)) << file;
     EXPECT_EQ(file.find("Back"), std::string::npos) << file;
 
     // The worker selects with it from the next event on: pulling y drives Zoom forward.
@@ -345,9 +445,8 @@ TEST_F(ConfigDialog, DropsExtendAndTurnSetupsAndRemovalsStayUntilApplied) {
         moveTo(at);
         mouseButton(MOUSEEVENTF_RIGHTDOWN);
         mouseButton(MOUSEEVENTF_RIGHTUP);
-        Sleep(200);
-        key(VK_DOWN);
-        key(VK_RETURN);
+        waitForMenus(1);
+        keys({VK_END, VK_RETURN});
     });
     ASSERT_TRUE(IsWindow(dialog));
     EXPECT_TRUE(children(tree, function(L"Writer", L"Pan and Zoom Object (Space)")).empty());
@@ -371,8 +470,16 @@ TEST_F(ConfigDialog, DropsExtendAndTurnSetupsAndRemovalsStayUntilApplied) {
     EXPECT_EQ(GetFileAttributesW((home.plugins + L"Writer.cfg").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// The cap tried on the dialog only lights it: no function acts on the dialog, even for a
+// plug-in that claims the dialog's owner (the probes claim their target window's).
 TEST_F(ConfigDialog, LiveMotionLightsTheDirectionsAndTurnsTheCap) {
     open(writer);
+    ASSERT_EQ(GetForegroundWindow(), dialog);
+    const LONG calls = probed->count;
+    send(0, -200, 100, 0, 0, -350);
+    glotest::pumpMessages(60);
+    EXPECT_TRUE(hold('P', 200, 0).empty());
+    EXPECT_EQ(probed->count, calls);
     send(0, -200, 100, 0, 0, -350);
     glotest::pumpMessages(60);
     // In the plug-ins' sign convention: z and c inverted.
@@ -455,6 +562,20 @@ TEST_F(ConfigDialog, SpeaksTheUserInterfaceLanguage) {
     EXPECT_EQ(windowText(cap), german ? L"Kein Kappenmodell gefunden. Stattdessen wird ein "
                                         L"einfacher Puck gezeigt."
                                       : L"No cap model found. A plain puck is shown instead.");
+    const std::vector<std::pair<int, std::wstring>> controls = {
+        {IDC_DEADZONE_LABEL, german ? L"&Totzone:" : L"&Dead zone:"},
+        {IDC_REVERSE, german ? L"&Umkehren" : L"Re&verse"},
+        {IDC_RESTORE_DEFAULTS, german ? L"&Standardwerte..." : L"&Restore defaults..."}};
+    for (const auto& control : controls)
+        EXPECT_EQ(windowText(GetDlgItem(dialog, control.first)), control.second);
+    EXPECT_TRUE(contains(windowText(GetDlgItem(dialog, IDC_HINT)),
+                         german ? L"Umschalt+F10" : L"Shift+F10"));
+    // The dialog's own texts exist in both languages, and the German ones are German.
+    for (UINT id = IDS_SETUP_THRESHOLD; id <= IDS_PLUGIN_RELOADED_EDITS; ++id) {
+        const std::wstring english = tableString(id, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+        EXPECT_FALSE(english.empty()) << id;
+        EXPECT_NE(tableString(id, MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN)), english) << id;
+    }
 }
 
 // A driver that unloads the library with the dialog open: no window, hook or class of it may
@@ -483,6 +604,223 @@ TEST_F(ConfigDialog, UnloadingTheLibraryTakesTheDialogAlong) {
     focusTarget();
     whilePumping([] { key(VK_TAB); });
     DeleteFileW(copy.c_str());
+}
+
+// Without a mouse: Tab reaches every control in reading order, each one named for a screen reader;
+// the menu key assigns a function to a direction, and Enter is OK. The record is the drag's.
+TEST_F(ConfigDialog, EverythingWorksFromTheKeyboard) {
+    open(writer);
+    focusItem(function(L"Writer", L"Pan Window (Plane)")); // its one setup: slider and Reverse on
+    std::vector<int> order;
+    for (int i = 0; i < 7; ++i) {
+        whilePumping([] { key(VK_TAB); });
+        order.push_back(focusedId());
+    }
+    // (Apply is off until something changed.)
+    EXPECT_EQ(order, (std::vector<int>{IDC_DEADZONE, IDC_REVERSE, IDC_RESTORE_DEFAULTS,
+                                       IDC_AXIS_MAPPING, IDOK, IDCANCEL, IDC_FUNCTION_TREE}));
+    for (HWND control = GetWindow(tree, GW_HWNDFIRST); control;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+        if (!(GetWindowLongW(control, GWL_STYLE) & WS_TABSTOP))
+            continue;
+        const HWND label = GetWindow(control, GW_HWNDPREV);
+        wchar_t kind[32] = L"";
+        GetClassNameW(label, kind, 32);
+        EXPECT_TRUE(!windowText(control).empty() ||
+                    (lstrcmpiW(kind, L"Static") == 0 && !windowText(label).empty()))
+            << GetDlgCtrlID(control) << " has no name";
+    }
+
+    assignFromKeyboard(function(L"Writer", L"Zoom Window (Line)"), gdrDirection(1, true));
+    EXPECT_EQ(children(tree, function(L"Writer", L"Zoom Window (Line)")),
+              std::vector<std::wstring>{L"y" + kMinus + L" Zoom In/Out (threshold 30)"});
+    ASSERT_EQ(focusedId(), IDC_FUNCTION_TREE);
+    whilePumping([] { key(VK_RETURN); });
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_TRUE(contains(readFile(home.plugins + L"Writer.cfg"), kZoomOnYMinus));
+}
+
+// Two setups that answer one push are marked before OK: in the cells and in the status line.
+// Here from the mapping control: its focused direction, Shift+F10, "Assign ... here".
+TEST_F(ConfigDialog, AConflictIsMarkedBeforeOk) {
+    open(writer);
+    EXPECT_EQ(claims(gdrDirection(0, false)), 1);
+    EXPECT_TRUE(status().empty());
+    focusItem(function(L"Writer", L"Zoom Window (Line)"));
+    SetFocus(mapping);
+    whilePumping([] {
+        keys({VK_RIGHT}); // x+, the cell of Pan Left/Right
+        key(VK_F10, VK_SHIFT);
+        waitForMenus(1);
+        keys({VK_DOWN, VK_RETURN});
+    });
+    EXPECT_EQ(cell(gdrDirection(0, false)), L"Pan Left/Right; Zoom In/Out");
+    EXPECT_EQ(claims(gdrDirection(0, false)), 2);
+    EXPECT_EQ(claims(gdrDirection(0, true)), 2);
+    EXPECT_EQ(claims(gdrDirection(2, false)), 1);
+    EXPECT_TRUE(contains(status(), L"Conflict on x+: Pan Window, Zoom Window")) << status();
+    EXPECT_EQ(windowText(mapping), L"x+ Pan Left/Right; Zoom In/Out");
+
+    // Removing one of the two ends it.
+    HTREEITEM zoom = next(tree, function(L"Writer", L"Zoom Window (Line)"), TVGN_CHILD);
+    focusItem(zoom);
+    whilePumping([] { key(VK_DELETE); });
+    EXPECT_EQ(claims(gdrDirection(0, false)), 1);
+    EXPECT_TRUE(status().empty()) << status();
+}
+
+// The slider sets the selected setup's dead zone: the cells show at once where a push starts to
+// count, OK stores it, and the next events select by it.
+TEST_F(ConfigDialog, DeadZoneSliderChangesWhatTheNextEventsSelect) {
+    EXPECT_FALSE(hold('P', 150, 0).empty()); // the built-in dead zone of 10
+    open(writer);
+    focusItem(function(L"Writer", L"Pan Window (Plane)"));
+    const HWND slider = GetDlgItem(dialog, IDC_DEADZONE);
+    EXPECT_EQ(SendMessageW(slider, TBM_GETPOS, 0, 0), 10);
+    const int before = start(gdrDirection(0, false));
+    EXPECT_GT(before, 0);
+    EXPECT_EQ(start(gdrDirection(1, false)), -1); // nothing on y
+    whilePumping([] { keys({VK_TAB, VK_END}); });
+    EXPECT_EQ(focusedId(), IDC_DEADZONE);
+    EXPECT_EQ(windowText(GetDlgItem(dialog, IDC_DEADZONE_VALUE)), L"200");
+    EXPECT_EQ(children(tree, function(L"Writer", L"Pan Window (Plane)")),
+              std::vector<std::wstring>{L"x+ Pan Left/Right, z+ Pan Up/Down (threshold 200)"});
+    // Dead zone 200, rescaled, and the multiplexer's own 60 on top: (227 - 200) x 350 / 150 = 63
+    // is the first length above 60.
+    EXPECT_EQ(start(gdrDirection(0, false)), 227 * 1000 / 350);
+    EXPECT_GT(start(gdrDirection(0, false)), before);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY)));
+
+    whilePumping([] { key(VK_RETURN); });
+    ASSERT_FALSE(IsWindow(dialog));
+    EXPECT_TRUE(contains(readFile(home.plugins + L"Writer.cfg"),
+                         "Function=Pan\r\nEventType=motion\r\nNumberOfAxis=2\r\nAxis=0 2\r\n"
+                         "AxisPolarity=1 1\r\nThreshold=200\r\n"));
+    focusTarget();
+    EXPECT_TRUE(hold('P', 150, 0).empty());
+    EXPECT_FALSE(hold('P', 300, 0).empty());
+}
+
+// Reverse turns one axis of a setup: the button for a one-shot's only direction, the context
+// menu for one axis of a pan. A push then selects the other way.
+TEST_F(ConfigDialog, ReverseFlipsWhatAPushSelects) {
+    EXPECT_FALSE(hold('N', 0, 0, 200).empty());
+    EXPECT_TRUE(hold('N', 0, 0, -200).empty());
+    open(writer);
+    focusItem(function(L"Writer", L"Next Page (One-shot)"));
+    whilePumping([] { keys({VK_TAB, VK_TAB, VK_SPACE}); });
+    EXPECT_EQ(focusedId(), IDC_REVERSE);
+    EXPECT_EQ(cell(gdrDirection(4, true)), L"Next Page");
+    EXPECT_EQ(cell(gdrDirection(4, false)), L"");
+
+    focusItem(next(tree, function(L"Writer", L"Pan Window (Plane)"), TVGN_CHILD));
+    whilePumping([] { keys({VK_APPS, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_RETURN}); });
+    EXPECT_EQ(children(tree, function(L"Writer", L"Pan Window (Plane)")),
+              std::vector<std::wstring>{L"x+ Pan Left/Right, z" + kMinus +
+                                        L" Pan Up/Down (threshold 10)"});
+    EXPECT_EQ(cell(gdrDirection(2, true)), L"Pan Up/Down");
+
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    const std::string file = readFile(home.plugins + L"Writer.cfg");
+    EXPECT_TRUE(contains(file, "Axis=0 2\r\nAxisPolarity=1 -1\r\n")) << file;
+    EXPECT_TRUE(contains(file, "Function=NextPage\r\nEventType=motion\r\nNumberOfAxis=0\r\n"
+                               "Axis=4\r\nAxisPolarity=-1\r\n"))
+        << file;
+    focusTarget();
+    EXPECT_TRUE(hold('N', 0, 0, 200).empty());
+    EXPECT_FALSE(hold('N', 0, 0, -200).empty());
+}
+
+// The built-in setups replace the selected program's in the dialog after a confirmation; Cancel
+// leaves the application and its file as they were, byte for byte, OK stores them.
+TEST_F(ConfigDialog, RestoreDefaultsThenCancelLeavesTheFileAsItWas) {
+    close();
+    // A record of a function the plug-in does not know: rewritten, the file would lose it.
+    const std::string saved = std::string(kZoomOnYMinus) +
+                              "[Function]\r\nFunction=Teleport\r\nEventType=motion\r\n"
+                              "NumberOfAxis=1\r\nAxis=3\r\nAxisPolarity=1\r\nThreshold=5\r\n";
+    glotest::writeFile(home.plugins + L"Writer.cfg", saved);
+    start();
+    const std::vector<std::wstring> live = {L"Back", L"Zoom"};
+    ASSERT_EQ(liveSetups(writer), live);
+    for (bool keep : {false, true}) {
+        open(writer);
+        focusItem(application(L"Writer"));
+        glotest::MessageBoxAnswerer answerer;
+        whilePumping([] { keys({VK_TAB, VK_SPACE}); }); // the slider and Reverse are off
+        ASSERT_TRUE(answerer.waitFor(1));
+        EXPECT_TRUE(contains(answerer.answered()[0].text, L"built-in setups of Writer"));
+        EXPECT_EQ(children(tree, function(L"Writer", L"Pan Window (Plane)")),
+                  std::vector<std::wstring>{L"x+ Pan Left/Right, z+ Pan Up/Down (threshold 10)"});
+        EXPECT_TRUE(children(tree, function(L"Writer", L"Zoom Window (Line)")).empty());
+        // Nothing reached the application or its file yet.
+        EXPECT_EQ(liveSetups(writer), live);
+        EXPECT_EQ(readFile(home.plugins + L"Writer.cfg"), saved);
+        // (Enter on the focused button would press it again: OK from the tree.)
+        if (keep)
+            focusItem(application(L"Writer"));
+        whilePumping([keep] { key(keep ? VK_RETURN : VK_ESCAPE); });
+        ASSERT_FALSE(IsWindow(dialog));
+        if (!keep) {
+            EXPECT_EQ(liveSetups(writer), live);
+            EXPECT_EQ(readFile(home.plugins + L"Writer.cfg"), saved);
+        }
+    }
+    EXPECT_EQ(liveSetups(writer), (std::vector<std::wstring>{L"Back", L"Pan", L"NextPage"}));
+    const std::string file = readFile(home.plugins + L"Writer.cfg");
+    EXPECT_TRUE(contains(file, "Function=Pan\r\n")) << file;
+    EXPECT_FALSE(contains(file, "Zoom") || contains(file, "Teleport")) << file;
+}
+
+// Plug-ins come and go under an open dialog (run under the heap check too: a freed application
+// read or called would show). The driver starts the core again: every plug-in is unloaded and
+// loaded anew, and the edits of both programs stay for OK.
+TEST_F(ConfigDialog, PluginReloadKeepsTheEditsOfTheProgramsStillThere) {
+    open(writer);
+    focusItem(function(L"Writer", L"Pan Window (Plane)"));
+    whilePumping([] { keys({VK_TAB, VK_END}); });
+    assignFromKeyboard(function(L"Viewer", L"Zoom Window (Line)"), gdrDirection(1, true));
+    start();
+    glotest::pumpMessages(100);
+    ASSERT_TRUE(IsWindow(dialog));
+    EXPECT_NE(getPluginHost().getLoadedPlugin(writer), nullptr);
+    EXPECT_TRUE(contains(status(), L"Writer was reloaded; your unsaved changes to it are kept."))
+        << status();
+    EXPECT_TRUE(contains(status(), L"Viewer was reloaded")) << status();
+    EXPECT_EQ(children(tree, function(L"Writer", L"Pan Window (Plane)")),
+              std::vector<std::wstring>{L"x+ Pan Left/Right, z+ Pan Up/Down (threshold 200)"});
+    // Every part of the dialog that reads an application, once more.
+    focusItem(function(L"Viewer", L"Zoom Window (Line)"));
+    EXPECT_EQ(cell(gdrDirection(1, true)), L"Zoom In/Out");
+    focusItem(application(L"Writer"));
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    whilePumping([] { keys({VK_APPS, VK_ESCAPE}); });
+
+    whilePumping([] { key(VK_RETURN); });
+    ASSERT_FALSE(IsWindow(dialog));
+    EXPECT_TRUE(contains(readFile(home.plugins + L"Writer.cfg"), "Threshold=200\r\n"));
+    EXPECT_TRUE(contains(readFile(home.plugins + L"Viewer.cfg"), kZoomOnYMinus));
+}
+
+// A plug-in that crashes while the dialog is open is out of use: the dialog says so and drops
+// it, and the other program's edits still go in on OK.
+TEST_F(ConfigDialog, PluginCrashDropsOnlyThatProgram) {
+    open(writer);
+    focusItem(function(L"Writer", L"Pan Window (Plane)"));
+    whilePumping([] { keys({VK_TAB, VK_END}); });
+    assignFromKeyboard(function(L"Viewer", L"Zoom Window (Line)"), gdrDirection(1, true));
+    exported<void (*)()>(home.plugins + L"dialog_probe_viewer.dll", "crashInMatch")();
+    focusTarget(); // (the dialog in front is served by no plug-in: none would be asked)
+    send(200, 0);
+    glotest::pumpMessages(100);
+    EXPECT_EQ(getPluginHost().getLoadedPlugin(viewer), nullptr);
+    EXPECT_EQ(children(tree, nullptr), std::vector<std::wstring>{L"Writer"});
+    EXPECT_EQ(status(), L"Viewer is no longer loaded; its unsaved changes are lost.");
+    EXPECT_EQ(children(tree, function(L"Writer", L"Pan Window (Plane)")),
+              std::vector<std::wstring>{L"x+ Pan Left/Right, z+ Pan Up/Down (threshold 200)"});
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_TRUE(contains(readFile(home.plugins + L"Writer.cfg"), "Threshold=200\r\n"));
+    EXPECT_EQ(GetFileAttributesW((home.plugins + L"Viewer.cfg").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 } // namespace

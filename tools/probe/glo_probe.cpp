@@ -8,6 +8,8 @@
 //                            selected item, clipboard text
 //   glo_probe select CLASS N select line N of its text (counted from 1)
 //   glo_probe close CLASS    ask the program to close
+//   glo_probe rect CLASS ID  where the child with control ID lies on the screen (0: the window
+//                            itself), as ImageMagick's WIDTHxHEIGHT+X+Y
 #include <windows.h>
 // (needs the types of windows.h)
 #include <commctrl.h>
@@ -110,9 +112,12 @@ void printState(HWND view) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3 || (std::strcmp(argv[1], "select") == 0) != (argc == 4)) {
+    const bool withNumber =
+        argc >= 2 && (std::strcmp(argv[1], "select") == 0 || std::strcmp(argv[1], "rect") == 0);
+    if (argc < 3 || withNumber != (argc == 4)) {
         std::fputs("usage: glo_probe focus|state|close TOPLEVEL-CLASS\n"
-                   "       glo_probe select TOPLEVEL-CLASS LINE\n",
+                   "       glo_probe select TOPLEVEL-CLASS LINE\n"
+                   "       glo_probe rect TOPLEVEL-CLASS CONTROL-ID\n",
                    stderr);
         return 2;
     }
@@ -146,6 +151,16 @@ int main(int argc, char** argv) {
         const LRESULT length = SendMessageW(view, EM_LINELENGTH, start, 0);
         SendMessageW(view, EM_SETSEL, start, start + length);
         return start < 0 ? 1 : 0;
+    }
+    if (std::strcmp(argv[1], "rect") == 0) {
+        const int id = std::atoi(argv[3]);
+        const HWND window = id ? GetDlgItem(top, id) : top;
+        RECT rect;
+        if (!window || !GetWindowRect(window, &rect))
+            return 1;
+        std::printf("%ldx%ld+%ld+%ld\n", rect.right - rect.left, rect.bottom - rect.top, rect.left,
+                    rect.top);
+        return 0;
     }
     if (std::strcmp(argv[1], "close") == 0) {
         PostMessageW(top, WM_CLOSE, 0, 0);

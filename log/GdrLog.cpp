@@ -1,4 +1,4 @@
-#include "proxy/GdrLog.h"
+#include "log/GdrLog.h"
 
 namespace {
 
