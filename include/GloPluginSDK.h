@@ -39,6 +39,7 @@
 #include "GloPluginFunction.h"
 #include "GloPluginThread.h"
 #include "GloScrollbarFinder.h"
+#include "GloTextIds.h"
 #include "GloTrigger.h"
 #include "GloVector2D.h"
 #include "GloWindow.h"
