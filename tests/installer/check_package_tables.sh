@@ -44,6 +44,7 @@ glo_layout.dll	PluginsDir
 glo_mail.dll	PluginsDir
 glo_monitor.exe	INSTALLDIR
 glo_pdf_viewer.dll	PluginsDir
+glo_plugin_probe.exe	INSTALLDIR
 glo_presentation.dll	PluginsDir
 glo_spreadsheet.dll	PluginsDir
 glo_text_editor.dll	PluginsDir
