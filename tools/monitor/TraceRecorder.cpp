@@ -29,12 +29,14 @@ int CReplayScaling::rawValue(int scaled) const {
 }
 
 CTraceRecorder::CTraceRecorder(FILE* file, int deviceType) : file(file), scaling(deviceType) {
-    std::fprintf(file,
-                 "# Recorded by glo_monitor from the core's copies of the device's events: raw\n"
-                 "# values of device type %d (glo_driver --device-type, 21 by default), and the\n"
-                 "# pauses between the events. Replay: glo_driver FILE\n"
-                 "rate 0\n",
-                 deviceType);
+    std::fprintf(
+        file,
+        "# Recorded by glo_monitor from the core's copies of the device's events: raw\n"
+        "# values of device type %d (glo_driver --device-type, 21 by default), and the\n"
+        "# pauses between the events. Replay: glo_driver FILE\n"
+        "rate 0\n"
+        "wait 500                      # time for a monitor to register its clone window\n",
+        deviceType);
     std::fflush(file);
 }
 
