@@ -235,7 +235,7 @@ void VerboseReport::onEvent(const int values[6], int button, int state) {
     if (type == 0)
         report(what + ": too small, taken for rest");
     else if (function.empty())
-        report(what + ": no function of " + quoted(files[current].name));
+        report(what + ": no function runs");
     else
         report(what + ": " + utf8(function));
     if (type == 0)
