@@ -422,8 +422,9 @@ int listPlugins(const std::wstring& home) {
         return 1;
     }
     // The window is taken before anything loads: a plug-in's window must not come in between.
+    const driver::EventTarget target = named ? driver::targetOf(named) : driver::currentTarget();
     auto* state = new CoreThread;
-    state->target = named ? driver::targetOf(named) : driver::currentTarget();
+    state->target = target;
     std::vector<std::string> kept;
     {
         std::lock_guard<std::mutex> lock(g_keptLogMutex);
@@ -456,7 +457,6 @@ int listPlugins(const std::wstring& home) {
     driver::ProbeClient probe(probeProgram(), folder);
     if (!startProbe(probe))
         return 1;
-    driver::EventTarget target = named ? driver::targetOf(named) : driver::currentTarget();
     return driver::listPlugins(stdout, folder, probe, target, run);
 }
 
