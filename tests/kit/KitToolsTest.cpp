@@ -72,6 +72,7 @@ TEST(ListPlugins, SaysForEveryLibraryWhyItIsUsedOrNot) {
     home.add(L"host_loadonly");
     home.add(L"kit_noload");
     home.add(L"e2e_recorder", home.plugins + L"crash_load.dll");
+    home.add(L"e2e_recorder", home.plugins + L"crash_match.dll");
     glotest::writeFile(home.plugins + L"junk.dll", "not a library\r\n");
     home.files.push_back(home.plugins + L"junk.dll");
 
@@ -86,11 +87,15 @@ TEST(ListPlugins, SaysForEveryLibraryWhyItIsUsedOrNot) {
     EXPECT_NE(lineOf(run.output, "crash_load.dll").find("\"load\" crashed (exception 0xc0000005)"),
               std::string::npos);
     EXPECT_NE(lineOf(run.output, "junk.dll").find("not a Windows library"), std::string::npos);
+    // A match() that crashes is asked no more; the others are still asked.
+    EXPECT_NE(lineOf(run.output, "crash_match.dll").find("match() crashed"), std::string::npos);
+    EXPECT_NE(lineOf(run.output, "Alpha").find(" 0"), std::string::npos) << run.output;
     // What the core itself said about the crash, from its log.
     EXPECT_NE(run.output.find("Plug-in crash_load.dll crashed in load"), std::string::npos);
 
     // Without any plug-in that loads there is nothing to choose from: an error.
-    DeleteFileW((home.plugins + L"host_alpha.dll").c_str());
+    for (const wchar_t* file : {L"host_alpha.dll", L"crash_match.dll"})
+        DeleteFileW((home.plugins + file).c_str());
     const ToolRun none = runTool(L"glo_driver.exe --list-plugins", home);
     EXPECT_EQ(none.code, 4u) << none.output;
     EXPECT_NE(none.output.find("No plug-in loads"), std::string::npos);

@@ -65,6 +65,10 @@ int chosenPlugin(const std::vector<PluginFile>& files, const std::vector<int>& s
 
 int listPlugins(FILE* out, const std::wstring& folder, ProbeClient& probe,
                 const EventTarget& target, const CoreRun& core) {
+    // Asked first: a match() that crashes is part of its library's state.
+    const bool window = target.foreground && target.window;
+    const std::vector<int> scores =
+        window ? probe.match(target.given) : std::vector<int>(probe.files().size(), 0);
     const std::vector<PluginFile>& files = probe.files();
     std::fprintf(out, "Plug-in folder %s: %zu librar%s\n", utf8(folder).c_str(), files.size(),
                  files.size() == 1 ? "y" : "ies");
@@ -98,7 +102,7 @@ int listPlugins(FILE* out, const std::wstring& folder, ProbeClient& probe,
         return 4;
     }
 
-    if (!target.foreground || !target.window) {
+    if (!window) {
         std::fprintf(out, "Window: none (%s): the core sends events to no plug-in.\n", target.how);
         return 0;
     }
@@ -110,7 +114,6 @@ int listPlugins(FILE* out, const std::wstring& folder, ProbeClient& probe,
     else
         std::fprintf(out, "  match() is given %s, the child of it under the cursor\n",
                      describe(target.given).c_str());
-    const std::vector<int> scores = probe.match(target.given);
     const int chosen = chosenPlugin(files, scores);
     std::fprintf(out, "Scores:\n");
     for (size_t i = 0; i < files.size(); ++i) {

@@ -198,8 +198,8 @@ bool ProbeClient::start(std::string& problem) {
 }
 
 bool ProbeClient::load(std::string& problem) {
-    // Every crash or hang takes one library out; a few more tries than there are libraries.
-    for (int attempt = 0; attempt < 1000; ++attempt) {
+    // Every crash or hang takes one library out: one try more than there are libraries.
+    for (size_t attempt = 0; attempt <= files_.size() + 1; ++attempt) {
         if (!spawn()) {
             problem =
                 "cannot start the plug-in probe (error " + std::to_string(GetLastError()) + ")";
