@@ -88,6 +88,13 @@ expect_table Upgrade "$upgrade_code		$version		513		WIX_UPGRADE_DETECTED
 $upgrade_code	$version			2		WIX_DOWNGRADE_DETECTED"
 table InstallExecuteSequence | grep -qx $'RemoveExistingProducts\t\t1401' ||
     fail "the older product is not removed first"
+# The folder is chosen from what AppSearch found, before the costs are final.
+for sequence in InstallExecuteSequence InstallUISequence; do
+    order=$(table "$sequence" | sort -t $'\t' -k3n | cut -f1 |
+        grep -xE 'AppSearch|UseRememberedFolder|UseDriverHome|CostFinalize' | tr '\n' ' ')
+    [ "$order" = "AppSearch UseRememberedFolder UseDriverHome CostFinalize " ] ||
+        fail "$sequence runs $order"
+done
 
 msiinfo export "$package" LaunchCondition | grep -q $'^NOT WIX_DOWNGRADE_DETECTED\tA newer version' ||
     fail "no message for a downgrade"
