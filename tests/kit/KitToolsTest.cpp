@@ -75,6 +75,9 @@ TEST(ListPlugins, SaysForEveryLibraryWhyItIsUsedOrNot) {
     home.add(L"e2e_recorder", home.plugins + L"crash_match.dll");
     glotest::writeFile(home.plugins + L"junk.dll", "not a library\r\n");
     home.files.push_back(home.plugins + L"junk.dll");
+    // A window in front, which every plug-in that loads is asked about.
+    HWND front = glotest::makeWindow(L"Kit_plain", WS_POPUP | WS_VISIBLE, 150, 150, 300, 200);
+    ASSERT_TRUE(glotest::focusAndPoint(front));
 
     const ToolRun run = runTool(L"glo_driver.exe --list-plugins", home);
     EXPECT_EQ(run.code, 0u) << run.output;
@@ -99,6 +102,7 @@ TEST(ListPlugins, SaysForEveryLibraryWhyItIsUsedOrNot) {
     const ToolRun none = runTool(L"glo_driver.exe --list-plugins", home);
     EXPECT_EQ(none.code, 4u) << none.output;
     EXPECT_NE(none.output.find("No plug-in loads"), std::string::npos);
+    DestroyWindow(front);
 }
 
 TEST(ListPlugins, ChoosesWhatTheCoreChooses) {
