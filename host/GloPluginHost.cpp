@@ -2,6 +2,7 @@
 
 #include "GdrProxy.h"
 #include "GloHWND.h"
+#include "GloTextIds.h"
 #include "events/GloEventMath.h"
 #include "log/GdrLog.h"
 #include "runtime/GloFaultGuard.h"
@@ -25,7 +26,7 @@ typedef CGlo_Application* (*LoadProc)(HINSTANCE);
 
 const wchar_t kRegistryKey[] = L"SOFTWARE\\Veltrana\\Halcyra";
 const wchar_t kHomeValue[] = L"Home Directory";
-const UINT kHomeMissingString = 54;
+const UINT kHomeMissingString = GLO_TEXT_HOME_NOT_FOUND;
 const int kPathChars = 520;
 const int kHomeValueChars = 260; // 259 characters and the terminator
 const int kMaxCursorDepth = 256; // far beyond any real window tree

@@ -11,7 +11,7 @@
 //                its configuration file (deserialize()).
 //   2. match     For every event the core asks each plug-in match(window): 0 = not mine, the
 //                highest score wins.
-//   3. functions CGlo_PluginFunction: name, kind, callback, description texts.
+//   3. functions CGlo_PluginFunction: name, kind, callback, description texts (GloTextIds.h).
 //      and setups CGlo_FunctionSetup: which device axes or button run it, polarity, dead zone.
 //   4. events    Delivered on the driver's thread, run on the application's worker thread: the
 //                multiplexer picks a function and calls it with the event in the function's own
@@ -24,6 +24,9 @@
 //                stopWorkerThread() first.
 //
 // A new plug-in in five minutes, and what may cross the DLL boundary: docs/plugin-sdk.md.
+// GloPluginKit.h builds a whole office plug-in from three tables and a match function; it is not
+// included here, since it exports "load" and "unload" and settles where the configuration lives,
+// which a plug-in of its own design decides for itself.
 #pragma once
 
 #include "GdrConfigFile.h"
@@ -39,6 +42,7 @@
 #include "GloPluginFunction.h"
 #include "GloPluginThread.h"
 #include "GloScrollbarFinder.h"
+#include "GloTextIds.h"
 #include "GloTrigger.h"
 #include "GloVector2D.h"
 #include "GloWindow.h"

@@ -1,5 +1,6 @@
 // Entry points called by the device driver, and the library's attach steps.
 #include "GdrProxy.h"
+#include "GloTextIds.h"
 #include "ZuVidDriver.h"
 
 #include "host/GloPluginHost.h"
@@ -73,7 +74,7 @@ void WINAPI ZuVidInit(std::uint32_t driverId, const ZuVidCallbackTable* callback
     name[32] = L'\0';
     if (!found || !wcsstr(name, L"USB")) {
         wchar_t text[512] = L"";
-        LoadStringW(CWnd::GetResourceInstance(), 57, text, 512);
+        LoadStringW(CWnd::GetResourceInstance(), GLO_TEXT_NO_USB_DEVICE, text, 512);
         wchar_t line[512];
         gdrFormatLine(line, 511, GDR_LOG_TAG L"%ls\n", text);
         proxy.log(line);

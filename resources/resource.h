@@ -1,15 +1,18 @@
 // Identifiers of the core library's resources.
 #pragma once
 
-#define IDS_HOME_DIRECTORY_NOT_FOUND 54
-#define IDS_NO_USB_DEVICE 57
+// The texts that plug-ins name too: one list for the SDK and the resource script.
+#include "GloTextIds.h"
+
+#define IDS_HOME_DIRECTORY_NOT_FOUND GLO_TEXT_HOME_NOT_FOUND
+#define IDS_NO_USB_DEVICE GLO_TEXT_NO_USB_DEVICE
 
 // Labels of the configuration dialog.
-#define IDS_PLUGIN_FUNCTIONS 48
-#define IDS_BUTTON 49
-#define IDS_LINE 50
-#define IDS_PLANE 51
-#define IDS_SPACE 52
+#define IDS_PLUGIN_FUNCTIONS GLO_TEXT_PLUGIN_FUNCTIONS
+#define IDS_BUTTON GLO_TEXT_BUTTON
+#define IDS_LINE GLO_TEXT_LINE
+#define IDS_PLANE GLO_TEXT_PLANE
+#define IDS_SPACE GLO_TEXT_SPACE
 #define IDS_SETUP_THRESHOLD 100
 #define IDS_BUTTON_PRESS 101
 #define IDS_BUTTON_RELEASE 102

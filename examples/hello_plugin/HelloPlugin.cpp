@@ -1,19 +1,19 @@
-// hello_plugin: a complete plug-in in one file. It serves windows of the class "HelloTarget":
-// sliding and pushing the cap scrolls them by lines through the plug-in base's navigation
-// function, twisting it counts steps, and button 0 copies. It also keeps a small window of its
-// own built on the core's window layer.
+// hello_plugin: a complete plug-in in one file, written with the kit (GloPluginKit.h). It serves
+// windows of the class "HelloTarget": sliding the cap sideways counts steps in a function of its
+// own, pushing it scrolls by lines through the plug-in base's navigation function, and button 0
+// copies. It also keeps a small window of its own built on the core's window layer, which is why
+// it writes its exports itself instead of using GLO_OFFICE_PLUGIN.
 #include <windows.h>
 
-#include "GloPluginSDK.h"
+#include "GloPluginKit.h"
 
 namespace {
+
+using namespace glo_kit;
 
 const wchar_t kWindowClass[] = L"HelloPluginWindow";
 volatile LONG s_steps = 0;
 volatile LONG s_ends = 0;
-
-class CHelloApplication;
-CHelloApplication* s_application = nullptr;
 
 // A function of our own. Continuous, one axis: called every 10 ms while the cap is deflected;
 // a zero event ends it.
@@ -24,31 +24,36 @@ void step(const CGlo_Event& event) {
         InterlockedIncrement(&s_steps);
 }
 
-// A function table holds plain callbacks: these forward to the plug-in base's functions.
-template <void (CGlo_Plugin::*F)(const CGlo_Event&)> void forward(const CGlo_Event& event);
-
-// Name, kind, callback, then string identifiers of the core's table for the description and
-// for each axis direction (9 "Line Scroll Window", 11/13 and 10/12 its directions).
+// The texts are the core's (GloTextIds.h): the configuration dialog shows them in the user's
+// language.
 CGlo_PluginFunction s_functions[] = {
-    {L"Step", GLO_OneAxisFunction, &step, 1, 3, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {L"LinePan", GLO_TwoAxisFunction, &forward<&CGlo_Plugin::ILinePan>, 9, 11, 13, 10, 12, 0, 0, 0,
-     0, 0, 0, 0, 0},
-    {L"Copy", GLO_ButtonFunction, &forward<&CGlo_Plugin::copy>, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-     0},
+    axisFunction(L"Step", &step, GLO_TEXT_PAN_WINDOW, GLO_TEXT_PAN_LEFT_RIGHT,
+                 GLO_TEXT_PAN_RIGHT_LEFT),
+    panFunction(L"LinePan", GLO_CALL(ILinePan), GLO_TEXT_LINE_SCROLL_WINDOW,
+                GLO_TEXT_LINE_SCROLL_LEFT_RIGHT, GLO_TEXT_LINE_SCROLL_RIGHT_LEFT,
+                GLO_TEXT_LINE_SCROLL_UP_DOWN, GLO_TEXT_LINE_SCROLL_DOWN_UP),
+    buttonFunction(L"Copy", GLO_CALL(copy), GLO_TEXT_BUTTON),
 };
 
-// Device axes: 0..2 the translations x, y, z, 3..5 the rotations a, b, c. Step runs on x;
-// LinePan scrolls sideways on c (tilting) and up and down on z (pushing), polarity +1, no dead
-// zone.
+// Step: slide right (+) and left; LinePan: tilt sideways scrolls sideways, push away scrolls
+// down. No dead zone.
 CGlo_FunctionSetup s_defaults[] = {
-    {L"Step", GLO_MotionEvent, 1, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 0},
-    {L"LinePan", GLO_MotionEvent, 2, 5, 2, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 0},
+    axisSetup(L"Step", AxisX, 1, 0),
+    panSetup(L"LinePan", AxisC, 1, AxisZ, 1, 0),
 };
 
-// Fixed button setups, rebuilt at every load: button 0 pressed copies.
+// Fixed button setups, rebuilt at every load.
 CGlo_FunctionSetup s_buttons[] = {
-    {L"Copy", GLO_ButtonEvent, 0, GLO_ButtonPress},
+    pressSetup(L"Copy", 0),
 };
+
+// The window handed to match() is the one the user works in (docs/plugin-sdk.md).
+int matchHello(HWND window) {
+    return classIs(window, L"HelloTarget") ? 10 : 0;
+}
+
+const PluginTables s_tables = {L"Hello",   matchHello,         s_functions, sizeof(s_functions),
+                               s_defaults, sizeof(s_defaults), s_buttons,   sizeof(s_buttons)};
 
 // A window of the plug-in's own on the core's window layer: the core routes its messages to
 // the object's message map.
@@ -64,49 +69,27 @@ protected:
     }
 };
 
-// The plug-in base runs the functions on a worker thread of the application's own and gives
-// it the office navigation functions.
-class CHelloApplication : public CGlo_Plugin {
-public:
-    CHelloApplication() {
-        setName(L"Hello"); // also names the configuration file "Hello.cfg"
-        setFunctions(s_functions, sizeof(s_functions));
-        initButtonConfiguration(s_buttons, sizeof(s_buttons));
-        initDefaultConfiguration(s_defaults, sizeof(s_defaults));
-        deserialize(); // "Hello.cfg" when there is one, else the setups above
-    }
-    // First of all: no function may run into a half-destroyed object.
-    ~CHelloApplication() override { stopWorkerThread(); }
-
-    int match(HWND window) override {
-        wchar_t name[64] = L"";
-        GetClassNameW(window, name, 64);
-        return lstrcmpW(name, L"HelloTarget") == 0 ? 10 : 0;
-    }
-};
-
+COfficePlugin* s_application = nullptr;
 CHelloWindow* s_window = nullptr;
-
-template <void (CGlo_Plugin::*F)(const CGlo_Event&)> void forward(const CGlo_Event& event) {
-    if (s_application)
-        (s_application->*F)(event);
-}
 
 } // namespace
 
-extern "C" __declspec(dllexport) CGlo_Application* load(HINSTANCE) {
-    s_application = new CHelloApplication;
+extern "C" __declspec(dllexport) CGlo_Application* load(HINSTANCE module) {
+    // Names itself "Hello", reads %APPDATA%\Glidora\Hello.cfg (else the setups above) and
+    // starts its worker.
+    s_application = new (std::nothrow) COfficePlugin(module, s_tables);
     // Windows of classes registered this way reach their object's message map.
     CWnd::RegisterWndClass(kWindowClass, 0, CWnd::GetResourceInstance(), nullptr, nullptr, nullptr);
-    s_window = new CHelloWindow;
+    s_window = new (std::nothrow) CHelloWindow;
     const RECT nowhere = {0, 0, 0, 0};
-    s_window->CreateEx(0, kWindowClass, L"hello", WS_POPUP, nowhere, nullptr, 0);
+    if (s_window)
+        s_window->CreateEx(0, kWindowClass, L"hello", WS_POPUP, nowhere, nullptr, 0);
     return s_application;
 }
 
 extern "C" __declspec(dllexport) void unload() {
-    delete s_application;
-    delete s_window; // destroys its window
+    delete s_application; // stops the worker first
+    delete s_window;      // destroys its window
     UnregisterClassW(kWindowClass, CWnd::GetResourceInstance());
     s_application = nullptr;
     s_window = nullptr;

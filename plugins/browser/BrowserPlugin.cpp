@@ -1,10 +1,10 @@
 // Browser views ("Internet Explorer_Server", also inside other programs): smooth panning
 // through the view's autoscroll, the wheel on a tilt, history on a twist and on the buttons.
-#include "common/GloOfficePlugin.h"
+#include "GloPluginKit.h"
 
 namespace {
 
-using namespace glo_plugins;
+using namespace glo_kit;
 
 CGlo_PluginFunction s_functions[] = {
     panFunction(L"SmoothPan", GLO_CALL(IPanWindow), 56, 44, 45, 46, 47),

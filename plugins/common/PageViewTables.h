@@ -3,11 +3,11 @@
 // paste. Included by one source file of each such plug-in.
 #pragma once
 
-#include "common/GloOfficePlugin.h"
+#include "GloPluginKit.h"
 
 namespace {
 
-using namespace glo_plugins;
+using namespace glo_kit;
 
 CGlo_PluginFunction s_functions[] = {
     panFunction(L"Pan", GLO_CALL(IThumbPan), 1, 3, 5, 2, 4),

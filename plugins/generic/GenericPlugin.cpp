@@ -1,10 +1,10 @@
 // Any window that scrolls, when no other plug-in knows it (lowest score): the cap pans by lines,
 // a tilt turns the wheel, a twist pages; the buttons copy and paste.
-#include "common/GloOfficePlugin.h"
+#include "GloPluginKit.h"
 
 namespace {
 
-using namespace glo_plugins;
+using namespace glo_kit;
 
 CGlo_PluginFunction s_functions[] = {
     panFunction(L"LinePan", GLO_CALL(ILinePan), 9, 11, 13, 10, 12),

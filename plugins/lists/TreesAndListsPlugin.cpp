@@ -1,11 +1,11 @@
 // Trees and lists: tree views, list views and list boxes (regedit, winefile, file dialogs).
 // Pushing the cap moves the selection up and down, sideways opens and closes tree branches (the
 // arrow keys), a twist pages; the buttons copy and paste.
-#include "common/GloOfficePlugin.h"
+#include "GloPluginKit.h"
 
 namespace {
 
-using namespace glo_plugins;
+using namespace glo_kit;
 
 CGlo_PluginFunction s_functions[] = {
     axisFunction(L"CursorUpDown", GLO_CALL(cursorUpDown), 37, 37, 38),

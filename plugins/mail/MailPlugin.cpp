@@ -1,10 +1,10 @@
 // Mail program (main window "rctrl_renwnd32"): the cap pans the message or list by lines, a tilt
 // goes to the next or previous item, a twist pages; the buttons copy and paste.
-#include "common/GloOfficePlugin.h"
+#include "GloPluginKit.h"
 
 namespace {
 
-using namespace glo_plugins;
+using namespace glo_kit;
 
 CGlo_PluginFunction s_functions[] = {
     panFunction(L"LinePan", GLO_CALL(ILinePan), 9, 11, 13, 10, 12),

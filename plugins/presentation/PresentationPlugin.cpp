@@ -1,10 +1,10 @@
 // Presentation program (main window "PP9FrameClass"): a twist or a push sideways goes to the
 // next or previous slide, the cap pans the slide by lines; the buttons copy and paste.
-#include "common/GloOfficePlugin.h"
+#include "GloPluginKit.h"
 
 namespace {
 
-using namespace glo_plugins;
+using namespace glo_kit;
 
 CGlo_PluginFunction s_functions[] = {
     oneShotFunction(L"NextSlide", GLO_CALL(pageDown), 30),

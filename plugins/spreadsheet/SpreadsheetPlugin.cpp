@@ -1,10 +1,10 @@
 // Spreadsheet (main window "XLMAIN"): the cap pans the sheet by lines, a tilt moves the active
 // cell, a twist switches to the next or previous sheet; the buttons copy and paste.
-#include "common/GloOfficePlugin.h"
+#include "GloPluginKit.h"
 
 namespace {
 
-using namespace glo_plugins;
+using namespace glo_kit;
 
 CGlo_PluginFunction s_functions[] = {
     panFunction(L"LinePan", GLO_CALL(ILinePan), 9, 11, 13, 10, 12),

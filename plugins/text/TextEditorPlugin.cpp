@@ -1,11 +1,11 @@
 // Text editors: programs whose document is an Edit or RichEdit control (notepad, wordpad, write
 // and the text fields of many others). The cap pans the text by lines, a tilt moves the caret,
 // a twist turns pages; the buttons copy and paste.
-#include "common/GloOfficePlugin.h"
+#include "GloPluginKit.h"
 
 namespace {
 
-using namespace glo_plugins;
+using namespace glo_kit;
 
 CGlo_PluginFunction s_functions[] = {
     panFunction(L"LinePan", GLO_CALL(ILinePan), 9, 11, 13, 10, 12),

@@ -1,10 +1,10 @@
 // Word processor (main window "OpusApp", document view "_WwG"): smooth panning through the
 // program's own autoscroll, lines on a tilt, pages on a twist; the buttons copy and paste.
-#include "common/GloOfficePlugin.h"
+#include "GloPluginKit.h"
 
 namespace {
 
-using namespace glo_plugins;
+using namespace glo_kit;
 
 CGlo_PluginFunction s_functions[] = {
     panFunction(L"SmoothPan", GLO_CALL(IPanWindow), 56, 44, 45, 46, 47),

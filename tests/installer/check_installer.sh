@@ -43,7 +43,7 @@ shipped=(glo_text_editor glo_trees_lists glo_word_processor glo_spreadsheet glo_
 office=(Geometry/cap.stl Docs/README.md Docs/plugins.md Docs/trace-format.md)
 for p in "${shipped[@]}"; do office+=("Plugins/$p.dll"); done
 layout=(Glo_core_proxy.dll "${office[@]/#/Office/}")
-tools=(glo_driver.exe glo_monitor.exe glo_cfgcheck.exe Traces/office-gesture.trace
+tools=(glo_driver.exe glo_plugin_probe.exe glo_monitor.exe glo_cfgcheck.exe Traces/office-gesture.trace
        Traces/scroll-and-click.trace Traces/config-dialog.trace)
 
 # FOLDER FILE...: exactly these files lie below FOLDER.

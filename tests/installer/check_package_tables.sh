@@ -44,6 +44,7 @@ glo_layout.dll	PluginsDir
 glo_mail.dll	PluginsDir
 glo_monitor.exe	INSTALLDIR
 glo_pdf_viewer.dll	PluginsDir
+glo_plugin_probe.exe	INSTALLDIR
 glo_presentation.dll	PluginsDir
 glo_spreadsheet.dll	PluginsDir
 glo_text_editor.dll	PluginsDir
@@ -87,13 +88,12 @@ expect_table Upgrade "$upgrade_code		$version		513		WIX_UPGRADE_DETECTED
 $upgrade_code	$version			2		WIX_DOWNGRADE_DETECTED"
 table InstallExecuteSequence | grep -qx $'RemoveExistingProducts\t\t1401' ||
     fail "the older product is not removed first"
-# The install folder is chosen after the searches and before the costs are final, the remembered
-# folder first, in both sequences (a chained order came out differently from build to build).
+# The folder is chosen from what AppSearch found, before the costs are final.
 for sequence in InstallExecuteSequence InstallUISequence; do
-    order=$(table $sequence | awk -F'\t' '{ print $3, $1 }' | sort -n | awk '{ print $2 }' |
-        grep -x -E 'AppSearch|UseRememberedFolder|UseDriverHome|CostFinalize' | tr '\n' ' ')
+    order=$(table "$sequence" | sort -t $'\t' -k3n | cut -f1 |
+        grep -xE 'AppSearch|UseRememberedFolder|UseDriverHome|CostFinalize' | tr '\n' ' ')
     [ "$order" = "AppSearch UseRememberedFolder UseDriverHome CostFinalize " ] ||
-        fail "$sequence chooses the folder out of order: $order"
+        fail "$sequence runs $order"
 done
 
 msiinfo export "$package" LaunchCondition | grep -q $'^NOT WIX_DOWNGRADE_DETECTED\tA newer version' ||

@@ -8,18 +8,24 @@
 
 namespace glotest {
 
-TestProgram::TestProgram(std::wstring commandLine) {
+TestProgram::TestProgram(std::wstring commandLine, const std::wstring& output) {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     HANDLE nul =
         CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     &inherit, OPEN_EXISTING, 0, nullptr);
+    HANDLE out = output.empty() ? nul
+                                : CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                              &inherit, CREATE_ALWAYS, 0, nullptr);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
+    startup.hStdInput = nul;
+    startup.hStdOutput = startup.hStdError = out;
     if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                         &startup, &process_))
         process_ = PROCESS_INFORMATION();
+    if (out != nul && out != INVALID_HANDLE_VALUE)
+        CloseHandle(out);
     CloseHandle(nul);
 }
 

@@ -11,7 +11,8 @@ namespace glotest {
 
 class TestProgram {
 public:
-    explicit TestProgram(std::wstring commandLine);
+    // With `output`, the program's standard output and error go to that file.
+    explicit TestProgram(std::wstring commandLine, const std::wstring& output = L"");
     // Ends the program if it still runs.
     ~TestProgram();
     TestProgram(const TestProgram&) = delete;

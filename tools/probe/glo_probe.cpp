@@ -1,11 +1,15 @@
 // Looks at a running program from outside, as a user would see it: which line is at the top of
 // its text, where the caret is, what is selected in its tree or list, what the clipboard holds.
-// The demo uses it before and after replaying a gesture, and to put a program in front with the
-// mouse cursor over its document.
+// The demo and scripts/try-plugin use it before and after replaying a gesture, and to put a
+// program in front with the mouse cursor over its document.
 //
+//   glo_probe start [--text N] COMMAND...
+//                            start a program, wait for its window, put it in front with the
+//                            cursor over its view and print its top-level class; --text N
+//                            fills an empty text view with N numbered lines
 //   glo_probe focus CLASS    bring the top-level window of CLASS to the front, cursor over its view
-//   glo_probe state CLASS    one line: the view's class, first visible line, caret line,
-//                            selected item, clipboard text
+//   glo_probe state CLASS    one line: the view's class (the focused control when it is one),
+//                            first visible line, caret line, selected item, clipboard text
 //   glo_probe select CLASS N select line N of its text (counted from 1)
 //   glo_probe close CLASS    ask the program to close
 //   glo_probe rect CLASS ID  where the child with control ID lies on the screen (0: the window
@@ -46,11 +50,104 @@ BOOL CALLBACK findViewProc(HWND window, LPARAM param) {
     return FALSE;
 }
 
-// The first visible view below `top`, in the order the program created its children.
+// The focused control of `top` when it is a view, else its first visible view in the order the
+// program created its children.
 HWND findView(HWND top) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    const DWORD thread = GetWindowThreadProcessId(top, nullptr);
+    if (thread && GetGUIThreadInfo(thread, &info) && info.hwndFocus &&
+        GetAncestor(info.hwndFocus, GA_ROOT) == top && isView(info.hwndFocus))
+        return info.hwndFocus;
     Search search;
     EnumChildWindows(top, findViewProc, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+bool isText(HWND view) {
+    wchar_t name[64] = L"";
+    GetClassNameW(view, name, 64);
+    return _wcsicmp(name, L"Edit") == 0 || _wcsnicmp(name, L"RichEdit", 8) == 0;
+}
+
+struct ProcessWindow {
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK findProcessWindowProc(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<ProcessWindow*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != search->process || !IsWindowVisible(window) || GetWindow(window, GW_OWNER))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// The window in front with the cursor over the middle of its view.
+void bringForward(HWND top, HWND view) {
+    SetForegroundWindow(top);
+    SetFocus(view);
+    RECT rect;
+    GetWindowRect(view, &rect);
+    SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    Sleep(200);
+}
+
+// Starts `command` on its own (no handles of ours) and waits for its main window and view.
+int start(const std::wstring& command, int lines) {
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE nul =
+        CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherit, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
+    // Only the null device is handed down: a program holding our output would keep whoever
+    // reads it waiting for as long as the program runs.
+    for (DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE})
+        SetHandleInformation(GetStdHandle(which), HANDLE_FLAG_INHERIT, 0);
+    PROCESS_INFORMATION process = {};
+    std::wstring line = command;
+    const BOOL started = CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &process);
+    CloseHandle(nul);
+    if (!started) {
+        std::fprintf(stderr, "glo_probe: cannot start %ls (error %lu)\n", command.c_str(),
+                     GetLastError());
+        return 1;
+    }
+    WaitForInputIdle(process.hProcess, 15000);
+    ProcessWindow search = {process.dwProcessId, nullptr};
+    HWND view = nullptr;
+    for (int attempt = 0; attempt < 300 && !view; ++attempt) {
+        search.found = nullptr;
+        EnumWindows(findProcessWindowProc, reinterpret_cast<LPARAM>(&search));
+        view = search.found ? findView(search.found) : nullptr;
+        if (!view)
+            Sleep(50);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    if (!search.found) {
+        std::fprintf(stderr, "glo_probe: %ls shows no window\n", command.c_str());
+        return 1;
+    }
+    if (view && lines > 0 && isText(view) && GetWindowTextLengthW(view) == 0) {
+        std::wstring text;
+        for (int n = 1; n <= lines; ++n)
+            text += L"Line " + std::to_wstring(n) + L" of a text to move around in\r\n";
+        SendMessageW(view, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        SendMessageW(view, EM_SETSEL, 0, 0);
+        SendMessageW(view, EM_SCROLLCARET, 0, 0);
+    }
+    bringForward(search.found, view ? view : search.found);
+    wchar_t name[128] = L"";
+    GetClassNameW(search.found, name, 128);
+    std::printf("%ls\n", name);
+    return 0;
 }
 
 std::wstring className(HWND window) {
@@ -112,12 +209,30 @@ void printState(HWND view) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "start") == 0) {
+        int first = 2, lines = 0;
+        if (std::strcmp(argv[2], "--text") == 0 && argc >= 5) {
+            lines = std::atoi(argv[3]);
+            first = 4;
+        }
+        // The program's own command line, as given.
+        std::wstring command;
+        for (int i = first; i < argc; ++i) {
+            wchar_t word[1024];
+            MultiByteToWideChar(CP_UTF8, 0, argv[i], -1, word, 1024);
+            const bool spaced = std::wcschr(word, L' ') != nullptr;
+            command += (command.empty() ? L"" : L" ") + std::wstring(spaced ? L"\"" : L"") + word +
+                       (spaced ? L"\"" : L"");
+        }
+        return start(command, lines);
+    }
     const bool withNumber =
         argc >= 2 && (std::strcmp(argv[1], "select") == 0 || std::strcmp(argv[1], "rect") == 0);
     if (argc < 3 || withNumber != (argc == 4)) {
         std::fputs("usage: glo_probe focus|state|close TOPLEVEL-CLASS\n"
                    "       glo_probe select TOPLEVEL-CLASS LINE\n"
-                   "       glo_probe rect TOPLEVEL-CLASS CONTROL-ID\n",
+                   "       glo_probe rect TOPLEVEL-CLASS CONTROL-ID\n"
+                   "       glo_probe start [--text N] COMMAND...\n",
                    stderr);
         return 2;
     }
@@ -136,12 +251,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (std::strcmp(argv[1], "focus") == 0) {
-        SetForegroundWindow(top);
-        SetFocus(view);
-        RECT rect;
-        GetWindowRect(view, &rect);
-        SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-        Sleep(200);
+        bringForward(top, view);
         std::printf("%s in front: %s\n", argv[2], GetForegroundWindow() == top ? "yes" : "no");
         return 0;
     }

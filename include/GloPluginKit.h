@@ -1,9 +1,31 @@
-// What the shipped plug-ins share. Built with the SDK alone, like any plug-in of a third party.
+// The plug-in author's kit: readable tables, window-class tests and a complete office plug-in
+// in one macro. The shipped plug-ins are written with it.
 //
-// An office plug-in is a CGlo_Plugin with a function table, built-in motion setups and fixed
-// button setups. Each user's setups are kept in %APPDATA%\Glidora\<name>.cfg, written whenever
-// they are replaced (by the configuration dialog, say); the file beside the library is the
-// shipped default, read when the user has none and never written (GloConfigPaths.h).
+// A whole plug-in:
+//
+//   #include "GloPluginKit.h"
+//   using namespace glo_kit;
+//
+//   CGlo_PluginFunction s_functions[] = {
+//       panFunction(L"LinePan", GLO_CALL(ILinePan), GLO_TEXT_LINE_SCROLL_WINDOW,
+//                   GLO_TEXT_LINE_SCROLL_LEFT_RIGHT, GLO_TEXT_LINE_SCROLL_RIGHT_LEFT,
+//                   GLO_TEXT_LINE_SCROLL_UP_DOWN, GLO_TEXT_LINE_SCROLL_DOWN_UP),
+//       oneShotFunction(L"PageDown", GLO_CALL(pageDown), GLO_TEXT_PAGE_DOWN),
+//       buttonFunction(L"Escape", GLO_CALL(escape), GLO_TEXT_BUTTON),
+//   };
+//   CGlo_FunctionSetup s_defaults[] = {
+//       panSetup(L"LinePan", AxisX, 1, AxisZ, 1, 0), // slide sideways, push away scrolls down
+//       pushSetup(L"PageDown", AxisB, 1, 60),        // twist clockwise
+//   };
+//   CGlo_FunctionSetup s_buttons[] = {pressSetup(L"Escape", 0)};
+//
+//   int matchMine(HWND window) { return hasClassAbove(window, L"MyFrame") ? 10 : 0; }
+//
+//   GLO_OFFICE_PLUGIN(L"Mine", matchMine, s_functions, s_defaults, s_buttons)
+//
+// The macro exports "load" and "unload"; the application keeps each user's setups in
+// %APPDATA%\Glidora\<name>.cfg with the file beside the library as the default
+// (CGlo_ConfigPaths). Header-only: nothing of it is exported by the core.
 #pragma once
 
 #include <windows.h>
@@ -14,7 +36,15 @@
 
 #include "GloPluginSDK.h"
 
-namespace glo_plugins {
+namespace glo_kit {
+
+// ---- Window-class tests, for match() ----
+
+// The class of `window` is exactly `name` (not case-sensitive).
+inline bool classIs(HWND window, const wchar_t* name) {
+    wchar_t found[256] = L"";
+    return window != nullptr && GetClassNameW(window, found, 256) > 0 && _wcsicmp(found, name) == 0;
+}
 
 // `window` or one of its ancestors (up to the top-level window) has a class name containing
 // `part` (not case-sensitive).
@@ -29,45 +59,62 @@ inline bool hasClassAbove(HWND window, const wchar_t* part) {
     return false;
 }
 
-// The top-level window of `window` has exactly the class `name`.
+// The top-level window of `window` has exactly the class `name` (case-sensitive).
 inline bool topLevelIs(HWND window, const wchar_t* name) {
     wchar_t found[64] = L"";
     HWND top = window ? GetAncestor(window, GA_ROOT) : nullptr;
     return top != nullptr && GetClassNameW(top, found, 64) > 0 && std::wcscmp(found, name) == 0;
 }
 
-// Device axes as the setups name them: translations x, y, z, rotations a (tilt forward and
-// back), b (twist), c (tilt sideways).
+// ---- Device axes, as setups name them ----
+
+// Translations x (slide right +), y, z (push away +); rotations a (tilt forward +), b (twist
+// clockwise +), c (tilt right +). These are the signs a plug-in's event has; a device trace
+// spells z and c the other way round (docs/plugin-sdk.md).
 enum DeviceAxis { AxisX = 0, AxisY = 1, AxisZ = 2, AxisA = 3, AxisB = 4, AxisC = 5 };
 
-// Table entries. Text identifiers refer to the core's string table (0: none).
+// ---- Function table entries ----
+// Texts are identifiers of the core's string table (GLO_TEXT_..., GloTextIds.h; 0: none).
+
+// Continuous, two function axes: texts of the function, then of the first axis's positive and
+// negative direction and of the second axis's.
 inline CGlo_PluginFunction panFunction(const wchar_t* name, GLO_FunctionCallback callback, int text,
-                                       int rightText, int leftText, int downText, int upText) {
-    return CGlo_PluginFunction(name, GLO_TwoAxisFunction, callback, text, rightText, leftText,
-                               downText, upText, 0, 0, 0, 0, 0, 0, 0, 0);
+                                       int firstPositive, int firstNegative, int secondPositive,
+                                       int secondNegative) {
+    return CGlo_PluginFunction(name, GLO_TwoAxisFunction, callback, text, firstPositive,
+                               firstNegative, secondPositive, secondNegative, 0, 0, 0, 0, 0, 0, 0,
+                               0);
 }
+// Continuous, one function axis.
 inline CGlo_PluginFunction axisFunction(const wchar_t* name, GLO_FunctionCallback callback,
                                         int text, int positiveText, int negativeText) {
     return CGlo_PluginFunction(name, GLO_OneAxisFunction, callback, text, positiveText,
                                negativeText, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
 }
+// Once per push of the cap (or per button press).
 inline CGlo_PluginFunction oneShotFunction(const wchar_t* name, GLO_FunctionCallback callback,
                                            int text) {
     return CGlo_PluginFunction(name, GLO_TriggerFunction, callback, text, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                                0, 0, 0);
 }
+// Only a button runs it.
 inline CGlo_PluginFunction buttonFunction(const wchar_t* name, GLO_FunctionCallback callback,
                                           int text) {
     return CGlo_PluginFunction(name, GLO_ButtonFunction, callback, text, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                                0, 0, 0);
 }
 
-// Two function axes: `horizontal` and `vertical` device axes with their polarities.
+// ---- Setups: which motion or button runs a function ----
+// A polarity of -1 turns the axis round; the dead zone (0 to 200) is the deflection the cap must
+// pass before the function starts.
+
+// Two function axes from the device axes `horizontal` and `vertical`.
 inline CGlo_FunctionSetup panSetup(const wchar_t* name, int horizontal, int horizontalPolarity,
                                    int vertical, int verticalPolarity, int deadZone) {
     return CGlo_FunctionSetup(name, GLO_MotionEvent, 2, horizontal, vertical, 0, 0, 0, 0,
                               horizontalPolarity, verticalPolarity, 1, 1, 1, 1, deadZone);
 }
+// One function axis from the device axis `axis`.
 inline CGlo_FunctionSetup axisSetup(const wchar_t* name, int axis, int polarity, int deadZone) {
     return CGlo_FunctionSetup(name, GLO_MotionEvent, 1, axis, 0, 0, 0, 0, 0, polarity, 1, 1, 1, 1,
                               1, deadZone);
@@ -77,11 +124,15 @@ inline CGlo_FunctionSetup pushSetup(const wchar_t* name, int axis, int polarity,
     return CGlo_FunctionSetup(name, GLO_MotionEvent, 0, axis, 0, 0, 0, 0, 0, polarity, 1, 1, 1, 1,
                               1, deadZone);
 }
+// A press of button 0 to 31.
 inline CGlo_FunctionSetup pressSetup(const wchar_t* name, int button) {
     return CGlo_FunctionSetup(name, GLO_ButtonEvent, button, GLO_ButtonPress);
 }
 
-// What makes one plug-in: its name, its tables and how it recognises its programs' windows.
+// ---- The office plug-in ----
+
+// What makes one plug-in: its name, how it recognises its programs' windows, and its tables
+// (sizes in bytes).
 struct PluginTables {
     const wchar_t* name;
     int (*match)(HWND window);
@@ -93,10 +144,11 @@ struct PluginTables {
     int buttonBytes;
 };
 
+// A CGlo_Plugin built from PluginTables. Its configuration: the user's file, else the default
+// beside the library, else the built-in setups; saves go to the user's file only, and a user's
+// file of which nothing can be read is set aside, never overwritten.
 class COfficePlugin : public CGlo_Plugin {
 public:
-    // The configuration is read at once: the user's file, else the shipped default, else the
-    // built-in setups.
     COfficePlugin(HINSTANCE module, const PluginTables& tables)
         : matcher(tables.match), paths(module, tables.name) {
         current() = this;
@@ -227,23 +279,24 @@ template <auto F> void call(const CGlo_Event& event) {
         (application->*F)(event);
 }
 
-} // namespace glo_plugins
+} // namespace glo_kit
 
-// The callback of a table entry for the plug-in function `function`.
-#define GLO_CALL(function) (&glo_plugins::call<&CGlo_Plugin::function>)
+// The callback of a table entry for the navigation function `function` of CGlo_Plugin
+// (GLO_CALL(ILinePan), GLO_CALL(copy), ...).
+#define GLO_CALL(function) (&glo_kit::call<&CGlo_Plugin::function>)
 
 // The exports of a plug-in library: its one application, made on "load" from its name, its
 // match function and its three tables, gone on "unload".
 #define GLO_OFFICE_PLUGIN(name, match, functions, defaults, buttons)                               \
     namespace {                                                                                    \
-    const glo_plugins::PluginTables s_tables = {                                                   \
+    const glo_kit::PluginTables s_tables = {                                                       \
         name,    match,          functions, sizeof(functions), defaults, sizeof(defaults),         \
         buttons, sizeof(buttons)};                                                                 \
-    glo_plugins::COfficePlugin* s_application = nullptr;                                           \
+    glo_kit::COfficePlugin* s_application = nullptr;                                               \
     }                                                                                              \
     extern "C" __declspec(dllexport) CGlo_Application* load(HINSTANCE module) {                    \
         if (!s_application)                                                                        \
-            s_application = new (std::nothrow) glo_plugins::COfficePlugin(module, s_tables);       \
+            s_application = new (std::nothrow) glo_kit::COfficePlugin(module, s_tables);           \
         return s_application;                                                                      \
     }                                                                                              \
     extern "C" __declspec(dllexport) void unload() {                                               \

@@ -1,0 +1,263 @@
+// The plug-in author's tools as an author runs them, in processes of their own: glo_driver
+// --list-plugins on good and bad libraries (and its answer against the core's own choice), the
+// driver's refusal to start without a home, and a gesture recorded by glo_monitor and replayed
+// by glo_driver reaching the same functions in the same order.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "FakeDriver.h"
+#include "PluginHome.h"
+#include "TestProgram.h"
+#include "TestWindow.h"
+#include "fixtures/e2e_recorder/E2eRecording.h"
+#include "host/GloPluginHost.h"
+#include "tools/driver/TraceParser.h"
+
+namespace {
+
+using glotest::PluginHome;
+
+struct ToolRun {
+    DWORD code;
+    std::string output;
+};
+
+// Runs a tool of the build with its output to a file, pumping this thread's messages meanwhile.
+ToolRun runTool(const std::wstring& commandLine, const PluginHome& home) {
+    const std::wstring output = home.home + L"\\tool.out";
+    DWORD code = STILL_ACTIVE;
+    {
+        glotest::TestProgram tool(commandLine, output);
+        EXPECT_TRUE(tool.started())
+            << "cannot start " << std::string(commandLine.begin(), commandLine.end());
+        for (int waited = 0; tool.started() && waited < 30000 && code == STILL_ACTIVE;
+             waited += 5) {
+            glotest::pumpMessages(5);
+            code = tool.wait(0);
+        }
+        EXPECT_NE(code, DWORD(STILL_ACTIVE)) << "did not finish";
+    }
+    ToolRun run = {code, glotest::readFile(output)};
+    DeleteFileW(output.c_str());
+    return run;
+}
+
+// The line of the report that starts with `start`, "" if none.
+std::string lineOf(const std::string& report, const std::string& start) {
+    for (size_t at = 0; at < report.size();) {
+        size_t end = report.find('\n', at);
+        end = end == std::string::npos ? report.size() : end;
+        std::string line = report.substr(at, end - at);
+        const size_t first = line.find_first_not_of(' ');
+        if (first != std::string::npos && line.compare(first, start.size(), start) == 0)
+            return line;
+        at = end + 1;
+    }
+    return "";
+}
+
+// The plug-in glo_driver names as the core's choice, "" for none.
+std::string toolsChoice(const std::string& report) {
+    const std::string line = lineOf(report, "The core chooses \"");
+    return line.empty() ? "" : line.substr(18, line.find('"', 18) - 18);
+}
+
+TEST(ListPlugins, SaysForEveryLibraryWhyItIsUsedOrNot) {
+    PluginHome home(L"glo_kit_list");
+    home.add(L"host_alpha");
+    home.add(L"host_loadonly");
+    home.add(L"kit_noload");
+    home.add(L"e2e_recorder", home.plugins + L"crash_load.dll");
+    home.add(L"e2e_recorder", home.plugins + L"crash_match.dll");
+    glotest::writeFile(home.plugins + L"junk.dll", "not a library\r\n");
+    home.files.push_back(home.plugins + L"junk.dll");
+    // A window in front, which every plug-in that loads is asked about.
+    HWND front = glotest::makeWindow(L"Kit_plain", WS_POPUP | WS_VISIBLE, 150, 150, 300, 200);
+    ASSERT_TRUE(glotest::focusAndPoint(front));
+
+    const ToolRun run = runTool(L"glo_driver.exe --list-plugins", home);
+    EXPECT_EQ(run.code, 0u) << run.output;
+    EXPECT_NE(lineOf(run.output, "host_alpha.dll").find("loaded: \"Alpha\""), std::string::npos)
+        << run.output;
+    EXPECT_NE(lineOf(run.output, "host_loadonly.dll").find("exports \"load\" but no \"unload\""),
+              std::string::npos);
+    EXPECT_NE(lineOf(run.output, "kit_noload.dll").find("exports \"unload\" but no \"load\""),
+              std::string::npos);
+    EXPECT_NE(lineOf(run.output, "crash_load.dll").find("\"load\" crashed (exception 0xc0000005)"),
+              std::string::npos);
+    EXPECT_NE(lineOf(run.output, "junk.dll").find("not a Windows library"), std::string::npos);
+    // A match() that crashes is asked no more; the others are still asked.
+    EXPECT_NE(lineOf(run.output, "crash_match.dll").find("match() crashed"), std::string::npos);
+    EXPECT_NE(lineOf(run.output, "Alpha").find(" 0"), std::string::npos) << run.output;
+    // What the core itself said about the crash, from its log.
+    EXPECT_NE(run.output.find("Plug-in crash_load.dll crashed in load"), std::string::npos);
+
+    // Without any plug-in that loads there is nothing to choose from: an error.
+    for (const wchar_t* file : {L"host_alpha.dll", L"crash_match.dll"})
+        DeleteFileW((home.plugins + file).c_str());
+    const ToolRun none = runTool(L"glo_driver.exe --list-plugins", home);
+    EXPECT_EQ(none.code, 4u) << none.output;
+    EXPECT_NE(none.output.find("No plug-in loads"), std::string::npos);
+    DestroyWindow(front);
+}
+
+TEST(ListPlugins, ChoosesWhatTheCoreChooses) {
+    PluginHome home(L"glo_kit_choice");
+    for (const wchar_t* plugin : {L"host_alpha", L"host_beta", L"host_nullapp"})
+        home.add(plugin);
+    CGlo_PluginHost& host = getPluginHost();
+    host.loadPlugins(L"Office/Plugins");
+    ASSERT_EQ(host.getNumberOfPlugins(), 3);
+
+    // Beta scores higher; equal scores go to the first loaded; nobody claims the last one.
+    const wchar_t* const classes[] = {L"Kit_a5_b7", L"Kit_a5_b5", L"Kit_a3", L"Kit_none"};
+    std::vector<HWND> windows;
+    for (const wchar_t* name : classes) {
+        windows.push_back(glotest::makeWindow(name, WS_POPUP | WS_VISIBLE, 100, 100, 200, 150));
+        CGlo_DLLApplication* entry = host.matchApplication(windows.back());
+        const std::wstring core = entry ? entry->getName() : L"";
+        const ToolRun run =
+            runTool(std::wstring(L"glo_driver.exe --list-plugins --window ") + name, home);
+        EXPECT_EQ(run.code, 0u) << run.output;
+        EXPECT_EQ(toolsChoice(run.output), std::string(core.begin(), core.end()))
+            << "for " << std::string(name, name + wcslen(name)) << ":\n"
+            << run.output;
+    }
+    EXPECT_EQ(
+        toolsChoice(runTool(L"glo_driver.exe --list-plugins --window Kit_a5_b7", home).output),
+        "Beta");
+
+    // The window in the foreground, found as the core finds it.
+    HWND front = glotest::makeWindow(L"Kit_a2_b9", WS_POPUP | WS_VISIBLE, 150, 150, 300, 200);
+    ASSERT_TRUE(glotest::focusAndPoint(front));
+    const ToolRun run = runTool(L"glo_driver.exe --list-plugins", home);
+    EXPECT_EQ(toolsChoice(run.output), "Beta") << run.output;
+    EXPECT_NE(run.output.find("Kit_a2_b9"), std::string::npos);
+    host.freeAllPlugins();
+    DestroyWindow(front);
+    for (HWND window : windows)
+        DestroyWindow(window);
+}
+
+TEST(Driver, WithoutAHomeEndsAtOnceInsteadOfWaitingOnAMessageBox) {
+    PluginHome home(L"glo_kit_home");
+    glotest::writeFile(home.home + L"\\rest.trace", "zero\n");
+    const std::wstring trace = L" \"" + home.home + L"\\rest.trace\"";
+
+    PluginHome::removeHome();
+    ToolRun run = runTool(L"glo_driver.exe" + trace, home);
+    EXPECT_EQ(run.code, 3u) << run.output;
+    EXPECT_NE(run.output.find("Home Directory"), std::string::npos) << run.output;
+    EXPECT_EQ(runTool(L"glo_driver.exe --list-plugins", home).code, 3u);
+
+    PluginHome::setHome(home.home + L"\\gone");
+    run = runTool(L"glo_driver.exe" + trace, home);
+    EXPECT_EQ(run.code, 3u) << run.output;
+    EXPECT_NE(run.output.find("which is no folder"), std::string::npos) << run.output;
+
+    PluginHome::setHome(home.home);
+    EXPECT_EQ(runTool(L"glo_driver.exe" + trace, home).code, 0u);
+}
+
+// The recorder's functions with events, in order, a run of the same function counted once:
+// 'P'an, 'F'lip, 'C'lick.
+std::string functionsRun(const std::string& recording) {
+    std::string functions;
+    for (size_t i = 0; i + 1 < recording.size(); i += 2) {
+        const char function = recording[i], kind = recording[i + 1];
+        if ((kind == 'm' || kind == 'b') && (functions.empty() || functions.back() != function))
+            functions += function;
+    }
+    return functions;
+}
+
+// The same from glo_driver --verbose.
+std::string functionsReported(const std::string& report) {
+    std::string functions;
+    for (size_t at = 0; at < report.size();) {
+        size_t end = report.find('\n', at);
+        end = end == std::string::npos ? report.size() : end;
+        std::string line = report.substr(at, end - at);
+        at = end + 1;
+        while (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.compare(0, 17, "glo_driver: event") != 0)
+            continue;
+        const std::string function = line.substr(line.rfind(": ") + 2);
+        const char letter = function == "Pan"     ? 'P'
+                            : function == "Flip"  ? 'F'
+                            : function == "Click" ? 'C'
+                                                  : 0;
+        if (letter && (functions.empty() || functions.back() != letter))
+            functions += letter;
+    }
+    return functions;
+}
+
+// The events of a trace, without its timing.
+std::vector<std::vector<long long>> eventsOf(const std::string& text) {
+    const trace::Result parsed = trace::parse(text);
+    EXPECT_TRUE(parsed.ok) << parsed.errorLine << ": " << parsed.error << "\n" << text;
+    std::vector<std::vector<long long>> events;
+    for (const trace::Step& step : parsed.steps)
+        if (step.isEvent)
+            events.push_back({step.type, step.pressed, step.released, step.motion[0],
+                              step.motion[1], step.motion[2], step.motion[3], step.motion[4],
+                              step.motion[5]});
+    return events;
+}
+
+// Plays `trace` with glo_driver while glo_monitor records what the core passed on; the
+// recorder plug-in's functions go to `functions`.
+std::string playAndRecord(const PluginHome& home, const std::wstring& trace,
+                          const std::wstring& recorded, std::string& functions) {
+    const std::wstring file = home.home + L"\\functions.txt";
+    SetEnvironmentVariableW(L"GLO_E2E_RECORDING", file.c_str());
+    glotest::TestProgram monitor(L"glo_monitor.exe --timeout 20000 --record \"" + recorded + L"\"");
+    EXPECT_TRUE(monitor.started());
+    const ToolRun driver = runTool(L"glo_driver.exe \"" + trace + L"\"", home);
+    EXPECT_EQ(driver.code, 0u) << driver.output;
+    EXPECT_EQ(monitor.wait(10000), 0u) << "the monitor ends with the core";
+    SetEnvironmentVariableW(L"GLO_E2E_RECORDING", nullptr);
+    functions = functionsRun(glotest::readFile(file));
+    return glotest::readFile(recorded);
+}
+
+TEST(RecordedGesture, ReplaysToTheSameFunctionsInTheSameOrder) {
+    PluginHome home(L"glo_kit_record");
+    home.add(L"e2e_recorder");
+    HWND window = glotest::makeWindow(e2e::kTargetClass, WS_POPUP | WS_VISIBLE, 150, 120, 400, 300);
+    ASSERT_TRUE(glotest::focusAndPoint(window));
+    // A user's gesture, as the device reports it: pan, a tilt that flips once, a click, a push.
+    const std::wstring gesture = home.home + L"\\gesture.trace";
+    glotest::writeFile(gesture, "rate 16\nwait 400\n" + glotest::hold(20, "200 0 0 0 0 0") +
+                                    "zero\nwait 250\n" + glotest::hold(10, "0 0 0 250 0 0") +
+                                    "zero\nwait 250\npress 0\nwait 100\nrelease 0\nwait 100\n" +
+                                    glotest::hold(15, "0 0 -300 0 0 0") + "zero\nwait 200\n");
+
+    std::string live, replayed;
+    const std::wstring first = home.home + L"\\first.trace", second = home.home + L"\\second.trace";
+    const std::string recorded = playAndRecord(home, gesture, first, live);
+    EXPECT_EQ(live, "PFCP") << "the gesture itself";
+    const std::string again = playAndRecord(home, first, second, replayed);
+    EXPECT_EQ(replayed, live);
+    // The raw values written give the core's values again, exactly.
+    EXPECT_EQ(eventsOf(again), eventsOf(recorded));
+    EXPECT_EQ(eventsOf(recorded).size(), eventsOf(glotest::readFile(gesture)).size());
+
+    // And glo_driver --verbose names the same functions.
+    const ToolRun verbose = runTool(L"glo_driver.exe --verbose \"" + first + L"\"", home);
+    EXPECT_EQ(functionsReported(verbose.output), live) << verbose.output;
+    EXPECT_NE(verbose.output.find("\"E2eRecorder\" (e2e_recorder.dll), score 10"),
+              std::string::npos)
+        << verbose.output;
+    for (const std::wstring& file : {gesture, first, second, home.home + L"\\functions.txt"})
+        DeleteFileW(file.c_str());
+    DestroyWindow(window);
+}
+
+} // namespace

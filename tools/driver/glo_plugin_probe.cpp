@@ -1,0 +1,302 @@
+// glo_driver's plug-in probe: loads the plug-ins of a folder as the core does, in a process of
+// its own (a plug-in that crashes or hangs takes only the probe with it), and answers over two
+// pipes what the core would: each library loaded or why not, each plug-in's score for a window,
+// and the function a plug-in's setups choose for an event. Protocol: ProbeClient.h.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "GloApplication.h"
+#include "GloEvent.h"
+#include "GloPluginFunction.h"
+
+namespace {
+
+typedef CGlo_Application* (*LoadProc)(HINSTANCE);
+typedef void (*UnloadProc)();
+
+HANDLE s_out = nullptr;
+
+std::string utf8(const std::wstring& text) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n - 1 : 0, '\0');
+    if (n > 1)
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+// One answer line; the reader sees it before the next call into a plug-in, which may crash.
+void say(const std::string& line) {
+    const std::string text = line + "\n";
+    DWORD written = 0;
+    WriteFile(s_out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+bool hear(HANDLE in, std::string& line) {
+    line.clear();
+    char c;
+    DWORD read = 0;
+    while (ReadFile(in, &c, 1, &read, nullptr) && read == 1) {
+        if (c == '\n')
+            return true;
+        line += c;
+    }
+    return false;
+}
+
+struct Plugin {
+    std::wstring file;
+    HMODULE module = nullptr;
+    UnloadProc unload = nullptr;
+    CGlo_Application* application = nullptr;
+    bool asked = true; // false: crashed in match before, the core asks it no more
+};
+
+// What the file is when the system refuses to load it.
+std::string whyNotLoaded(const std::wstring& path, DWORD error) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    unsigned char head[4096] = {};
+    DWORD got = 0;
+    if (file != INVALID_HANDLE_VALUE) {
+        ReadFile(file, head, sizeof head, &got, nullptr);
+        CloseHandle(file);
+    }
+    std::uint32_t pe = 0;
+    if (got >= 64 && head[0] == 'M' && head[1] == 'Z')
+        std::memcpy(&pe, head + 60, 4);
+    if (pe == 0 || pe + 24 > got || std::memcmp(head + pe, "PE\0\0", 4) != 0)
+        return "not a Windows library (no executable header)";
+    std::uint16_t machine = 0, characteristics = 0;
+    std::memcpy(&machine, head + pe + 4, 2);
+    std::memcpy(&characteristics, head + pe + 22, 2);
+#if defined(_WIN64)
+    const std::uint16_t ours = 0x8664;
+#else
+    const std::uint16_t ours = 0x14c;
+#endif
+    if (machine != ours)
+        return machine == 0x14c    ? "built for 32-bit Windows (i686); this core is 64-bit"
+               : machine == 0x8664 ? "built for 64-bit Windows (x86_64); this core is 32-bit"
+                                   : "built for another processor";
+    if (!(characteristics & 0x2000))
+        return "a program, not a library";
+    char text[64];
+    if (error == ERROR_MOD_NOT_FOUND)
+        return "a library it needs cannot be found (error 126): link with -static, and put "
+               "any other library it needs beside it";
+    if (error == ERROR_PROC_NOT_FOUND)
+        return "it imports a function this core does not export (error 127): built against "
+               "another version of the SDK?";
+    if (error == ERROR_DLL_INIT_FAILED)
+        return "its DllMain failed (error 1114)";
+    std::snprintf(text, sizeof text, "the system cannot load it (error %lu)",
+                  static_cast<unsigned long>(error));
+    return text;
+}
+
+// Exported names that contain "load", for a hint when "load" or "unload" is missing.
+std::string similarExports(HMODULE module) {
+    auto* base = reinterpret_cast<const BYTE*>(module);
+    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    if (dir.VirtualAddress == 0)
+        return "";
+    auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
+    auto* names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+    std::string found;
+    for (DWORD i = 0; i < exports->NumberOfNames && found.size() < 200; ++i) {
+        const char* name = reinterpret_cast<const char*>(base + names[i]);
+        if (std::strstr(name, "load") && std::strcmp(name, "load") != 0 &&
+            std::strcmp(name, "unload") != 0)
+            found += std::string(found.empty() ? "" : ", ") + "\"" + name + "\"";
+    }
+    return found;
+}
+
+// Loads one library exactly as the core does; a plug-in when it has both exports.
+void loadPlugin(const std::wstring& folder, int index, Plugin& plugin) {
+    const std::wstring path = folder + L"\\" + plugin.file;
+    HMODULE module = LoadLibraryExW(
+        path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+    if (!module && GetLastError() == ERROR_INVALID_PARAMETER)
+        module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    const std::string at = std::to_string(index) + " ";
+    if (!module) {
+        say("skip " + at + whyNotLoaded(path, GetLastError()));
+        return;
+    }
+    FARPROC load = GetProcAddress(module, "load");
+    FARPROC unload = GetProcAddress(module, "unload");
+    if (!load || !unload) {
+        std::string why = !load && !unload ? "exports neither \"load\" nor \"unload\""
+                          : !load          ? "exports \"unload\" but no \"load\""
+                                           : "exports \"load\" but no \"unload\"";
+        const std::string similar = similarExports(module);
+        if (!similar.empty())
+            why += " (it exports " + similar + ": declare both extern \"C\", without WINAPI)";
+        FreeLibrary(module);
+        say("skip " + at + why);
+        return;
+    }
+    say("loading " + at);
+    CGlo_Application* application = nullptr;
+    try {
+        application = reinterpret_cast<LoadProc>(reinterpret_cast<void*>(load))(module);
+    } catch (...) {
+        say("threw " + at);
+        ExitProcess(0xE06D7363); // as a crash: the core would not have it either
+    }
+    plugin.module = module;
+    plugin.unload = reinterpret_cast<UnloadProc>(reinterpret_cast<void*>(unload));
+    plugin.application = application;
+    if (!application) {
+        say("noapp " + at);
+        return;
+    }
+    say("plugin " + at + std::to_string(application->getNumberOfFunctions()) + " " +
+        utf8(application->getName()));
+}
+
+// The libraries of the folder in the order the file system lists them, as the core finds them.
+std::vector<std::wstring> libraries(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + L"\\*.dll").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const size_t length = std::wcslen(found.cFileName);
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && length > 4 &&
+            _wcsicmp(found.cFileName + length - 4, L".dll") == 0)
+            names.push_back(found.cFileName);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    return names;
+}
+
+LONG WINAPI endAtOnce(EXCEPTION_POINTERS* pointers) {
+    // A fault would start the debugger and keep the process; its code tells the driver what.
+    ExitProcess(pointers && pointers->ExceptionRecord ? pointers->ExceptionRecord->ExceptionCode
+                                                      : 1);
+}
+
+// Handles of an inherited pipe, written as hexadecimal numbers.
+HANDLE handleArgument(const wchar_t* text) {
+    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::wcstoull(text, nullptr, 16)));
+}
+
+// The small-movement filter of the worker: a motion shorter than 5 is rest.
+void filterSmallMovements(CGlo_Event& event) {
+    if (event.getEventType() != GLO_MotionEvent)
+        return;
+    double sum = 0;
+    for (int i = 0; i < 6; ++i)
+        sum += double(event.getAxis(i)) * event.getAxis(i);
+    if (sum < 25.0)
+        event.zeroEventData();
+}
+
+void answer(std::vector<Plugin>& plugins, const std::string& line) {
+    char command[16] = "";
+    if (std::sscanf(line.c_str(), "%15s", command) != 1)
+        return;
+    if (std::strcmp(command, "match") == 0) {
+        const HWND window = reinterpret_cast<HWND>(
+            static_cast<std::uintptr_t>(std::strtoull(line.c_str() + 6, nullptr, 16)));
+        for (size_t i = 0; i < plugins.size(); ++i) {
+            if (!plugins[i].application || !plugins[i].asked)
+                continue;
+            say("matching " + std::to_string(i));
+            int score = 0;
+            try {
+                score = plugins[i].application->match(window);
+            } catch (...) {
+                say("threw " + std::to_string(i));
+                ExitProcess(0xE06D7363);
+            }
+            say("score " + std::to_string(i) + " " + std::to_string(score));
+        }
+        say("done");
+    } else if (std::strcmp(command, "event") == 0) {
+        int index = -1, v[6] = {}, button = -1, state = 0;
+        const int n = std::sscanf(line.c_str() + 6, "%d %d %d %d %d %d %d %d %d", &index, &v[0],
+                                  &v[1], &v[2], &v[3], &v[4], &v[5], &button, &state);
+        CGlo_PluginFunction* function = nullptr;
+        CGlo_Event event(v[0], v[1], v[2], v[3], v[4], v[5], button, state);
+        filterSmallMovements(event);
+        if (n == 9 && index >= 0 && size_t(index) < plugins.size() && plugins[index].application) {
+            try {
+                function = plugins[index].application->getMultiplexer().getFunction(event);
+            } catch (...) {
+                function = nullptr;
+            }
+        }
+        say("function " + std::to_string(int(event.getEventType())) + " " +
+            (function ? utf8(function->getName()) : std::string("-")));
+    }
+}
+
+} // namespace
+
+// glo_plugin_probe --in H --out H [--skip N]... [--unasked N]... FOLDER
+int wmain(int argc, wchar_t** argv) {
+    SetUnhandledExceptionFilter(endAtOnce);
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
+    HANDLE in = nullptr;
+    std::set<int> skip, unasked;
+    std::wstring folder;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        const bool valued = i + 1 < argc;
+        if (arg == L"--in" && valued)
+            in = handleArgument(argv[++i]);
+        else if (arg == L"--out" && valued)
+            s_out = handleArgument(argv[++i]);
+        else if (arg == L"--skip" && valued)
+            skip.insert(static_cast<int>(std::wcstol(argv[++i], nullptr, 10)));
+        else if (arg == L"--unasked" && valued)
+            unasked.insert(static_cast<int>(std::wcstol(argv[++i], nullptr, 10)));
+        else
+            folder = arg;
+    }
+    if (!in || !s_out || folder.empty()) {
+        std::fputs("glo_plugin_probe: started by glo_driver only\n", stderr);
+        return 2;
+    }
+    std::vector<Plugin> plugins;
+    for (const std::wstring& name : libraries(folder)) {
+        plugins.emplace_back();
+        plugins.back().file = name;
+    }
+    // All names first: the driver knows every file even if the first "load" crashes.
+    for (size_t i = 0; i < plugins.size(); ++i)
+        say("file " + std::to_string(i) + " " + utf8(plugins[i].file));
+    for (size_t i = 0; i < plugins.size(); ++i) {
+        plugins[i].asked = unasked.count(int(i)) == 0;
+        if (skip.count(int(i)) == 0)
+            loadPlugin(folder, int(i), plugins[i]);
+    }
+    say("ready");
+    std::string line;
+    while (hear(in, line) && line != "quit")
+        answer(plugins, line);
+    // As the core unloads: every application first, in table order.
+    for (Plugin& plugin : plugins) {
+        if (plugin.application)
+            plugin.unload();
+        if (plugin.module)
+            FreeLibrary(plugin.module);
+    }
+    say("bye");
+    return 0;
+}
