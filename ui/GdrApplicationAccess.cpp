@@ -3,6 +3,7 @@
 #include "GloApplication.h"
 #include "host/GloPluginHost.h"
 #include "runtime/GloFaultGuard.h"
+#include "ui/GdrFileHandle.h"
 
 #include <windows.h>
 
@@ -30,21 +31,6 @@ private:
     bool m_changed;
 };
 
-class CFileHandle {
-public:
-    explicit CFileHandle(HANDLE handle) : m_handle(handle) {}
-    ~CFileHandle() {
-        if (m_handle != INVALID_HANDLE_VALUE)
-            CloseHandle(m_handle);
-    }
-    CFileHandle(const CFileHandle&) = delete;
-    CFileHandle& operator=(const CFileHandle&) = delete;
-    HANDLE get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
-
 // A file's bytes, or that there was none; put back as they were.
 class CSavedFile {
 public:
@@ -59,8 +45,8 @@ public:
         }
         if (exists && now == m_bytes)
             return;
-        CFileHandle file(CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        CGdrFileHandle file(CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD written = 0;
         if (file.get() != INVALID_HANDLE_VALUE && !m_bytes.empty())
             WriteFile(file.get(), m_bytes.data(), static_cast<DWORD>(m_bytes.size()), &written,
@@ -72,8 +58,8 @@ private:
     static constexpr DWORD kLargest = 1 << 24;
 
     bool read(std::string& bytes) const {
-        CFileHandle file(CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CGdrFileHandle file(CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file.get() == INVALID_HANDLE_VALUE)
             return false;
         const DWORD size = GetFileSize(file.get(), nullptr);

@@ -1,4 +1,5 @@
 #include "ui/GdrCapModel.h"
+#include "ui/GdrFileHandle.h"
 
 #include <windows.h>
 
@@ -116,22 +117,6 @@ NumberResult readNumber(Words& words, float& value) {
     value = static_cast<float>(negative ? -result : result);
     return NumberOk;
 }
-
-// Owns a file handle for one read.
-class CFileHandle {
-public:
-    explicit CFileHandle(HANDLE handle) : m_handle(handle) {}
-    ~CFileHandle() {
-        if (m_handle != INVALID_HANDLE_VALUE)
-            CloseHandle(m_handle);
-    }
-    CFileHandle(const CFileHandle&) = delete;
-    CFileHandle& operator=(const CFileHandle&) = delete;
-    HANDLE get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
 
 } // namespace
 
@@ -333,8 +318,8 @@ CGdrCapModel::~CGdrCapModel() {}
 GdrCapModelStatus CGdrCapModel::load(const wchar_t* path) {
     std::vector<GdrTriangle>().swap(m_triangles);
     m_garbageLine = 0;
-    CFileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    CGdrFileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
