@@ -180,8 +180,9 @@ protected:
     // getActiveWindowFromPoint at the cursor.
     HWND getWindowUnderCursor();
     // The deepest visible, enabled window at the screen point below the foreground thread's
-    // active window (behind a browser's origin pane, the window after it); null when that is
-    // the active window itself or there is no active window.
+    // active window, looking through group boxes as the system's hit-testing does (behind a
+    // browser's origin pane, the window after it); null when that is the active window itself
+    // or there is no active window.
     HWND getActiveWindowFromPoint(const POINT& point);
 
     // No menu is open, and either nothing holds the mouse capture, the attached window does,
@@ -225,8 +226,6 @@ private:
     static BOOL CALLBACK EnumScrollBarProc(HWND window, LPARAM search);
     static BOOL CALLBACK EnumScrollableWindowProc(HWND window, LPARAM search);
 
-    // The descent of getActiveWindowFromPoint from a known active window.
-    HWND windowFromPoint(HWND active, const POINT& point);
     typedef void (CGlo_Plugin::*ScrollFunction)(const CGlo_Event&);
     void choosePanFocus(const CGlo_Event& event, unsigned long bars, ScrollFunction delegate);
     void lineStep(const CGlo_Event& event, CTrigger& trigger, UINT message, const CGloHWND& bar);
