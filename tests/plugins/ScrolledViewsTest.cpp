@@ -1,9 +1,9 @@
-// Views a user scrolls, moved by the cap on the whole road: the substitute driver (glo_driver)
-// replays the motion through the core and the ten shipped plug-ins, and the view's position is
-// read from outside the program while it plays. Regedit's tree and value list, winecfg's list
-// of applications (in list mode, inside a group box of a property sheet), the system's file
-// dialog on a folder of hundreds of files, and a dialog of the test's own whose list lies inside
-// nested group boxes.
+// Views a user scrolls in Wine's own programs, moved by the cap on the whole road: the
+// substitute driver (glo_driver) replays the motion through the core and the ten shipped
+// plug-ins, and the view's position is read from outside the program while it plays. Notepad and
+// wordpad, regedit's tree and value list, winecfg's list of applications (in columns, inside a
+// group box of a property sheet), the system's file dialog on a folder of hundreds of files, and
+// a dialog and property sheet of the test's own with views inside nested group boxes.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -21,6 +21,7 @@
 #include "fixtures/views_dialog/ViewsDialog.h"
 
 using namespace glotest;
+namespace dialog = views_dialog;
 
 namespace {
 
@@ -39,11 +40,6 @@ const char* const kTwist = "0 0 0 0 320 0";
 const char* const kTwistBack = "0 0 0 0 -320 0";
 const char* const kTilt = "0 0 0 260 0 0";
 const char* const kTiltBack = "0 0 0 -260 0 0";
-
-// What one motion there and one back did to a position read while they played.
-struct Travel {
-    long start = 0, peak = 0, end = 0;
-};
 
 HWND findChild(HWND top, const wchar_t* viewClass) {
     struct Search {
@@ -65,19 +61,8 @@ HWND findChild(HWND top, const wchar_t* viewClass) {
     return search.found;
 }
 
-// Waits up to 15 s for a top-level window of the class (and title) with a visible child view.
-HWND waitForView(const wchar_t* topClass, const wchar_t* title, const wchar_t* viewClass) {
-    for (int waited = 0; waited < 15000; waited += 50) {
-        if (HWND top = FindWindowW(topClass, title))
-            if (HWND view = findChild(top, viewClass))
-                return view;
-        pumpMessages(50);
-    }
-    return nullptr;
-}
-
-// A key of the current user's registry with keys and values the test adds, which go again at
-// the end (the key too when the test made it).
+// Keys and values of the current user's registry that a test adds; they go again at the end,
+// with the key when the test made it, and a value it replaced comes back.
 class ScratchKey {
 public:
     explicit ScratchKey(std::wstring path) : path_(std::move(path)) {
@@ -89,11 +74,17 @@ public:
     ~ScratchKey() {
         for (int i = 0; i < keys_; ++i)
             RegDeleteTreeW(key_, name(i).c_str());
+        if (hadText_)
+            RegSetValueExW(key_, text_.c_str(), 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(previous_.c_str()),
+                           DWORD((previous_.size() + 1) * sizeof(wchar_t)));
+        else if (!text_.empty())
+            RegDeleteValueW(key_, text_.c_str());
         RegCloseKey(key_);
         if (made_)
             RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
     }
-    // Keys named `prefix`1000, `prefix`1001 and so on.
+    // Keys `prefix`1000, `prefix`1001 and so on.
     void addKeys(const wchar_t* prefix, int count) {
         prefix_ = prefix;
         for (keys_ = 0; keys_ < count; ++keys_) {
@@ -108,71 +99,29 @@ public:
             RegSetValueExW(key_, (L"Value" + std::to_wstring(1000 + i)).c_str(), 0, REG_SZ,
                            reinterpret_cast<const BYTE*>(L"data"), 10);
     }
+    void setText(const wchar_t* value, const std::wstring& text) {
+        wchar_t previous[512] = L"";
+        DWORD size = sizeof(previous);
+        text_ = value;
+        hadText_ = RegGetValueW(key_, nullptr, value, RRF_RT_REG_SZ, nullptr, previous, &size) ==
+                   ERROR_SUCCESS;
+        previous_ = previous;
+        RegSetValueExW(key_, value, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       DWORD((text.size() + 1) * sizeof(wchar_t)));
+    }
 
 private:
     std::wstring name(int i) const { return prefix_ + std::to_wstring(1000 + i); }
 
-    std::wstring path_, prefix_;
+    std::wstring path_, prefix_, text_, previous_;
     HKEY key_ = nullptr;
-    bool made_ = false;
+    bool made_ = false, hadText_ = false;
     int keys_ = 0;
 };
 
-// A folder of empty files, removed again at the end.
-class ScratchFolder {
-public:
-    ScratchFolder(std::wstring path, int files) : path_(std::move(path)), files_(files) {
-        CreateDirectoryW(path_.c_str(), nullptr);
-        for (int i = 0; i < files_; ++i)
-            CloseHandle(
-                CreateFileW(file(i).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    }
-    ~ScratchFolder() {
-        for (int i = 0; i < files_; ++i)
-            DeleteFileW(file(i).c_str());
-        RemoveDirectoryW(path_.c_str());
-    }
-    const std::wstring& path() const { return path_; }
-
-private:
-    std::wstring file(int i) const {
-        return path_ + L"\\file" + std::to_wstring(1000 + i) + L".txt";
-    }
-
-    std::wstring path_;
-    int files_;
-};
-
-// A value of the current user's registry set for the test and put back as it was.
-class ScratchValue {
-public:
-    ScratchValue(const wchar_t* key, const wchar_t* name, const std::wstring& value)
-        : key_(key), name_(name) {
-        HKEY opened;
-        keyExisted_ = RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened) == ERROR_SUCCESS;
-        if (keyExisted_)
-            RegCloseKey(opened);
-        DWORD size = sizeof(previous_);
-        had_ = RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, previous_,
-                            &size) == ERROR_SUCCESS;
-        RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, value.c_str(),
-                        DWORD((value.size() + 1) * sizeof(wchar_t)));
-    }
-    ~ScratchValue() {
-        if (had_)
-            RegSetKeyValueW(HKEY_CURRENT_USER, key_, name_, REG_SZ, previous_,
-                            DWORD((lstrlenW(previous_) + 1) * sizeof(wchar_t)));
-        else if (keyExisted_)
-            RegDeleteKeyValueW(HKEY_CURRENT_USER, key_, name_);
-        else
-            RegDeleteTreeW(HKEY_CURRENT_USER, key_);
-    }
-
-private:
-    const wchar_t* key_;
-    const wchar_t* name_;
-    wchar_t previous_[512] = L"";
-    bool keyExisted_ = false, had_ = false;
+// What one motion there and one back did to a position read while they played.
+struct Travel {
+    long start = 0, peak = 0, end = 0;
 };
 
 class ScrolledViews : public ::testing::Test {
@@ -183,10 +132,18 @@ protected:
     }
     void TearDown() override { program.reset(); }
 
+    // Starts the program and waits up to 15 s for a top-level window of the class (and title)
+    // with a visible child of `viewClass`.
     HWND start(const std::wstring& commandLine, const wchar_t* topClass, const wchar_t* title,
                const wchar_t* viewClass) {
         program = std::make_unique<TestProgram>(commandLine);
-        return program->started() ? waitForView(topClass, title, viewClass) : nullptr;
+        for (int waited = 0; program->started() && waited < 15000; waited += 50) {
+            if (HWND top = FindWindowW(topClass, title))
+                if (HWND view = findChild(top, viewClass))
+                    return view;
+            pumpMessages(50);
+        }
+        return nullptr;
     }
 
     // The cap held `count` device reports one way, let go, then held the other way, with the
@@ -220,16 +177,68 @@ long topIndex(HWND list) {
     return long(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
 }
 
-// Pushing scrolls the tree and the list through their own scroll bars by lines, a twist by
-// pages; the selection stays. A tilt moves the selection of the view with the keyboard focus.
+std::string clipboardText() {
+    std::string text;
+    for (int attempt = 0; attempt < 20 && !OpenClipboard(nullptr); ++attempt)
+        Sleep(10);
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const char* chars = static_cast<const char*>(GlobalLock(data)))
+            text = chars;
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+// Button 0 copies the selected line; a push scrolls the text by lines and a twist by pages,
+// both ways, leaving the caret where it was, and nothing moves once the cap is at rest.
+TEST_F(ScrolledViews, TextProgramsCopyAndScrollByLinesAndPages) {
+    const struct {
+        const wchar_t *command, *topClass, *viewClass;
+    } programs[] = {
+        {L"notepad.exe", L"Notepad", L"Edit"},
+        {L"C:\\Program Files\\Windows NT\\Accessories\\wordpad.exe", L"WORDPADTOP", L"RichEdit20W"},
+    };
+    for (const auto& p : programs) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(p.viewClass)));
+        HWND text = start(p.command, p.topClass, nullptr, p.viewClass);
+        ASSERT_NE(text, nullptr);
+        std::wstring document;
+        for (int line = 1; line <= 400; ++line)
+            document += L"Line " + std::to_wstring(line) + L" of a long document\r\n";
+        SendMessageW(text, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(document.c_str()));
+        SendMessageW(text, EM_SETSEL, 0, SendMessageW(text, EM_LINELENGTH, 0, 0));
+        OpenClipboard(nullptr), EmptyClipboard(), CloseClipboard();
+        ASSERT_TRUE(bringToFront(GetAncestor(text, GA_ROOT)));
+        cursorOn(text);
+        EXPECT_EQ(
+            runDriver(home.home, "wait 200\npress 0\nwait 100\nrelease 0\nwait 200\n", L"", [] {}),
+            0u);
+        EXPECT_EQ(clipboardText(), "Line 1 of a long document");
+
+        auto firstLine = [text] { return long(SendMessageW(text, EM_GETFIRSTVISIBLELINE, 0, 0)); };
+        expectBothWays(travel(text, kPush, kPull, firstLine), 5);
+        expectBothWays(travel(text, kTwist, kTwistBack, firstLine, 12), 5);
+        DWORD start = 0, end = 0;
+        SendMessageW(text, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                     reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(SendMessageW(text, EM_LINEFROMCHAR, end, 0), 0) << "the caret stays";
+        const long rest = firstLine();
+        pumpMessages(300);
+        EXPECT_EQ(firstLine(), rest) << "nothing more after the cap came to rest";
+    }
+}
+
+// Pushing scrolls the tree and the value list through their own scroll bars by lines, a twist
+// by pages; the selection stays. A tilt moves the selection of the view with the keyboard focus.
 TEST_F(ScrolledViews, RegeditTreeAndValueListScrollBothWays) {
     const std::wstring path = L"Software\\GloScrolledViews";
     ScratchKey key(path);
     key.addKeys(L"Key", 300); // the tree shows them below the key
     ScratchKey values(path + L"\\Key1000");
     values.addValues(300);
-    ScratchValue last(L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit", L"LastKey",
-                      L"HKEY_CURRENT_USER\\" + path + L"\\Key1000");
+    ScratchKey applet(L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit");
+    applet.setText(L"LastKey", L"HKEY_CURRENT_USER\\" + path + L"\\Key1000");
     HWND tree = start(L"regedit.exe", L"RegEdit_RegEdit", nullptr, L"SysTreeView32");
     ASSERT_NE(tree, nullptr);
     HWND list = findChild(GetAncestor(tree, GA_ROOT), L"SysListView32");
@@ -249,27 +258,13 @@ TEST_F(ScrolledViews, RegeditTreeAndValueListScrollBothWays) {
     };
     auto selected = [tree] { return SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0); };
     const LRESULT selection = selected();
-    {
-        SCOPED_TRACE("tree, push and pull");
-        expectBothWays(travel(tree, kPush, kPull, firstVisible), 5);
-    }
-    {
-        SCOPED_TRACE("tree, twist");
-        expectBothWays(travel(tree, kTwist, kTwistBack, firstVisible, 12), 10);
-    }
+    expectBothWays(travel(tree, kPush, kPull, firstVisible), 5);
+    expectBothWays(travel(tree, kTwist, kTwistBack, firstVisible, 12), 10);
+    auto top = [list] { return topIndex(list); };
+    expectBothWays(travel(list, kPush, kPull, top), 5);
+    expectBothWays(travel(list, kTwist, kTwistBack, top, 12), 10);
     EXPECT_EQ(selected(), selection);
-    {
-        SCOPED_TRACE("list, push and pull");
-        expectBothWays(travel(list, kPush, kPull, [list] { return topIndex(list); }), 5);
-    }
-    {
-        SCOPED_TRACE("list, twist");
-        expectBothWays(travel(
-                           list, kTwist, kTwistBack, [list] { return topIndex(list); }, 12),
-                       10);
-    }
-    EXPECT_EQ(selected(), selection);
-    // The tree has the keyboard focus: a tilt moves its selection.
+    // The tree has the keyboard focus.
     LRESULT moved = selection;
     travel(tree, kTilt, kTiltBack, [&] {
         if (moved == selection)
@@ -279,7 +274,7 @@ TEST_F(ScrolledViews, RegeditTreeAndValueListScrollBothWays) {
     EXPECT_NE(moved, selection);
 }
 
-// The list of applications is laid out in columns: it scrolls sideways, which is the way down
+// The list of applications is laid out in columns: it scrolls sideways, which is the way along
 // it; the group box around it is looked through.
 TEST_F(ScrolledViews, WinecfgApplicationListInsideAGroupBoxScrollsBothWays) {
     ScratchKey apps(L"Software\\Wine\\AppDefaults");
@@ -287,26 +282,32 @@ TEST_F(ScrolledViews, WinecfgApplicationListInsideAGroupBoxScrollsBothWays) {
     HWND list = start(L"winecfg.exe", L"#32770", L"Wine configuration", L"SysListView32");
     ASSERT_NE(list, nullptr);
     ASSERT_GE(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 200);
-    expectBothWays(travel(list, kPush, kPull, [list] { return topIndex(list); }), 20);
-    expectBothWays(travel(
-                       list, kTwist, kTwistBack, [list] { return topIndex(list); }, 12),
-                   20);
+    auto top = [list] { return topIndex(list); };
+    expectBothWays(travel(list, kPush, kPull, top), 20);
+    expectBothWays(travel(list, kTwist, kTwistBack, top, 12), 20);
 }
 
 // The system's file dialog on a folder of hundreds of files.
 TEST_F(ScrolledViews, FileDialogListOfHundredsOfFilesScrollsBothWays) {
-    const ScratchFolder folder(home.home + L"\\files", 300);
-    HWND list = start(std::wstring(views_dialog::kProgram) + L" open \"" + folder.path() + L"\"",
-                      L"#32770", views_dialog::kTitle, L"SysListView32");
+    const std::wstring folder = home.home + L"\\files";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (int i = 0; i < 300; ++i) {
+        home.files.push_back(folder + L"\\file" + std::to_wstring(1000 + i) + L".txt");
+        writeFile(home.files.back(), "");
+    }
+    HWND list = start(std::wstring(dialog::kProgram) + L" open \"" + folder + L"\"", L"#32770",
+                      dialog::kTitle, L"SysListView32");
     ASSERT_NE(list, nullptr);
     expectBothWays(travel(list, kPush, kPull, [list] { return topIndex(list); }), 20);
     program.reset(); // lets go of the folder
+    for (const std::wstring& file : home.files)
+        DeleteFileW(file.c_str());
+    EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
 }
 
-namespace dialog = views_dialog;
-
-// The list inside two group boxes scrolls by lines and pages; the pane of a property sheet,
-// which no plug-in but the generic one knows, scrolls both ways along both of its bars.
+// The list inside two group boxes scrolls by lines and pages and keeps its selection; the pane of
+// a property sheet, which no plug-in but the generic one knows, scrolls both ways along both of
+// its bars.
 TEST_F(ScrolledViews, ListsAndPanesInsideGroupBoxesOfDialogsAndPropertySheets) {
     HWND list = start(dialog::kProgram, L"#32770", dialog::kTitle, L"ListBox");
     ASSERT_NE(list, nullptr);
@@ -324,33 +325,6 @@ TEST_F(ScrolledViews, ListsAndPanesInsideGroupBoxesOfDialogsAndPropertySheets) {
     expectBothWays(travel(pane, kPush, kPull, position(SB_VERT)), 5);
     expectBothWays(travel(pane, kSlideRight, kSlideLeft, position(SB_HORZ)), 5);
     expectBothWays(travel(pane, kTwist, kTwistBack, position(SB_VERT), 12), dialog::kPanePage);
-}
-
-// A user's setups stored by the version that moved the selection on a push are read as they
-// were: pushing the cap over the list (which has the keyboard focus) moves its selection.
-TEST_F(ScrolledViews, SetupsStoredBeforeStillMoveTheSelection) {
-    CreateDirectoryW(home.userSettings.c_str(), nullptr);
-    home.files.push_back(home.userSettings + L"TreesAndLists.cfg");
-    auto record = [](const char* function, int axes, int axis, int polarity, int threshold) {
-        return std::string("[Function]\r\nFunction=") + function +
-               "\r\nEventType=motion\r\nNumberOfAxis=" + std::to_string(axes) +
-               "\r\nAxis=" + std::to_string(axis) + "\r\nAxisPolarity=" + std::to_string(polarity) +
-               "\r\nThreshold=" + std::to_string(threshold) + "\r\n";
-    };
-    writeFile(home.files.back(),
-              record("CursorUpDown", 1, 2, 1, 0) + record("CursorLeftRight", 1, 0, 1, 0) +
-                  record("PageDown", 0, 4, 1, 60) + record("PageUp", 0, 4, -1, 60));
-    HWND list = start(dialog::kProgram, L"#32770", dialog::kTitle, L"ListBox");
-    ASSERT_NE(list, nullptr);
-    long furthest = -1;
-    travel(
-        list, kPush, kPull,
-        [&] {
-            furthest = std::max(furthest, long(SendMessageW(list, LB_GETCURSEL, 0, 0)));
-            return 0L;
-        },
-        60);
-    EXPECT_GE(furthest, 1);
 }
 
 } // namespace
