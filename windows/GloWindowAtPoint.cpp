@@ -12,10 +12,25 @@ namespace {
 // Deeper than any real window tree; a descent that gets this far has met a cycle.
 const int kMaxDepth = 256;
 
-bool isGroupBox(HWND window) {
-    wchar_t name[8] = L"";
-    return GetClassNameW(window, name, 8) == 6 && _wcsicmp(name, L"Button") == 0 &&
+// The class name is the one query the descent makes of every window anyway (for the origin
+// pane); the style is read only for buttons.
+bool isGroupBox(const CGloHWND& window) {
+    return std::wcscmp(window.GetClassNameW(), L"button") == 0 &&
            (windowStyle(window) & BS_TYPEMASK) == BS_GROUPBOX;
+}
+
+HWND rawChildAt(HWND parent, POINT screen) {
+    ScreenToClient(parent, &screen);
+    return ChildWindowFromPointEx(parent, screen, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED);
+}
+
+// A group box with no control of its own at the point (most dialogs make the controls its
+// siblings; a frame that holds them is descended into like any other window).
+bool framesOnly(const CGloHWND& window, POINT screen) {
+    if (!isGroupBox(window))
+        return false;
+    const HWND inside = rawChildAt(window, screen);
+    return inside == nullptr || inside == window.GetHWND();
 }
 
 bool usableAt(HWND window, POINT screen) {
@@ -25,30 +40,29 @@ bool usableAt(HWND window, POINT screen) {
            GetWindowRect(window, &rect) && PtInRect(&rect, screen);
 }
 
-HWND rawChildAt(HWND parent, POINT screen) {
-    ScreenToClient(parent, &screen);
-    return ChildWindowFromPointEx(parent, screen, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED);
-}
-
-// A frame that holds controls of its own (some programs make them its children, not its
-// siblings) is descended into like any other window.
-bool framesOnly(HWND window, POINT screen) {
-    if (!isGroupBox(window))
-        return false;
-    const HWND inside = rawChildAt(window, screen);
-    return inside == nullptr || inside == window;
+// `child` (of the window descended into) itself, or for a frame the window below it in Z order
+// at the point; `child` is reset to the window returned.
+void lookThrough(CGloHWND& child, POINT screen) {
+    if (!framesOnly(child, screen))
+        return;
+    HWND below = child;
+    for (int n = 0; n < kMaxWalk && (below = GetWindow(below, GW_HWNDNEXT)) != nullptr; ++n) {
+        if (!usableAt(below, screen))
+            continue;
+        CGloHWND candidate(below);
+        if (!framesOnly(candidate, screen)) {
+            child = candidate;
+            return;
+        }
+    }
 }
 
 } // namespace
 
 HWND childAtPoint(HWND parent, POINT screen) {
-    const HWND child = rawChildAt(parent, screen);
-    if (child == nullptr || child == parent || !framesOnly(child, screen))
-        return child;
-    HWND below = child;
-    for (int n = 0; n < kMaxWalk && (below = GetWindow(below, GW_HWNDNEXT)) != nullptr; ++n)
-        if (usableAt(below, screen) && !framesOnly(below, screen))
-            return below;
+    CGloHWND child(rawChildAt(parent, screen));
+    if (child.GetHWND() != nullptr && child.GetHWND() != parent)
+        lookThrough(child, screen);
     return child;
 }
 
@@ -59,10 +73,11 @@ HWND windowAtPoint(HWND active, POINT screen) {
         return nullptr;
     HWND window = active;
     for (int depth = 0; depth < kMaxDepth; ++depth) {
-        const HWND child = childAtPoint(window, screen);
-        if (child == nullptr || child == window)
+        CGloHWND child(rawChildAt(window, screen));
+        if (child.GetHWND() == nullptr || child.GetHWND() == window)
             break;
-        if (CGloHWND(child).IsWindowClass(L"MSHTML40_Origin_Class")) {
+        lookThrough(child, screen);
+        if (child.IsWindowClass(L"MSHTML40_Origin_Class")) {
             if (const HWND next = GetWindow(child, GW_HWNDNEXT)) {
                 window = next;
                 break;
