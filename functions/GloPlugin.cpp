@@ -4,13 +4,9 @@
 
 #include "GloInput.h"
 #include "runtime/GloWorkerControl.h"
+#include "windows/GloWindowAtPoint.h"
 
 namespace {
-
-// Deeper than any real window tree; a descent that gets this far has met a cycle.
-const int kMaxDepth = 256;
-
-const DWORD kSkipHidden = CWP_SKIPINVISIBLE | CWP_SKIPDISABLED;
 
 // Shared arrow cursor, or the value the system uses for it when it cannot be loaded.
 HCURSOR arrowCursor() {
@@ -130,30 +126,7 @@ HWND CGlo_Plugin::getActiveWindowFromPoint(const POINT& point) {
     info.cbSize = sizeof(info);
     if (!GetGUIThreadInfo(0, &info))
         return nullptr;
-    return windowFromPoint(info.hwndActive, point);
-}
-
-// "The child is the window itself" is tested before the origin pane: an origin pane with no
-// window after it ends the descent there instead of finding itself again and again.
-HWND CGlo_Plugin::windowFromPoint(HWND active, const POINT& point) {
-    if (active == nullptr)
-        return nullptr;
-    HWND window = active;
-    for (int depth = 0; depth < kMaxDepth; ++depth) {
-        POINT client = point;
-        ScreenToClient(window, &client);
-        const HWND child = ChildWindowFromPointEx(window, client, kSkipHidden);
-        if (child == nullptr || child == window)
-            break;
-        if (CGloHWND(child).IsWindowClass(L"MSHTML40_Origin_Class")) {
-            if (const HWND next = GetWindow(child, GW_HWNDNEXT)) {
-                window = next;
-                break;
-            }
-        }
-        window = child;
-    }
-    return window == active ? nullptr : window;
+    return glo_windows::windowAtPoint(info.hwndActive, point);
 }
 
 // Input attachment
@@ -256,9 +229,7 @@ bool CGlo_Plugin::hideAutoScrollOrigin(HWND window, POINT point) {
     for (const HWND parent : parents) {
         if (parent == nullptr)
             continue;
-        POINT client = point;
-        ScreenToClient(parent, &client);
-        const HWND child = ChildWindowFromPointEx(parent, client, kSkipHidden);
+        const HWND child = glo_windows::childAtPoint(parent, point);
         if (child == nullptr || child == scrolling || child == parent || !IsWindowVisible(child) ||
             !CGloHWND(child).IsWindowClass(L"Origin"))
             continue;

@@ -6,7 +6,10 @@
 #include <climits>
 
 #include "GloBoundedSend.h"
+#include "GloInput.h"
+#include "log/GdrLog.h"
 
+using glo_functions::actsOnce;
 using glo_functions::kSendBoundMs;
 using glo_functions::readScrollInfo;
 using glo_functions::sendBounded;
@@ -37,6 +40,28 @@ long long takeSteps(std::atomic<int>& accumulator, int deflection, long long div
         rest = static_cast<int>(total - steps * divisor);
     } while (!accumulator.compare_exchange_weak(old, rest));
     return steps;
+}
+
+// The windows named in the log as scrolled by lines for want of a range, the latest few: a
+// window's bars do not start answering between gestures, so each is named once, not per gesture.
+const int kNamedWindows = 8;
+std::atomic<HWND> g_namedByLines[kNamedWindows];
+std::atomic<unsigned> g_nextNamed{0};
+
+// Workers write to the debugger's output: the driver's log is written on the driver's thread.
+void nameScrolledByLines(const wchar_t* plugin, HWND window) {
+    for (const std::atomic<HWND>& named : g_namedByLines)
+        if (named.load() == window)
+            return;
+    g_namedByLines[g_nextNamed++ % kNamedWindows].store(window);
+    wchar_t name[64] = L"";
+    GetClassNameW(window, name, 64);
+    wchar_t line[256];
+    gdrFormatLine(line, 255,
+                  GDR_LOG_TAG L"Plugin %ls: the scroll range of window 0x%x (%ls) cannot be read; "
+                              L"it is scrolled by lines\n",
+                  plugin, gdrHex(window), name);
+    OutputDebugStringW(line);
 }
 
 } // namespace
@@ -102,13 +127,17 @@ void CGlo_Plugin::linePan(const CGlo_Event& event) {
 }
 
 // The thumb stays within the positions the bar really has, nMin to nMax - (nPage - 1), and
-// nothing is sent when it is already at that end. Without scroll information (no bar, a hung
-// or vanished window) nothing is sent and the deflection is not kept: it would all arrive at
-// once when the program recovers.
+// nothing is sent when it is already at that end. A window's own bars in another program may
+// give no range at all (Wine answers nothing across processes): the window is then scrolled by
+// line steps at the deflection's pace. Without scroll information otherwise (a separate bar
+// that is gone or hung, a vanished window) nothing is sent and the deflection is not kept: it
+// would all arrive at once when the program recovers.
 void CGlo_Plugin::thumbStep(const CGlo_Event& event, bool vertical) {
     std::atomic<int>& accumulator = vertical ? g_verticalThumb : g_horizontalThumb;
+    CTrigger& lines = vertical ? vLineTrigger : hLineTrigger;
     if (!event.isMotionEvent()) {
         accumulator.store(0);
+        lines.ResetTrigger();
         return;
     }
     const CGloHWND& bar =
@@ -121,8 +150,13 @@ void CGlo_Plugin::thumbStep(const CGlo_Event& event, bool vertical) {
                                                                 vertical ? SB_VERT : SB_HORZ, info);
     if (!read) {
         forgetVanishedPanFocus(bar);
-        if (currentPanFocus.GetHWND() == nullptr)
+        const HWND window = currentPanFocus.GetHWND();
+        if (window == nullptr || bar.GetHWND() != nullptr) {
             accumulator.store(0);
+            return;
+        }
+        nameScrolledByLines(getName(), window);
+        lineStep(event, lines, vertical ? WM_VSCROLL : WM_HSCROLL, bar);
         return;
     }
     const long long range = static_cast<long long>(info.nMax) - info.nMin;
@@ -167,6 +201,53 @@ void CGlo_Plugin::thumbPan(const CGlo_Event& event) {
     CGlo_Event swapped(event);
     swapped.swapAxes(0, 1);
     thumbUpDown(swapped);
+}
+
+// A view scrolls vertically when it can; one that only scrolls sideways (a list laid out in
+// columns) has its items in that direction.
+bool CGlo_Plugin::scrollsVertically(const CGloWindow& window) {
+    return (GetWindowLongW(window, GWL_STYLE) & WS_VSCROLL) != 0 ||
+           window.GetVScrollbar().IsScrollable(WS_VSCROLL);
+}
+
+void CGlo_Plugin::lineAlong(const CGlo_Event& event) {
+    if (!event.isMotionEvent()) { // either may have run in this gesture
+        lineUpDown(event);
+        lineLeftRight(event);
+    } else if (scrollsVertically(currentPanFocus)) {
+        lineUpDown(event);
+    } else {
+        lineLeftRight(event);
+    }
+}
+
+// One page per push, whatever window has the keyboard focus: page keys would move a list's
+// selection to the edge of the page first and scroll nothing. (SB_PAGEDOWN is SB_PAGERIGHT.)
+void CGlo_Plugin::pageStep(const CGlo_Event& event, WPARAM code) {
+    if (!actsOnce(event))
+        return;
+    CGloWindow found;
+    getMouseCursorPanFocus(found, WS_VSCROLL | WS_HSCROLL);
+    setPanFocus(found);
+    if (currentPanFocus.GetHWND() != nullptr) {
+        if (scrollsVertically(currentPanFocus))
+            sendScroll(WM_VSCROLL, code, currentPanFocus.GetVScrollbar());
+        else
+            sendScroll(WM_HSCROLL, code, currentPanFocus.GetHScrollbar());
+    }
+    setPanFocus(emptyWindow);
+}
+
+void CGlo_Plugin::IScrollLines(const CGlo_Event& event) {
+    choosePanFocus(event, WS_VSCROLL | WS_HSCROLL, &CGlo_Plugin::lineAlong);
+}
+
+void CGlo_Plugin::IScrollPageDown(const CGlo_Event& event) {
+    pageStep(event, SB_PAGEDOWN);
+}
+
+void CGlo_Plugin::IScrollPageUp(const CGlo_Event& event) {
+    pageStep(event, SB_PAGEUP);
 }
 
 void CGlo_Plugin::mouseWheel(const CGlo_Event& event) {

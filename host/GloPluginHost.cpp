@@ -6,6 +6,7 @@
 #include "events/GloEventMath.h"
 #include "log/GdrLog.h"
 #include "runtime/GloFaultGuard.h"
+#include "windows/GloWindowAtPoint.h"
 
 #include <cwchar>
 #include <new>
@@ -29,7 +30,6 @@ const wchar_t kHomeValue[] = L"Home Directory";
 const UINT kHomeMissingString = GLO_TEXT_HOME_NOT_FOUND;
 const int kPathChars = 520;
 const int kHomeValueChars = 260; // 259 characters and the terminator
-const int kMaxCursorDepth = 256; // far beyond any real window tree
 const std::size_t kLogLineCapacity = 511;
 // WM_COMMAND to the configuration dialog: notification 2, control 1048 (the table changed).
 const WPARAM kTableChanged = 0x00020418;
@@ -453,31 +453,9 @@ HWND CGlo_PluginHost::windowUnderCursor() {
     GUITHREADINFO info;
     info.cbSize = sizeof(info);
     // Thread 0: the foreground thread.
-    if (!GetGUIThreadInfo(0, &info) || !info.hwndActive)
+    if (!GetGUIThreadInfo(0, &info))
         return nullptr;
-
-    HWND active = info.hwndActive;
-    HWND window = active;
-    HWND result = active;
-    for (int depth = 0; depth < kMaxCursorDepth; ++depth) {
-        POINT point = cursor;
-        ScreenToClient(window, &point);
-        HWND child = ChildWindowFromPointEx(window, point, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED);
-        if (!child || child == window) {
-            result = window;
-            break;
-        }
-        if (CGloHWND(child).IsWindowClass(L"MSHTML40_Origin_Class")) {
-            // The browser's origin pane hides the document window that follows it.
-            if (HWND next = GetWindow(child, GW_HWNDNEXT)) {
-                result = next;
-                break;
-            }
-        }
-        window = child;
-        result = child;
-    }
-    return result == active ? nullptr : result;
+    return glo_windows::windowAtPoint(info.hwndActive, cursor);
 }
 
 int CGlo_PluginHost::isValidHandle(HWND window) {

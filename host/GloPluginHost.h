@@ -46,7 +46,7 @@ public:
     // The entry with the highest score above 0 for `window`; ties go to table order.
     CGlo_DLLApplication* matchApplication(HWND window);
     // Deepest visible, enabled descendant of the foreground thread's active window
-    // under the cursor; null over no child at all.
+    // under the cursor, group boxes looked through; null over no child at all.
     HWND windowUnderCursor();
     // 1 when a loaded plug-in serves `window` (then it is announced to the driver).
     int isValidHandle(HWND window);

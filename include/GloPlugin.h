@@ -45,6 +45,15 @@ public:
     void IThumbLeftRight(const CGlo_Event& event);
     void IThumbPan(const CGlo_Event& event);
     void IThumbUpDown(const CGlo_Event& event);
+    // The window under the cursor (chosen as for ILinePan) scrolled along the way it scrolls:
+    // vertically, or sideways when it only scrolls sideways (a list laid out in columns).
+    // IScrollLines: line steps as lineUpDown (lineLeftRight), down or right for a positive
+    // axis 0. IScrollPageDown / IScrollPageUp: one page down (right) or up (left) per push or
+    // button press; the view moves whatever window has the keyboard focus, and a list's
+    // selection stays where it is.
+    void IScrollLines(const CGlo_Event& event);
+    void IScrollPageDown(const CGlo_Event& event);
+    void IScrollPageUp(const CGlo_Event& event);
     // One wheel movement of axis 0 / 10 per motion event (positive: away from the user),
     // delivered wherever the system sends wheel input.
     void mouseWheel(const CGlo_Event& event);
@@ -135,7 +144,9 @@ protected:
     virtual void lineUpDown(const CGlo_Event& event);
     // Moves the thumb (SB_THUMBTRACK) by the deflection accumulated over events: a whole
     // traverse of any range takes about 20000 units of axis 0; a range of 0 moves one
-    // position per 80 units. The position stays within what the bar can show.
+    // position per 80 units. The position stays within what the bar can show. A window whose
+    // own bar gives no range (another program's, under Wine) is scrolled by line steps
+    // instead, which the debugger's output names once per window.
     virtual void thumbLeftRight(const CGlo_Event& event);
     virtual void thumbPan(const CGlo_Event& event);
     virtual void thumbUpDown(const CGlo_Event& event);
@@ -180,8 +191,9 @@ protected:
     // getActiveWindowFromPoint at the cursor.
     HWND getWindowUnderCursor();
     // The deepest visible, enabled window at the screen point below the foreground thread's
-    // active window (behind a browser's origin pane, the window after it); null when that is
-    // the active window itself or there is no active window.
+    // active window, looking through group boxes as the system's hit-testing does (behind a
+    // browser's origin pane, the window after it); null when that is the active window itself
+    // or there is no active window.
     HWND getActiveWindowFromPoint(const POINT& point);
 
     // No menu is open, and either nothing holds the mouse capture, the attached window does,
@@ -225,12 +237,13 @@ private:
     static BOOL CALLBACK EnumScrollBarProc(HWND window, LPARAM search);
     static BOOL CALLBACK EnumScrollableWindowProc(HWND window, LPARAM search);
 
-    // The descent of getActiveWindowFromPoint from a known active window.
-    HWND windowFromPoint(HWND active, const POINT& point);
     typedef void (CGlo_Plugin::*ScrollFunction)(const CGlo_Event&);
     void choosePanFocus(const CGlo_Event& event, unsigned long bars, ScrollFunction delegate);
     void lineStep(const CGlo_Event& event, CTrigger& trigger, UINT message, const CGloHWND& bar);
     void thumbStep(const CGlo_Event& event, bool vertical);
+    void pageStep(const CGlo_Event& event, WPARAM code);
+    void lineAlong(const CGlo_Event& event);
+    static bool scrollsVertically(const CGloWindow& window);
     bool sendScroll(UINT message, WPARAM code, const CGloHWND& bar);
     void forgetVanishedPanFocus(HWND bar);
 

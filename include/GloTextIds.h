@@ -63,6 +63,8 @@
 #define GLO_TEXT_HISTORY_FORWARD 34
 #define GLO_TEXT_PREVIOUS_ITEM 42
 #define GLO_TEXT_NEXT_ITEM 43
+#define GLO_TEXT_SCROLL_PAGE_UP 58
+#define GLO_TEXT_SCROLL_PAGE_DOWN 59
 
 // Labels of the configuration dialog ("Button" also names button functions well).
 #define GLO_TEXT_PLUGIN_FUNCTIONS 48

@@ -3,6 +3,7 @@
 #include "GloPlugin.h"
 
 #include "GloScrollbarSearch.h"
+#include "GloWindowAtPoint.h"
 
 using namespace glo_windows;
 
@@ -123,7 +124,7 @@ HWND CGlo_Plugin::getMouseCursorPanFocus(CGloWindow& focus, unsigned long bars) 
     };
     int step = UnderCursor;
     // The same GUI state serves the descent too.
-    HWND under = haveCursor ? windowFromPoint(info.hwndActive, cursor) : nullptr;
+    HWND under = haveCursor ? windowAtPoint(info.hwndActive, cursor) : nullptr;
     if (under != nullptr && CGloHWND(under).IsScrollbar())
         under = findScrollbarParent(under);
     bool found = accept(under);

@@ -1,5 +1,6 @@
 // Browser views ("Internet Explorer_Server", also inside other programs): smooth panning
-// through the view's autoscroll, the wheel on a tilt, history on a twist and on the buttons.
+// through the view's autoscroll, the arrow keys on a tilt, history on a twist and on the
+// buttons.
 #include "GloPluginKit.h"
 
 namespace {
@@ -9,6 +10,7 @@ using namespace glo_kit;
 CGlo_PluginFunction s_functions[] = {
     panFunction(L"SmoothPan", GLO_CALL(IPanWindow), 56, 44, 45, 46, 47),
     axisFunction(L"Wheel", GLO_CALL(mouseWheel), 6, 7, 8),
+    axisFunction(L"CursorUpDown", GLO_CALL(cursorUpDown), 37, 37, 38),
     oneShotFunction(L"HistoryBack", GLO_CALL(back), 33),
     oneShotFunction(L"HistoryForward", GLO_CALL(forward), 34),
     buttonFunction(L"Back", GLO_CALL(back), 33),
@@ -17,7 +19,7 @@ CGlo_PluginFunction s_functions[] = {
 
 CGlo_FunctionSetup s_defaults[] = {
     panSetup(L"SmoothPan", AxisX, 1, AxisZ, 1, 0),
-    axisSetup(L"Wheel", AxisA, -1, 30),
+    axisSetup(L"CursorUpDown", AxisA, 1, 30),
     pushSetup(L"HistoryBack", AxisB, -1, 60),
     pushSetup(L"HistoryForward", AxisB, 1, 60),
 };

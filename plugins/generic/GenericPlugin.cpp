@@ -1,5 +1,6 @@
-// Any window that scrolls, when no other plug-in knows it (lowest score): the cap pans by lines,
-// a tilt turns the wheel, a twist pages; the buttons copy and paste.
+// Any window that scrolls, when no other plug-in knows it (lowest score), in a dialog or property
+// sheet too: the cap pans by lines and a twist by pages, through the scroll bars of the window
+// under the cursor; a tilt moves the caret or selection; the buttons copy and paste.
 #include "GloPluginKit.h"
 
 namespace {
@@ -9,17 +10,20 @@ using namespace glo_kit;
 CGlo_PluginFunction s_functions[] = {
     panFunction(L"LinePan", GLO_CALL(ILinePan), 9, 11, 13, 10, 12),
     axisFunction(L"Wheel", GLO_CALL(mouseWheel), 6, 7, 8),
+    axisFunction(L"CursorUpDown", GLO_CALL(cursorUpDown), 37, 37, 38),
     oneShotFunction(L"PageDown", GLO_CALL(pageDown), 26),
     oneShotFunction(L"PageUp", GLO_CALL(pageUp), 25),
+    oneShotFunction(L"ScrollPageDown", GLO_CALL(IScrollPageDown), 59),
+    oneShotFunction(L"ScrollPageUp", GLO_CALL(IScrollPageUp), 58),
     buttonFunction(L"Copy", GLO_CALL(copy), 0),
     buttonFunction(L"Paste", GLO_CALL(paste), 0),
 };
 
 CGlo_FunctionSetup s_defaults[] = {
     panSetup(L"LinePan", AxisX, 1, AxisZ, 1, 0),
-    axisSetup(L"Wheel", AxisA, -1, 30),
-    pushSetup(L"PageDown", AxisB, 1, 60),
-    pushSetup(L"PageUp", AxisB, -1, 60),
+    axisSetup(L"CursorUpDown", AxisA, 1, 30),
+    pushSetup(L"ScrollPageDown", AxisB, 1, 60),
+    pushSetup(L"ScrollPageUp", AxisB, -1, 60),
 };
 
 CGlo_FunctionSetup s_buttons[] = {
@@ -27,12 +31,22 @@ CGlo_FunctionSetup s_buttons[] = {
     pressSetup(L"Paste", 1),
 };
 
-// Scrolls by its own style, or has scroll-bar controls beside it below the same parent.
+// A scroll-bar control that is shown, among the children of `parent`.
+bool hasBar(HWND parent) {
+    for (HWND bar = FindWindowExW(parent, nullptr, L"ScrollBar", nullptr); bar != nullptr;
+         bar = FindWindowExW(parent, bar, L"ScrollBar", nullptr))
+        if (IsWindowVisible(bar))
+            return true;
+    return false;
+}
+
+// Scrolls by its own style, or has scroll-bar controls of its own or beside it below the same
+// parent (a top-level window's "parent" would be its owner, another window altogether).
 bool scrolls(HWND window) {
-    if (GetWindowLongW(window, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL))
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    if (style & (WS_VSCROLL | WS_HSCROLL))
         return true;
-    HWND parent = GetParent(window);
-    return parent != nullptr && FindWindowExW(parent, nullptr, L"ScrollBar", nullptr) != nullptr;
+    return hasBar(window) || ((style & WS_CHILD) && hasBar(GetParent(window)));
 }
 
 int matchGeneric(HWND window) {

@@ -1,5 +1,5 @@
-// Presentation program (main window "PP9FrameClass"): a twist or a push sideways goes to the
-// next or previous slide, the cap pans the slide by lines; the buttons copy and paste.
+// Presentation program (main window "PP9FrameClass"): a twist goes to the next or previous
+// slide, the cap pans the slide by lines; the buttons copy and paste.
 #include "GloPluginKit.h"
 
 namespace {

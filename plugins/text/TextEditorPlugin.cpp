@@ -1,6 +1,6 @@
 // Text editors: programs whose document is an Edit or RichEdit control (notepad, wordpad, write
-// and the text fields of many others). The cap pans the text by lines, a tilt moves the caret,
-// a twist turns pages; the buttons copy and paste.
+// and the text fields of many others). The cap pans the text by lines and a twist by pages, a
+// tilt moves the caret; the buttons copy and paste.
 #include "GloPluginKit.h"
 
 namespace {
@@ -12,6 +12,8 @@ CGlo_PluginFunction s_functions[] = {
     axisFunction(L"CursorUpDown", GLO_CALL(cursorUpDown), 37, 37, 38),
     oneShotFunction(L"PageDown", GLO_CALL(pageDown), 26),
     oneShotFunction(L"PageUp", GLO_CALL(pageUp), 25),
+    oneShotFunction(L"ScrollPageDown", GLO_CALL(IScrollPageDown), 59),
+    oneShotFunction(L"ScrollPageUp", GLO_CALL(IScrollPageUp), 58),
     buttonFunction(L"Copy", GLO_CALL(copy), 0),
     buttonFunction(L"Paste", GLO_CALL(paste), 0),
 };
@@ -19,8 +21,8 @@ CGlo_PluginFunction s_functions[] = {
 CGlo_FunctionSetup s_defaults[] = {
     panSetup(L"LinePan", AxisX, 1, AxisZ, 1, 0),
     axisSetup(L"CursorUpDown", AxisA, 1, 30),
-    pushSetup(L"PageDown", AxisB, 1, 60),
-    pushSetup(L"PageUp", AxisB, -1, 60),
+    pushSetup(L"ScrollPageDown", AxisB, 1, 60),
+    pushSetup(L"ScrollPageUp", AxisB, -1, 60),
 };
 
 CGlo_FunctionSetup s_buttons[] = {

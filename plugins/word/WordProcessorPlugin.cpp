@@ -1,5 +1,6 @@
 // Word processor (main window "OpusApp", document view "_WwG"): smooth panning through the
-// program's own autoscroll, lines on a tilt, pages on a twist; the buttons copy and paste.
+// program's own autoscroll, the caret on a tilt, the view by pages on a twist; the buttons copy
+// and paste.
 #include "GloPluginKit.h"
 
 namespace {
@@ -9,17 +10,20 @@ using namespace glo_kit;
 CGlo_PluginFunction s_functions[] = {
     panFunction(L"SmoothPan", GLO_CALL(IPanWindow), 56, 44, 45, 46, 47),
     panFunction(L"LinePan", GLO_CALL(ILinePan), 9, 11, 13, 10, 12),
+    axisFunction(L"CursorUpDown", GLO_CALL(cursorUpDown), 37, 37, 38),
     oneShotFunction(L"PageDown", GLO_CALL(pageDown), 26),
     oneShotFunction(L"PageUp", GLO_CALL(pageUp), 25),
+    oneShotFunction(L"ScrollPageDown", GLO_CALL(IScrollPageDown), 59),
+    oneShotFunction(L"ScrollPageUp", GLO_CALL(IScrollPageUp), 58),
     buttonFunction(L"Copy", GLO_CALL(copy), 0),
     buttonFunction(L"Paste", GLO_CALL(paste), 0),
 };
 
 CGlo_FunctionSetup s_defaults[] = {
     panSetup(L"SmoothPan", AxisX, 1, AxisZ, 1, 0),
-    panSetup(L"LinePan", AxisC, 1, AxisA, 1, 30),
-    pushSetup(L"PageDown", AxisB, 1, 60),
-    pushSetup(L"PageUp", AxisB, -1, 60),
+    axisSetup(L"CursorUpDown", AxisA, 1, 30),
+    pushSetup(L"ScrollPageDown", AxisB, 1, 60),
+    pushSetup(L"ScrollPageUp", AxisB, -1, 60),
 };
 
 CGlo_FunctionSetup s_buttons[] = {

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -15,6 +16,7 @@
 #include "FakeDriver.h"
 #include "PluginHome.h"
 #include "TestProgram.h"
+#include "fixtures/views_dialog/ViewsDialog.h"
 
 using namespace glotest;
 
@@ -96,6 +98,29 @@ TEST(ScrollRoad, SeparateScrollBarsAreScrolledByThumb) {
     }
     EXPECT_EQ(g_thumbs[peak].position, 901); // 1000 - (100 - 1): the last position there is
     EXPECT_EQ(g_thumbs.back().position, 0);  // and the very first
+}
+
+// Another program's own scroll bars give no range under Wine: rotation a (the thumb function)
+// scrolls its window by line steps instead, on and back again.
+TEST(ScrollRoad, AnotherProgramsOwnBarsAreScrolledByLinesWhereTheirRangeCannotBeRead) {
+    PluginHome home{L"glo_e2e_remote"};
+    home.add(L"scroll_plugin");
+    TestProgram program(std::wstring(views_dialog::kProgram) + L" frame");
+    HWND frame = nullptr;
+    for (int waited = 0; waited < 15000 && !frame; waited += 50, pumpMessages(50))
+        frame = FindWindowW(views_dialog::kFrameClass, nullptr);
+    ASSERT_NE(frame, nullptr);
+    ASSERT_TRUE(bringToFront(frame));
+    cursorOn(frame);
+    auto position = [frame] {
+        return int(SendMessageW(frame, views_dialog::kQueryPosition, SB_VERT, 0));
+    };
+    int peak = 0;
+    const std::string trace = "rate 16\nwait 200\n" + hold(60, "0 0 0 400 0 0") +
+                              "zero\nwait 300\n" + hold(60, "0 0 0 -400 0 0") + "zero\nwait 300\n";
+    EXPECT_EQ(runDriver(home.home, trace, L"", [&] { peak = std::max(peak, position()); }), 0u);
+    EXPECT_GE(peak, 10);
+    EXPECT_LE(position(), peak / 2);
 }
 
 // While the device serves a window, that window's thread stops handling messages; the user

@@ -103,30 +103,6 @@ std::string firstLine(const std::wstring& file, int ms) {
     return "";
 }
 
-// The core's lines given to OutputDebugString while it lives: it raises an exception for a
-// debugger (a wide one first where the system has it, then this narrow one).
-class DebugOutput {
-public:
-    DebugOutput() : handler(AddVectoredExceptionHandler(1, &DebugOutput::seen)) { lines().clear(); }
-    ~DebugOutput() { RemoveVectoredExceptionHandler(handler); }
-    static std::vector<std::string>& lines() {
-        static std::vector<std::string> all;
-        return all;
-    }
-
-private:
-    static LONG CALLBACK seen(EXCEPTION_POINTERS* pointers) {
-        const EXCEPTION_RECORD& r = *pointers->ExceptionRecord;
-        const std::string line = r.ExceptionCode == DBG_PRINTEXCEPTION_C && r.NumberParameters >= 2
-                                     ? reinterpret_cast<const char*>(r.ExceptionInformation[1])
-                                     : "";
-        if (line.rfind("Vex_Core_Proxy.dll: ", 0) == 0)
-            lines().push_back(line);
-        return EXCEPTION_CONTINUE_SEARCH;
-    }
-    void* handler;
-};
-
 bool contains(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;
 }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "GloPlugin.h"
@@ -98,6 +99,30 @@ inline void injectKey(WORD vk, bool up) {
 }
 // The six modifier keys, each side on its own.
 const WORD kSideModifiers[6] = {VK_LCONTROL, VK_RCONTROL, VK_LSHIFT, VK_RSHIFT, VK_LMENU, VK_RMENU};
+// The core's lines given to OutputDebugString while it lives: it raises an exception for a
+// debugger (a wide one first where the system has it, then this narrow one).
+class DebugOutput {
+public:
+    DebugOutput() : handler(AddVectoredExceptionHandler(1, &DebugOutput::seen)) { lines().clear(); }
+    ~DebugOutput() { RemoveVectoredExceptionHandler(handler); }
+    static std::vector<std::string>& lines() {
+        static std::vector<std::string> all;
+        return all;
+    }
+
+private:
+    static LONG CALLBACK seen(EXCEPTION_POINTERS* pointers) {
+        const EXCEPTION_RECORD& r = *pointers->ExceptionRecord;
+        const std::string line = r.ExceptionCode == DBG_PRINTEXCEPTION_C && r.NumberParameters >= 2
+                                     ? reinterpret_cast<const char*>(r.ExceptionInformation[1])
+                                     : "";
+        if (line.rfind("Vex_Core_Proxy.dll: ", 0) == 0)
+            lines().push_back(line);
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+    void* handler;
+};
+
 // A window wrapper of `bar` marked with `style` (WS_VSCROLL or WS_HSCROLL), as the finders file it.
 CGloHWND marked(HWND bar, unsigned long style);
 

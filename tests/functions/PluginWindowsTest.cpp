@@ -66,6 +66,35 @@ TEST_F(Desk, WindowUnderAPointIsTheDeepestBelowTheActiveWindow) {
     EXPECT_EQ(probe.getActiveWindowFromPoint(onScreen(50, 50)), pane);
 }
 
+// A group box is a frame above the controls it frames (dialogs list it first): the descent looks
+// through it, and through one framed inside it, to the control below at the point.
+TEST_F(Desk, WindowUnderAPointLooksThroughGroupBoxes) {
+    auto groupBox = [&](int x, int y, int width, int height, HWND parent) {
+        HWND box = CreateWindowExW(0, L"Button", L"", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, x, y,
+                                   width, height, parent, nullptr, nullptr, nullptr);
+        SetWindowPos(box, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        return box;
+    };
+    HWND inner = groupBox(5, 5, 190, 140, frame);
+    HWND outer = groupBox(2, 2, 196, 146, frame); // nested: above the inner one
+    EXPECT_EQ(probe.getActiveWindowFromPoint(onScreen(50, 50)), view);
+    cursorOn(view);
+    EXPECT_EQ(probe.getWindowUnderCursor(), view);
+    // Nothing but frames at the point, or only a disabled control: the topmost frame.
+    EXPECT_EQ(probe.getActiveWindowFromPoint(onScreen(7, 7)), outer);
+    EnableWindow(view, FALSE);
+    EXPECT_EQ(probe.getActiveWindowFromPoint(onScreen(50, 50)), outer);
+    EnableWindow(view, TRUE);
+    // A button that is no group box is a control like any other.
+    SetWindowLongW(inner, GWL_STYLE, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON);
+    EXPECT_EQ(probe.getActiveWindowFromPoint(onScreen(50, 50)), inner);
+    // A frame with controls of its own is descended into.
+    HWND own = groupBox(10, 170, 180, 90, frame);
+    HWND inside = makeWindow(L"GloTestView", WS_VISIBLE, 20, 20, 100, 50, own);
+    EXPECT_EQ(probe.getActiveWindowFromPoint(onScreen(50, 210)), inside);
+    EXPECT_EQ(probe.getActiveWindowFromPoint(onScreen(15, 175)), plain);
+}
+
 TEST_F(Desk, ScrollabilityReadsTheRealStyleAndTheBarsBeside) {
     CGloWindow own(view), side(sideView), none(plain);
     EXPECT_TRUE(probe.isWindowScrollable(own, WS_VSCROLL));

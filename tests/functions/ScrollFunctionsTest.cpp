@@ -173,10 +173,71 @@ TEST_F(Scrolling, ThumbMovesByTheAccumulatedDeflectionWithinTheRealRange) {
     EXPECT_TRUE(all({m[1]}, view, WM_VSCROLL, SB_THUMBTRACK, nullptr));
     EXPECT_EQ(scrollPos(view, SB_HORZ), 52);
     EXPECT_EQ(scrollPos(view, SB_VERT), 47);
-    // A window without scroll information gets nothing.
-    focusOn(plain);
+}
+
+// Another program's own bars give no range under Wine (the plain window's here give none
+// either): the thumb functions scroll by line steps at the line functions' pace instead, and the
+// debugger's output names each such window once, not once per gesture.
+TEST_F(Scrolling, WithoutARangeTheThumbScrollsByLinesAndSaysSoOncePerWindow) {
+    DebugOutput output;
+    HWND second = makeWindow(L"GloTestView", WS_VISIBLE, 210, 170, 180, 90, frame);
+    for (int gesture = 0; gesture < 2; ++gesture) {
+        for (HWND window : {plain, second}) {
+            focusOn(window);
+            for (int i = 0; i < 100; ++i)
+                probe.thumbUpDown(motion(350));
+            std::vector<ScrollMessage> m = take();
+            EXPECT_EQ(m.size(), 50u);
+            EXPECT_TRUE(all(m, window, WM_VSCROLL, SB_LINEDOWN, nullptr));
+            probe.thumbLeftRight(motion(-350));
+            m = take();
+            ASSERT_EQ(m.size(), 1u);
+            EXPECT_TRUE(all(m, window, WM_HSCROLL, SB_LINELEFT, nullptr));
+            probe.thumbPan(kZero); // restarts the pace: the next gesture's first step comes at once
+        }
+    }
+    ASSERT_EQ(output.lines().size(), 2u);
+    EXPECT_NE(output.lines()[0].find("GloTestView"), std::string::npos) << output.lines()[0];
+    EXPECT_NE(output.lines()[0].find("scrolled by lines"), std::string::npos);
+
+    // A separate bar that no longer answers is no such window: nothing is sent.
+    focusOn(sideView, vbar);
+    DestroyWindow(vbar);
     probe.thumbUpDown(motion(2000));
     EXPECT_TRUE(take().empty());
+}
+
+// The view under the cursor scrolls along the way it scrolls, whatever window has the keyboard
+// focus (the plain one here): vertically, or sideways when it only scrolls sideways.
+TEST_F(Scrolling, LinesAndPagesGoAlongTheWayTheViewUnderTheCursorScrolls) {
+    HWND sideways = makeWindow(L"GloTestView", WS_VISIBLE | WS_HSCROLL, 210, 170, 180, 90, frame);
+    setRange(sideways, SB_HORZ, 0, 99, 10, 0);
+    const struct {
+        HWND under, to, bar;
+        UINT message;
+    } cases[] = {{other, other, nullptr, WM_VSCROLL},
+                 {sideView, frame, vbar, WM_VSCROLL},
+                 {sideways, sideways, nullptr, WM_HSCROLL}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message == WM_VSCROLL ? "vertical" : "sideways");
+        cursorOn(c.under);
+        for (int direction : {350, -350}) { // the first step of a gesture comes at once
+            probe.IScrollLines(motion(direction));
+            probe.IScrollLines(kZero);
+        }
+        probe.IScrollPageDown(motion(350));
+        probe.IScrollPageUp(kButton);
+        const CGlo_Event release(0, 0, 0, 0, 0, 0, 3, 0);
+        probe.IScrollPageUp(release); // one page per press: the release sends nothing
+        probe.IScrollPageDown(kZero);
+        const std::vector<ScrollMessage> m = take();
+        ASSERT_EQ(m.size(), 4u);
+        const WORD codes[] = {SB_LINEDOWN, SB_LINEUP, SB_PAGEDOWN, SB_PAGEUP};
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_TRUE(all({m[i]}, c.to, c.message, codes[i], c.bar)) << i;
+        }
+        EXPECT_EQ(probe.getPanFocus().GetHWND(), nullptr); // a page holds no focus
+    }
 }
 
 namespace {

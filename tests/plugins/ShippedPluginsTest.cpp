@@ -21,9 +21,12 @@ const wchar_t* const kShipped[] = {L"glo_text_editor", L"glo_trees_lists",  L"gl
 CGlo_PluginHost& host = getPluginHost();
 
 struct Installed : glotest::PluginHome {
-    Installed() : PluginHome(L"glo_shipped") {
+    // `settings` runs before the plug-ins are loaded.
+    explicit Installed(void (*settings)(PluginHome&) = nullptr) : PluginHome(L"glo_shipped") {
         for (const wchar_t* plugin : kShipped)
             add(plugin);
+        if (settings)
+            settings(*this);
         host.loadPlugins(L"Office/Plugins");
     }
     ~Installed() { host.freeAllPlugins(); }
@@ -78,6 +81,19 @@ TEST(ShippedPlugins, EachClaimsTheWindowsOfItsPrograms) {
         GetClassNameW(c.window, name, 64);
         EXPECT_EQ(servedBy(c.window), c.plugin) << "window class " << testing::PrintToString(name);
     }
+    // A view of a dialog's page whose scroll bar is a control (its own, or beside it) is the
+    // generic plug-in's while the bar is shown.
+    HWND dialog = program(L"GloDialogFrame");
+    ShowWindow(dialog, SW_SHOWNOACTIVATE);
+    HWND page = make(L"GloPropertyPage", dialog, WS_VISIBLE);
+    for (bool shown : {true, false}) {
+        HWND holder = make(L"GloFramedView", page, WS_VISIBLE);
+        HWND beside = make(L"GloStaticPicture", holder, WS_VISIBLE);
+        CreateWindowExW(0, L"ScrollBar", L"", WS_CHILD | SBS_VERT | (shown ? WS_VISIBLE : 0), 0, 0,
+                        10, 50, holder, nullptr, nullptr, nullptr);
+        EXPECT_EQ(servedBy(holder), shown ? L"Generic" : L"");
+        EXPECT_EQ(servedBy(beside), shown ? L"Generic" : L"");
+    }
     for (HWND top : tops)
         DestroyWindow(top);
 }
@@ -121,6 +137,59 @@ TEST(ShippedPlugins, ConfigurationRoundTripThroughTheirOwnFiles) {
             if (!setup->isButton())
                 EXPECT_EQ(setup->getThreshold(), 77);
         }
+    }
+}
+
+// One motion setup as the plug-ins write it.
+std::string record(const char* function, int count, const char* axes, const char* polarities,
+                   int threshold) {
+    return std::string("[Function]\r\nFunction=") + function +
+           "\r\nEventType=motion\r\nNumberOfAxis=" + std::to_string(count) + "\r\nAxis=" + axes +
+           "\r\nAxisPolarity=" + polarities + "\r\nThreshold=" + std::to_string(threshold) + "\r\n";
+}
+
+// The built-in setups of the plug-ins whose defaults changed when every motion got one meaning,
+// as that earlier version stored them.
+const struct {
+    const wchar_t* plugin;
+    std::string file;
+} kEarlierSetups[] = {
+    {L"TextEditor", record("LinePan", 2, "0 2", "1 1", 0) +
+                        record("CursorUpDown", 1, "3", "1", 30) +
+                        record("PageDown", 0, "4", "1", 60) + record("PageUp", 0, "4", "-1", 60)},
+    {L"TreesAndLists",
+     record("CursorUpDown", 1, "2", "1", 0) + record("CursorLeftRight", 1, "0", "1", 0) +
+         record("PageDown", 0, "4", "1", 60) + record("PageUp", 0, "4", "-1", 60)},
+    {L"WordProcessor",
+     record("SmoothPan", 2, "0 2", "1 1", 0) + record("LinePan", 2, "5 3", "1 1", 30) +
+         record("PageDown", 0, "4", "1", 60) + record("PageUp", 0, "4", "-1", 60)},
+    {L"Mail", record("LinePan", 2, "0 2", "1 1", 0) + record("NextItem", 1, "3", "1", 30) +
+                  record("PageDown", 0, "4", "1", 60) + record("PageUp", 0, "4", "-1", 60)},
+    {L"Browser", record("SmoothPan", 2, "0 2", "1 1", 0) + record("Wheel", 1, "3", "-1", 30) +
+                     record("HistoryBack", 0, "4", "-1", 60) +
+                     record("HistoryForward", 0, "4", "1", 60)},
+    {L"Generic", record("LinePan", 2, "0 2", "1 1", 0) + record("Wheel", 1, "3", "-1", 30) +
+                     record("PageDown", 0, "4", "1", 60) + record("PageUp", 0, "4", "-1", 60)},
+};
+
+// Only the built-in setups changed: a user's file of the earlier mapping is read as it was (every
+// function it names is still there) and written back the same.
+TEST(ShippedPlugins, SetupsStoredByTheEarlierMappingAreReadAsTheyWere) {
+    Installed installed([](glotest::PluginHome& home) {
+        CreateDirectoryW(home.userSettings.c_str(), nullptr);
+        for (const auto& earlier : kEarlierSetups) {
+            home.files.push_back(home.userSettings + earlier.plugin + L".cfg");
+            glotest::writeFile(home.files.back(), earlier.file);
+        }
+    });
+    for (const auto& earlier : kEarlierSetups) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(earlier.plugin)));
+        CGlo_Application* application = host.getLoadedPlugin(host.findApplication(earlier.plugin));
+        ASSERT_NE(application, nullptr);
+        const std::wstring file = installed.userSettings + earlier.plugin + L".cfg";
+        DeleteFileW(file.c_str());
+        application->serialize();
+        EXPECT_EQ(glotest::readFile(file), earlier.file);
     }
 }
 

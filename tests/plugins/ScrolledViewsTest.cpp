@@ -1,0 +1,330 @@
+// Views a user scrolls in Wine's own programs, moved by the cap on the whole road: the
+// substitute driver (glo_driver) replays the motion through the core and the ten shipped
+// plug-ins, and the view's position is read from outside the program while it plays. Notepad and
+// wordpad, regedit's tree and value list, winecfg's list of applications (in columns, inside a
+// group box of a property sheet), the system's file dialog on a folder of hundreds of files, and
+// a dialog and property sheet of the test's own with views inside nested group boxes.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+// (needs the types of windows.h)
+#include <commctrl.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "FakeDriver.h"
+#include "PluginHome.h"
+#include "TestProgram.h"
+#include "fixtures/views_dialog/ViewsDialog.h"
+
+using namespace glotest;
+namespace dialog = views_dialog;
+
+namespace {
+
+const wchar_t* const kShipped[] = {L"glo_text_editor", L"glo_trees_lists",  L"glo_word_processor",
+                                   L"glo_spreadsheet", L"glo_presentation", L"glo_mail",
+                                   L"glo_browser",     L"glo_pdf_viewer",   L"glo_layout",
+                                   L"glo_generic"};
+
+// Raw device values (the core turns the sign of z): push away and pull back, slide right and
+// left, twist clockwise and back, tilt forward and back.
+const char* const kPush = "0 0 -260 0 0 0";
+const char* const kPull = "0 0 260 0 0 0";
+const char* const kSlideRight = "260 0 0 0 0 0";
+const char* const kSlideLeft = "-260 0 0 0 0 0";
+const char* const kTwist = "0 0 0 0 320 0";
+const char* const kTwistBack = "0 0 0 0 -320 0";
+const char* const kTilt = "0 0 0 260 0 0";
+const char* const kTiltBack = "0 0 0 -260 0 0";
+
+HWND findChild(HWND top, const wchar_t* viewClass) {
+    struct Search {
+        const wchar_t* viewClass;
+        HWND found;
+    } search = {viewClass, nullptr};
+    EnumChildWindows(
+        top,
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            wchar_t name[64] = L"";
+            GetClassNameW(window, name, 64);
+            if (lstrcmpiW(name, s->viewClass) != 0 || !IsWindowVisible(window))
+                return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Keys and values of the current user's registry that a test adds; they go again at the end,
+// with the key when the test made it, and a value it replaced comes back.
+class ScratchKey {
+public:
+    explicit ScratchKey(std::wstring path) : path_(std::move(path)) {
+        DWORD disposition = 0;
+        RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &key_, &disposition);
+        made_ = disposition == REG_CREATED_NEW_KEY;
+    }
+    ~ScratchKey() {
+        for (int i = 0; i < keys_; ++i)
+            RegDeleteTreeW(key_, name(i).c_str());
+        if (hadText_)
+            RegSetValueExW(key_, text_.c_str(), 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(previous_.c_str()),
+                           DWORD((previous_.size() + 1) * sizeof(wchar_t)));
+        else if (!text_.empty())
+            RegDeleteValueW(key_, text_.c_str());
+        RegCloseKey(key_);
+        if (made_)
+            RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+    }
+    // Keys `prefix`1000, `prefix`1001 and so on.
+    void addKeys(const wchar_t* prefix, int count) {
+        prefix_ = prefix;
+        for (keys_ = 0; keys_ < count; ++keys_) {
+            HKEY sub;
+            RegCreateKeyExW(key_, name(keys_).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &sub,
+                            nullptr);
+            RegCloseKey(sub);
+        }
+    }
+    void addValues(int count) {
+        for (int i = 0; i < count; ++i)
+            RegSetValueExW(key_, (L"Value" + std::to_wstring(1000 + i)).c_str(), 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(L"data"), 10);
+    }
+    void setText(const wchar_t* value, const std::wstring& text) {
+        wchar_t previous[512] = L"";
+        DWORD size = sizeof(previous);
+        text_ = value;
+        hadText_ = RegGetValueW(key_, nullptr, value, RRF_RT_REG_SZ, nullptr, previous, &size) ==
+                   ERROR_SUCCESS;
+        previous_ = previous;
+        RegSetValueExW(key_, value, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       DWORD((text.size() + 1) * sizeof(wchar_t)));
+    }
+
+private:
+    std::wstring name(int i) const { return prefix_ + std::to_wstring(1000 + i); }
+
+    std::wstring path_, prefix_, text_, previous_;
+    HKEY key_ = nullptr;
+    bool made_ = false, hadText_ = false;
+    int keys_ = 0;
+};
+
+// What one motion there and one back did to a position read while they played.
+struct Travel {
+    long start = 0, peak = 0, end = 0;
+};
+
+class ScrolledViews : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const wchar_t* plugin : kShipped)
+            home.add(plugin);
+    }
+    void TearDown() override { program.reset(); }
+
+    // Starts the program and waits up to 15 s for a top-level window of the class (and title)
+    // with a visible child of `viewClass`.
+    HWND start(const std::wstring& commandLine, const wchar_t* topClass, const wchar_t* title,
+               const wchar_t* viewClass) {
+        program = std::make_unique<TestProgram>(commandLine);
+        for (int waited = 0; program->started() && waited < 15000; waited += 50) {
+            if (HWND top = FindWindowW(topClass, title))
+                if (HWND view = findChild(top, viewClass))
+                    return view;
+            pumpMessages(50);
+        }
+        return nullptr;
+    }
+
+    // The cap held `count` device reports one way, let go, then held the other way, with the
+    // program in front and the cursor resting on `view`; `position` is read all the while.
+    Travel travel(HWND view, const char* there, const char* back,
+                  const std::function<long()>& position, int count = 40) {
+        EXPECT_TRUE(bringToFront(GetAncestor(view, GA_ROOT)));
+        cursorOn(view);
+        pumpMessages(200);
+        Travel t;
+        t.start = t.peak = position();
+        const std::string trace = "rate 16\nwait 200\n" + hold(count, there) + "zero\nwait 300\n" +
+                                  hold(count, back) + "zero\nwait 300\n";
+        EXPECT_EQ(runDriver(home.home, trace, L"", [&] { t.peak = std::max(t.peak, position()); }),
+                  0u);
+        t.end = position();
+        return t;
+    }
+    // Moved on by at least `atLeast` and came back at least half the way (the steps follow the
+    // time the cap is held, which a loaded machine stretches).
+    static void expectBothWays(const Travel& t, long atLeast) {
+        EXPECT_GE(t.peak - t.start, atLeast) << "from " << t.start;
+        EXPECT_LE(t.end - t.start, (t.peak - t.start) / 2) << "peak " << t.peak;
+    }
+
+    PluginHome home{L"glo_views"};
+    std::unique_ptr<TestProgram> program;
+};
+
+long topIndex(HWND list) {
+    return long(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
+}
+
+std::string clipboardText() {
+    std::string text;
+    for (int attempt = 0; attempt < 20 && !OpenClipboard(nullptr); ++attempt)
+        Sleep(10);
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const char* chars = static_cast<const char*>(GlobalLock(data)))
+            text = chars;
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+// Button 0 copies the selected line; a push scrolls the text by lines and a twist by pages,
+// both ways, leaving the caret where it was, and nothing moves once the cap is at rest.
+TEST_F(ScrolledViews, TextProgramsCopyAndScrollByLinesAndPages) {
+    const struct {
+        const wchar_t *command, *topClass, *viewClass;
+    } programs[] = {
+        {L"notepad.exe", L"Notepad", L"Edit"},
+        {L"C:\\Program Files\\Windows NT\\Accessories\\wordpad.exe", L"WORDPADTOP", L"RichEdit20W"},
+    };
+    for (const auto& p : programs) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(p.viewClass)));
+        HWND text = start(p.command, p.topClass, nullptr, p.viewClass);
+        ASSERT_NE(text, nullptr);
+        std::wstring document;
+        for (int line = 1; line <= 400; ++line)
+            document += L"Line " + std::to_wstring(line) + L" of a long document\r\n";
+        SendMessageW(text, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(document.c_str()));
+        SendMessageW(text, EM_SETSEL, 0, SendMessageW(text, EM_LINELENGTH, 0, 0));
+        OpenClipboard(nullptr), EmptyClipboard(), CloseClipboard();
+        ASSERT_TRUE(bringToFront(GetAncestor(text, GA_ROOT)));
+        cursorOn(text);
+        EXPECT_EQ(
+            runDriver(home.home, "wait 200\npress 0\nwait 100\nrelease 0\nwait 200\n", L"", [] {}),
+            0u);
+        EXPECT_EQ(clipboardText(), "Line 1 of a long document");
+
+        auto firstLine = [text] { return long(SendMessageW(text, EM_GETFIRSTVISIBLELINE, 0, 0)); };
+        expectBothWays(travel(text, kPush, kPull, firstLine), 5);
+        expectBothWays(travel(text, kTwist, kTwistBack, firstLine, 12), 5);
+        DWORD start = 0, end = 0;
+        SendMessageW(text, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                     reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(SendMessageW(text, EM_LINEFROMCHAR, end, 0), 0) << "the caret stays";
+        const long rest = firstLine();
+        pumpMessages(300);
+        EXPECT_EQ(firstLine(), rest) << "nothing more after the cap came to rest";
+    }
+}
+
+// Pushing scrolls the tree and the value list through their own scroll bars by lines, a twist
+// by pages; the selection stays. A tilt moves the selection of the view with the keyboard focus.
+TEST_F(ScrolledViews, RegeditTreeAndValueListScrollBothWays) {
+    const std::wstring path = L"Software\\GloScrolledViews";
+    ScratchKey key(path);
+    key.addKeys(L"Key", 300); // the tree shows them below the key
+    ScratchKey values(path + L"\\Key1000");
+    values.addValues(300);
+    ScratchKey applet(L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit");
+    applet.setText(L"LastKey", L"HKEY_CURRENT_USER\\" + path + L"\\Key1000");
+    HWND tree = start(L"regedit.exe", L"RegEdit_RegEdit", nullptr, L"SysTreeView32");
+    ASSERT_NE(tree, nullptr);
+    HWND list = findChild(GetAncestor(tree, GA_ROOT), L"SysListView32");
+    ASSERT_NE(list, nullptr);
+    for (int waited = 0; waited < 5000 && SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) < 300;
+         waited += 50)
+        pumpMessages(50);
+
+    // Item handles of another process can be compared, not read: count the visible items above.
+    auto firstVisible = [tree] {
+        const LRESULT first = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_FIRSTVISIBLE, 0);
+        long index = 0;
+        for (LRESULT item = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+             item != 0 && item != first && index < 1000; ++index)
+            item = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXTVISIBLE, item);
+        return index;
+    };
+    auto selected = [tree] { return SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0); };
+    const LRESULT selection = selected();
+    expectBothWays(travel(tree, kPush, kPull, firstVisible), 5);
+    expectBothWays(travel(tree, kTwist, kTwistBack, firstVisible, 12), 10);
+    auto top = [list] { return topIndex(list); };
+    expectBothWays(travel(list, kPush, kPull, top), 5);
+    expectBothWays(travel(list, kTwist, kTwistBack, top, 12), 10);
+    EXPECT_EQ(selected(), selection);
+    // The tree has the keyboard focus.
+    LRESULT moved = selection;
+    travel(tree, kTilt, kTiltBack, [&] {
+        if (moved == selection)
+            moved = selected();
+        return 0L;
+    });
+    EXPECT_NE(moved, selection);
+}
+
+// The list of applications is laid out in columns: it scrolls sideways, which is the way along
+// it; the group box around it is looked through.
+TEST_F(ScrolledViews, WinecfgApplicationListInsideAGroupBoxScrollsBothWays) {
+    ScratchKey apps(L"Software\\Wine\\AppDefaults");
+    apps.addKeys(L"glo_app", 200);
+    HWND list = start(L"winecfg.exe", L"#32770", L"Wine configuration", L"SysListView32");
+    ASSERT_NE(list, nullptr);
+    ASSERT_GE(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 200);
+    auto top = [list] { return topIndex(list); };
+    expectBothWays(travel(list, kPush, kPull, top), 20);
+    expectBothWays(travel(list, kTwist, kTwistBack, top, 12), 20);
+}
+
+// The system's file dialog on a folder of hundreds of files.
+TEST_F(ScrolledViews, FileDialogListOfHundredsOfFilesScrollsBothWays) {
+    const std::wstring folder = home.home + L"\\files";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (int i = 0; i < 300; ++i) {
+        home.files.push_back(folder + L"\\file" + std::to_wstring(1000 + i) + L".txt");
+        writeFile(home.files.back(), "");
+    }
+    HWND list = start(std::wstring(dialog::kProgram) + L" open \"" + folder + L"\"", L"#32770",
+                      dialog::kTitle, L"SysListView32");
+    ASSERT_NE(list, nullptr);
+    expectBothWays(travel(list, kPush, kPull, [list] { return topIndex(list); }), 20);
+    program.reset(); // lets go of the folder
+    for (const std::wstring& file : home.files)
+        DeleteFileW(file.c_str());
+    EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
+}
+
+// The list inside two group boxes scrolls by lines and pages and keeps its selection; the pane of
+// a property sheet, which no plug-in but the generic one knows, scrolls both ways along both of
+// its bars.
+TEST_F(ScrolledViews, ListsAndPanesInsideGroupBoxesOfDialogsAndPropertySheets) {
+    HWND list = start(dialog::kProgram, L"#32770", dialog::kTitle, L"ListBox");
+    ASSERT_NE(list, nullptr);
+    auto top = [list] { return long(SendMessageW(list, LB_GETTOPINDEX, 0, 0)); };
+    expectBothWays(travel(list, kPush, kPull, top), 5);
+    expectBothWays(travel(list, kTwist, kTwistBack, top, 12), 5);
+    EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), LB_ERR) << "nothing selected";
+
+    HWND pane = start(std::wstring(dialog::kProgram) + L" sheet", L"#32770", dialog::kTitle,
+                      dialog::kPaneClass);
+    ASSERT_NE(pane, nullptr);
+    auto position = [pane](int bar) {
+        return [pane, bar] { return long(SendMessageW(pane, dialog::kQueryPosition, bar, 0)); };
+    };
+    expectBothWays(travel(pane, kPush, kPull, position(SB_VERT)), 5);
+    expectBothWays(travel(pane, kSlideRight, kSlideLeft, position(SB_HORZ)), 5);
+    expectBothWays(travel(pane, kTwist, kTwistBack, position(SB_VERT), 12), dialog::kPanePage);
+}
+
+} // namespace
