@@ -7,13 +7,13 @@
 
 #include <algorithm>
 
-#include "GloBoundedSend.h"
+#include "windows/GloBoundedSend.h"
 #include "GloHandles.h"
 #include "GloInput.h"
 #include "runtime/GloWorkerControl.h"
 
 using glo_functions::isKeyHeld;
-using glo_functions::sendBounded;
+using glo_windows::sendBounded;
 
 namespace {
 

@@ -5,14 +5,14 @@
 #include <atomic>
 #include <climits>
 
-#include "GloBoundedSend.h"
+#include "windows/GloBoundedSend.h"
 #include "GloInput.h"
 #include "log/GdrLog.h"
 
 using glo_functions::actsOnce;
-using glo_functions::kSendBoundMs;
-using glo_functions::readScrollInfo;
-using glo_functions::sendBounded;
+using glo_windows::kSendBoundMs;
+using glo_windows::readScrollInfo;
+using glo_windows::sendBounded;
 
 namespace {
 

@@ -46,6 +46,7 @@
 #include "GloTrigger.h"
 #include "GloVector2D.h"
 #include "GloWindow.h"
+#include "GloWindowFromPoint.h"
 #include "GloWnd.h"
 #include "VexSync.h"
 #include "VexThread.h"

@@ -1,6 +1,6 @@
 #include "GloHWND.h"
 
-#include "functions/GloBoundedSend.h"
+#include "GloBoundedSend.h"
 
 #include <cwchar>
 #include <cwctype>
@@ -89,8 +89,8 @@ const wchar_t* CGloHWND::GetClassNameW() const {
 const wchar_t* CGloHWND::GetWindowTextW() const {
     if (m_windowText[0] == L'\0' && m_hwnd != nullptr) {
         LRESULT length = 0;
-        if (!glo_functions::sendBounded(m_hwnd, WM_GETTEXT, CacheLength,
-                                        reinterpret_cast<LPARAM>(m_windowText), &length))
+        if (!glo_windows::sendBounded(m_hwnd, WM_GETTEXT, CacheLength,
+                                      reinterpret_cast<LPARAM>(m_windowText), &length))
             length = ::InternalGetWindowText(m_hwnd, m_windowText, CacheLength);
         terminateAt(m_windowText, length);
     }

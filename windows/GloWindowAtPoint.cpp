@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "GloHWND.h"
+#include "GloWindowFromPoint.h"
 #include "GloScrollbarSearch.h"
 
 namespace glo_windows {
@@ -89,3 +90,7 @@ HWND windowAtPoint(HWND active, POINT screen) {
 }
 
 } // namespace glo_windows
+
+HWND gloWindowFromPoint(HWND active, POINT screen) {
+    return glo_windows::windowAtPoint(active, screen);
+}

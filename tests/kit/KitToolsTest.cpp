@@ -137,6 +137,15 @@ TEST(ListPlugins, ChoosesWhatTheCoreChooses) {
     const ToolRun run = runTool(L"glo_driver.exe --list-plugins", home);
     EXPECT_EQ(toolsChoice(run.output), "Beta") << run.output;
     EXPECT_NE(run.output.find("Kit_a2_b9"), std::string::npos);
+    // Under the cursor a control framed by a group box: the core looks through the frame, and
+    // so must the tool.
+    HWND frame = CreateWindowExW(0, L"Button", L"frame", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 10,
+                                 10, 280, 180, front, nullptr, nullptr, nullptr);
+    HWND framed = glotest::makeWindow(L"Kit_a8_b1", WS_CHILD | WS_VISIBLE, 100, 60, 100, 80, front);
+    ASSERT_TRUE(glotest::focusAndPoint(front, framed));
+    const ToolRun throughFrame = runTool(L"glo_driver.exe --list-plugins", home);
+    EXPECT_EQ(toolsChoice(throughFrame.output), "Alpha") << throughFrame.output;
+    DestroyWindow(frame);
     host.freeAllPlugins();
     DestroyWindow(front);
     for (HWND window : windows)

@@ -8,7 +8,8 @@ namespace driver {
 
 namespace {
 
-const int kMaxCursorDepth = 256;
+// The core's own descent, so that the tool never finds another window than the core does.
+WindowFromPointProc g_windowFromPoint = nullptr;
 
 bool isUsable(HWND window) {
     return window && IsWindowVisible(window) && !IsIconic(window);
@@ -18,13 +19,6 @@ std::wstring className(HWND window) {
     wchar_t name[256] = L"";
     GetClassNameW(window, name, 256);
     return name;
-}
-
-// The class name contains `part` (lower case), whatever its case: the core's class test.
-bool classContains(HWND window, const wchar_t* part) {
-    std::wstring name = className(window);
-    CharLowerW(&name[0]);
-    return name.find(part) != std::wstring::npos;
 }
 
 // The keyboard focus of the thread that owns `window`.
@@ -68,35 +62,19 @@ BOOL CALLBACK searchTopLevelProc(HWND window, LPARAM param) {
 
 } // namespace
 
+void useWindowFromPoint(WindowFromPointProc proc) {
+    g_windowFromPoint = proc;
+}
+
 HWND windowUnderCursor() {
     POINT cursor;
-    if (!GetCursorPos(&cursor))
+    if (g_windowFromPoint == nullptr || !GetCursorPos(&cursor))
         return nullptr;
     GUITHREADINFO info = {};
     info.cbSize = sizeof(info);
     if (!GetGUIThreadInfo(0, &info) || !info.hwndActive)
         return nullptr;
-    HWND active = info.hwndActive;
-    HWND window = active;
-    HWND result = active;
-    for (int depth = 0; depth < kMaxCursorDepth; ++depth) {
-        POINT point = cursor;
-        ScreenToClient(window, &point);
-        HWND child = ChildWindowFromPointEx(window, point, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED);
-        if (!child || child == window) {
-            result = window;
-            break;
-        }
-        if (classContains(child, L"mshtml40_origin_class")) {
-            if (HWND next = GetWindow(child, GW_HWNDNEXT)) {
-                result = next;
-                break;
-            }
-        }
-        window = child;
-        result = child;
-    }
-    return result == active ? nullptr : result;
+    return g_windowFromPoint(info.hwndActive, cursor);
 }
 
 EventTarget TargetTracker::next(bool& changed) {

@@ -16,8 +16,12 @@ struct EventTarget {
     const char* how = "";      // how `window` was found
 };
 
-// The deepest visible, enabled child of the foreground program's active window under the cursor
-// (the next window after an "MSHTML40_Origin_Class" pane); null over no child window.
+// The core's gloWindowFromPoint (GloWindowFromPoint.h), taken from the core library the tool
+// loads; without it no window is found under the cursor.
+typedef HWND (*WindowFromPointProc)(HWND active, POINT screen);
+void useWindowFromPoint(WindowFromPointProc proc);
+// The window under the cursor below the foreground program's active window, as the core finds
+// it; null over no child window.
 HWND windowUnderCursor();
 
 // The target of a first event, as the core finds it without any earlier event.

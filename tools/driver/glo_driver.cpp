@@ -51,6 +51,8 @@ const int kExitNoHome = 3;
 // The core's function that opens the configuration dialog. It is part of the C++ interface, not
 // of the driver's entry points, so it is found by its C++ name.
 const char kCreateConfigDialog[] = "_Z18createConfigDialogP6HWND__";
+// The core's descent to the window under a point (gloWindowFromPoint), found the same way.
+const char kWindowFromPoint[] = "_Z18gloWindowFromPointP6HWND__8tagPOINT";
 typedef int (*CreateConfigDialogProc)(HWND parent);
 
 Options g_options;
@@ -557,6 +559,18 @@ int main(int argc, char** argv) {
                      narrow(driver::kHomeValue).c_str());
         return kExitNoHome;
     }
+    // Loading the library starts nothing (the plug-ins load with ZuVidInit): it lends the tool
+    // the core's own descent to the window under the cursor.
+    const HMODULE descent = LoadLibraryW(g_options.dll.c_str());
+    driver::useWindowFromPoint(
+        descent ? entry<driver::WindowFromPointProc>(descent, kWindowFromPoint) : nullptr);
+    struct Unload {
+        HMODULE module;
+        ~Unload() {
+            if (module)
+                FreeLibrary(module);
+        }
+    } unloadDescent{descent};
     if (g_options.listPlugins)
         return listPlugins(home);
     if (!g_options.logPath.empty()) {

@@ -1,9 +1,10 @@
-// Messages from the worker thread to target programs, with a bound.
+// Messages to target programs with a bound: the worker and the window wrappers never wait for
+// good on a program that does not answer.
 #pragma once
 
 #include <windows.h>
 
-namespace glo_functions {
+namespace glo_windows {
 
 // How long the worker waits for a target program to handle one message. A program that is
 // merely busy (repainting a long document) answers well within it; one that has stopped
@@ -37,4 +38,4 @@ inline bool readScrollInfo(HWND window, int bar, SCROLLINFO& info) {
     return GetScrollInfo(window, bar, &info) != FALSE;
 }
 
-} // namespace glo_functions
+} // namespace glo_windows
