@@ -8,13 +8,17 @@ namespace {
 using namespace glo_kit;
 
 CGlo_PluginFunction s_functions[] = {
-    panFunction(L"SmoothPan", GLO_CALL(IPanWindow), 56, 44, 45, 46, 47),
-    axisFunction(L"Wheel", GLO_CALL(mouseWheel), 6, 7, 8),
-    axisFunction(L"CursorUpDown", GLO_CALL(cursorUpDown), 37, 37, 38),
-    oneShotFunction(L"HistoryBack", GLO_CALL(back), 33),
-    oneShotFunction(L"HistoryForward", GLO_CALL(forward), 34),
-    buttonFunction(L"Back", GLO_CALL(back), 33),
-    buttonFunction(L"Forward", GLO_CALL(forward), 34),
+    panFunction(L"SmoothPan", GLO_CALL(IPanWindow), GLO_TEXT_SMOOTH_PAN,
+                GLO_TEXT_SMOOTH_SCROLL_LEFT_RIGHT, GLO_TEXT_SMOOTH_SCROLL_RIGHT_LEFT,
+                GLO_TEXT_SMOOTH_SCROLL_UP_DOWN, GLO_TEXT_SMOOTH_SCROLL_DOWN_UP),
+    axisFunction(L"Wheel", GLO_CALL(mouseWheel), GLO_TEXT_MOUSE_WHEEL, GLO_TEXT_MOUSE_WHEEL_UP_DOWN,
+                 GLO_TEXT_MOUSE_WHEEL_DOWN_UP),
+    axisFunction(L"CursorUpDown", GLO_CALL(cursorUpDown), GLO_TEXT_CURSOR_UP_DOWN,
+                 GLO_TEXT_CURSOR_UP_DOWN, GLO_TEXT_CURSOR_DOWN_UP),
+    oneShotFunction(L"HistoryBack", GLO_CALL(back), GLO_TEXT_HISTORY_BACK),
+    oneShotFunction(L"HistoryForward", GLO_CALL(forward), GLO_TEXT_HISTORY_FORWARD),
+    buttonFunction(L"Back", GLO_CALL(back), GLO_TEXT_HISTORY_BACK),
+    buttonFunction(L"Forward", GLO_CALL(forward), GLO_TEXT_HISTORY_FORWARD),
 };
 
 CGlo_FunctionSetup s_defaults[] = {

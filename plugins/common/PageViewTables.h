@@ -10,11 +10,12 @@ namespace {
 using namespace glo_kit;
 
 CGlo_PluginFunction s_functions[] = {
-    panFunction(L"Pan", GLO_CALL(IThumbPan), 1, 3, 5, 2, 4),
-    oneShotFunction(L"NextPage", GLO_CALL(pageDown), 30),
-    oneShotFunction(L"PreviousPage", GLO_CALL(pageUp), 29),
-    buttonFunction(L"Copy", GLO_CALL(copy), 0),
-    buttonFunction(L"Paste", GLO_CALL(paste), 0),
+    panFunction(L"Pan", GLO_CALL(IThumbPan), GLO_TEXT_PAN_WINDOW, GLO_TEXT_PAN_LEFT_RIGHT,
+                GLO_TEXT_PAN_RIGHT_LEFT, GLO_TEXT_PAN_UP_DOWN, GLO_TEXT_PAN_DOWN_UP),
+    oneShotFunction(L"NextPage", GLO_CALL(pageDown), GLO_TEXT_NEXT_PAGE),
+    oneShotFunction(L"PreviousPage", GLO_CALL(pageUp), GLO_TEXT_PREVIOUS_PAGE),
+    buttonFunction(L"Copy", GLO_CALL(copy), GLO_TEXT_NONE),
+    buttonFunction(L"Paste", GLO_CALL(paste), GLO_TEXT_NONE),
 };
 
 CGlo_FunctionSetup s_defaults[] = {

@@ -7,14 +7,17 @@ namespace {
 using namespace glo_kit;
 
 CGlo_PluginFunction s_functions[] = {
-    panFunction(L"LinePan", GLO_CALL(ILinePan), 9, 11, 13, 10, 12),
-    axisFunction(L"NextItem", GLO_CALL(cursorUpDown), 43, 43, 42),
-    oneShotFunction(L"PageDown", GLO_CALL(pageDown), 26),
-    oneShotFunction(L"PageUp", GLO_CALL(pageUp), 25),
-    oneShotFunction(L"ScrollPageDown", GLO_CALL(IScrollPageDown), 59),
-    oneShotFunction(L"ScrollPageUp", GLO_CALL(IScrollPageUp), 58),
-    buttonFunction(L"Copy", GLO_CALL(copy), 0),
-    buttonFunction(L"Paste", GLO_CALL(paste), 0),
+    panFunction(L"LinePan", GLO_CALL(ILinePan), GLO_TEXT_LINE_SCROLL_WINDOW,
+                GLO_TEXT_LINE_SCROLL_LEFT_RIGHT, GLO_TEXT_LINE_SCROLL_RIGHT_LEFT,
+                GLO_TEXT_LINE_SCROLL_UP_DOWN, GLO_TEXT_LINE_SCROLL_DOWN_UP),
+    axisFunction(L"NextItem", GLO_CALL(cursorUpDown), GLO_TEXT_NEXT_ITEM, GLO_TEXT_NEXT_ITEM,
+                 GLO_TEXT_PREVIOUS_ITEM),
+    oneShotFunction(L"PageDown", GLO_CALL(pageDown), GLO_TEXT_PAGE_DOWN),
+    oneShotFunction(L"PageUp", GLO_CALL(pageUp), GLO_TEXT_PAGE_UP),
+    oneShotFunction(L"ScrollPageDown", GLO_CALL(IScrollPageDown), GLO_TEXT_SCROLL_PAGE_DOWN),
+    oneShotFunction(L"ScrollPageUp", GLO_CALL(IScrollPageUp), GLO_TEXT_SCROLL_PAGE_UP),
+    buttonFunction(L"Copy", GLO_CALL(copy), GLO_TEXT_NONE),
+    buttonFunction(L"Paste", GLO_CALL(paste), GLO_TEXT_NONE),
 };
 
 CGlo_FunctionSetup s_defaults[] = {

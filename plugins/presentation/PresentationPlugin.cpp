@@ -7,11 +7,13 @@ namespace {
 using namespace glo_kit;
 
 CGlo_PluginFunction s_functions[] = {
-    oneShotFunction(L"NextSlide", GLO_CALL(pageDown), 30),
-    oneShotFunction(L"PreviousSlide", GLO_CALL(pageUp), 29),
-    panFunction(L"LinePan", GLO_CALL(ILinePan), 9, 11, 13, 10, 12),
-    buttonFunction(L"Copy", GLO_CALL(copy), 0),
-    buttonFunction(L"Paste", GLO_CALL(paste), 0),
+    oneShotFunction(L"NextSlide", GLO_CALL(pageDown), GLO_TEXT_NEXT_PAGE),
+    oneShotFunction(L"PreviousSlide", GLO_CALL(pageUp), GLO_TEXT_PREVIOUS_PAGE),
+    panFunction(L"LinePan", GLO_CALL(ILinePan), GLO_TEXT_LINE_SCROLL_WINDOW,
+                GLO_TEXT_LINE_SCROLL_LEFT_RIGHT, GLO_TEXT_LINE_SCROLL_RIGHT_LEFT,
+                GLO_TEXT_LINE_SCROLL_UP_DOWN, GLO_TEXT_LINE_SCROLL_DOWN_UP),
+    buttonFunction(L"Copy", GLO_CALL(copy), GLO_TEXT_NONE),
+    buttonFunction(L"Paste", GLO_CALL(paste), GLO_TEXT_NONE),
 };
 
 CGlo_FunctionSetup s_defaults[] = {

@@ -7,12 +7,15 @@ namespace {
 using namespace glo_kit;
 
 CGlo_PluginFunction s_functions[] = {
-    panFunction(L"LinePan", GLO_CALL(ILinePan), 9, 11, 13, 10, 12),
-    axisFunction(L"CursorUpDown", GLO_CALL(cursorUpDown), 37, 37, 38),
-    oneShotFunction(L"NextSheet", GLO_CALL(ctrlPageDown), 31),
-    oneShotFunction(L"PreviousSheet", GLO_CALL(ctrlPageUp), 32),
-    buttonFunction(L"Copy", GLO_CALL(copy), 0),
-    buttonFunction(L"Paste", GLO_CALL(paste), 0),
+    panFunction(L"LinePan", GLO_CALL(ILinePan), GLO_TEXT_LINE_SCROLL_WINDOW,
+                GLO_TEXT_LINE_SCROLL_LEFT_RIGHT, GLO_TEXT_LINE_SCROLL_RIGHT_LEFT,
+                GLO_TEXT_LINE_SCROLL_UP_DOWN, GLO_TEXT_LINE_SCROLL_DOWN_UP),
+    axisFunction(L"CursorUpDown", GLO_CALL(cursorUpDown), GLO_TEXT_CURSOR_UP_DOWN,
+                 GLO_TEXT_CURSOR_UP_DOWN, GLO_TEXT_CURSOR_DOWN_UP),
+    oneShotFunction(L"NextSheet", GLO_CALL(ctrlPageDown), GLO_TEXT_NEXT_SHEET),
+    oneShotFunction(L"PreviousSheet", GLO_CALL(ctrlPageUp), GLO_TEXT_PREVIOUS_SHEET),
+    buttonFunction(L"Copy", GLO_CALL(copy), GLO_TEXT_NONE),
+    buttonFunction(L"Paste", GLO_CALL(paste), GLO_TEXT_NONE),
 };
 
 CGlo_FunctionSetup s_defaults[] = {
