@@ -2,19 +2,17 @@
 // through the view's autoscroll, the arrow keys on a tilt, history on a twist and on the
 // buttons.
 #include "GloPluginKit.h"
+#include "common/OfficeEntries.h"
 
 namespace {
 
 using namespace glo_kit;
+using namespace office_entries;
 
 CGlo_PluginFunction s_functions[] = {
-    panFunction(L"SmoothPan", GLO_CALL(IPanWindow), GLO_TEXT_SMOOTH_PAN,
-                GLO_TEXT_SMOOTH_SCROLL_LEFT_RIGHT, GLO_TEXT_SMOOTH_SCROLL_RIGHT_LEFT,
-                GLO_TEXT_SMOOTH_SCROLL_UP_DOWN, GLO_TEXT_SMOOTH_SCROLL_DOWN_UP),
-    axisFunction(L"Wheel", GLO_CALL(mouseWheel), GLO_TEXT_MOUSE_WHEEL, GLO_TEXT_MOUSE_WHEEL_UP_DOWN,
-                 GLO_TEXT_MOUSE_WHEEL_DOWN_UP),
-    axisFunction(L"CursorUpDown", GLO_CALL(cursorUpDown), GLO_TEXT_CURSOR_UP_DOWN,
-                 GLO_TEXT_CURSOR_UP_DOWN, GLO_TEXT_CURSOR_DOWN_UP),
+    smoothPan(),
+    wheel(),
+    cursorUpDown(),
     oneShotFunction(L"HistoryBack", GLO_CALL(back), GLO_TEXT_HISTORY_BACK),
     oneShotFunction(L"HistoryForward", GLO_CALL(forward), GLO_TEXT_HISTORY_FORWARD),
     buttonFunction(L"Back", GLO_CALL(back), GLO_TEXT_HISTORY_BACK),

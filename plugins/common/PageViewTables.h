@@ -4,18 +4,20 @@
 #pragma once
 
 #include "GloPluginKit.h"
+#include "common/OfficeEntries.h"
 
 namespace {
 
 using namespace glo_kit;
+using namespace office_entries;
 
 CGlo_PluginFunction s_functions[] = {
     panFunction(L"Pan", GLO_CALL(IThumbPan), GLO_TEXT_PAN_WINDOW, GLO_TEXT_PAN_LEFT_RIGHT,
                 GLO_TEXT_PAN_RIGHT_LEFT, GLO_TEXT_PAN_UP_DOWN, GLO_TEXT_PAN_DOWN_UP),
     oneShotFunction(L"NextPage", GLO_CALL(pageDown), GLO_TEXT_NEXT_PAGE),
     oneShotFunction(L"PreviousPage", GLO_CALL(pageUp), GLO_TEXT_PREVIOUS_PAGE),
-    buttonFunction(L"Copy", GLO_CALL(copy), GLO_TEXT_NONE),
-    buttonFunction(L"Paste", GLO_CALL(paste), GLO_TEXT_NONE),
+    copyButton(),
+    pasteButton(),
 };
 
 CGlo_FunctionSetup s_defaults[] = {

@@ -1,19 +1,19 @@
 // Presentation program (main window "PP9FrameClass"): a twist goes to the next or previous
 // slide, the cap pans the slide by lines; the buttons copy and paste.
 #include "GloPluginKit.h"
+#include "common/OfficeEntries.h"
 
 namespace {
 
 using namespace glo_kit;
+using namespace office_entries;
 
 CGlo_PluginFunction s_functions[] = {
     oneShotFunction(L"NextSlide", GLO_CALL(pageDown), GLO_TEXT_NEXT_PAGE),
     oneShotFunction(L"PreviousSlide", GLO_CALL(pageUp), GLO_TEXT_PREVIOUS_PAGE),
-    panFunction(L"LinePan", GLO_CALL(ILinePan), GLO_TEXT_LINE_SCROLL_WINDOW,
-                GLO_TEXT_LINE_SCROLL_LEFT_RIGHT, GLO_TEXT_LINE_SCROLL_RIGHT_LEFT,
-                GLO_TEXT_LINE_SCROLL_UP_DOWN, GLO_TEXT_LINE_SCROLL_DOWN_UP),
-    buttonFunction(L"Copy", GLO_CALL(copy), GLO_TEXT_NONE),
-    buttonFunction(L"Paste", GLO_CALL(paste), GLO_TEXT_NONE),
+    linePan(),
+    copyButton(),
+    pasteButton(),
 };
 
 CGlo_FunctionSetup s_defaults[] = {

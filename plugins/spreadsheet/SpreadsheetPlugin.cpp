@@ -1,21 +1,20 @@
 // Spreadsheet (main window "XLMAIN"): the cap pans the sheet by lines, a tilt moves the active
 // cell, a twist switches to the next or previous sheet; the buttons copy and paste.
 #include "GloPluginKit.h"
+#include "common/OfficeEntries.h"
 
 namespace {
 
 using namespace glo_kit;
+using namespace office_entries;
 
 CGlo_PluginFunction s_functions[] = {
-    panFunction(L"LinePan", GLO_CALL(ILinePan), GLO_TEXT_LINE_SCROLL_WINDOW,
-                GLO_TEXT_LINE_SCROLL_LEFT_RIGHT, GLO_TEXT_LINE_SCROLL_RIGHT_LEFT,
-                GLO_TEXT_LINE_SCROLL_UP_DOWN, GLO_TEXT_LINE_SCROLL_DOWN_UP),
-    axisFunction(L"CursorUpDown", GLO_CALL(cursorUpDown), GLO_TEXT_CURSOR_UP_DOWN,
-                 GLO_TEXT_CURSOR_UP_DOWN, GLO_TEXT_CURSOR_DOWN_UP),
+    linePan(),
+    cursorUpDown(),
     oneShotFunction(L"NextSheet", GLO_CALL(ctrlPageDown), GLO_TEXT_NEXT_SHEET),
     oneShotFunction(L"PreviousSheet", GLO_CALL(ctrlPageUp), GLO_TEXT_PREVIOUS_SHEET),
-    buttonFunction(L"Copy", GLO_CALL(copy), GLO_TEXT_NONE),
-    buttonFunction(L"Paste", GLO_CALL(paste), GLO_TEXT_NONE),
+    copyButton(),
+    pasteButton(),
 };
 
 CGlo_FunctionSetup s_defaults[] = {
