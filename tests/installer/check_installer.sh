@@ -40,7 +40,8 @@ appdata=$(winepath -u "$(run cmd /c echo %APPDATA% | tr -d '\r')")
 user_file="$appdata/Glidora/TextEditor.cfg"
 shipped=(glo_text_editor glo_trees_lists glo_word_processor glo_spreadsheet glo_presentation
          glo_mail glo_browser glo_pdf_viewer glo_layout glo_generic)
-office=(Geometry/cap.stl Docs/README.md Docs/plugins.md Docs/trace-format.md)
+office=(Geometry/cap.stl Docs/README.md Docs/plugins.md Docs/trace-format.md Docs/user-guide.md)
+for p in "$source_dir"/docs/pictures/*.png; do office+=("Docs/pictures/${p##*/}"); done
 for p in "${shipped[@]}"; do office+=("Plugins/$p.dll"); done
 layout=(Glo_core_proxy.dll "${office[@]/#/Office/}")
 tools=(glo_driver.exe glo_plugin_probe.exe glo_monitor.exe glo_cfgcheck.exe Traces/office-gesture.trace

@@ -53,13 +53,23 @@ glo_word_processor.dll	PluginsDir
 office_gesture.trace	TracesDir
 plugins.md	DocsDir
 scroll_and_click.trace	TracesDir
-trace_format.md	DocsDir"
+trace_format.md	DocsDir
+user_guide.md	DocsDir
+assign_menu.png	PicturesDir
+assigned.png	PicturesDir
+cap_motions.png	PicturesDir
+dead_zone.png	PicturesDir
+dialog_overview.png	PicturesDir
+notepad_push.png	PicturesDir
+restore_defaults.png	PicturesDir"
+expected=$(echo "$expected" | sort)
 [ "$layout" = "$expected" ] || fail "files:"$'\n'"$(diff <(echo "$expected") <(echo "$layout"))"
 
 expect_table Directory "DocsDir	OfficeDir	Docs
 GeometryDir	OfficeDir	Geometry
 INSTALLDIR	$program_files	Glidora
 OfficeDir	INSTALLDIR	Office
+PicturesDir	DocsDir	pictures
 PluginsDir	OfficeDir	Plugins
 $program_files	TARGETDIR	.
 TARGETDIR		SourceDir
