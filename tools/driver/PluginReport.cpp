@@ -2,20 +2,14 @@
 
 #include <cstring>
 
+#include "Utf8.h"
+
 namespace driver {
 
 namespace {
 
 // The worker takes an event older than this for rest.
 const ULONGLONG kStaleMs = 200;
-
-std::string utf8(const std::wstring& text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1)
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], n, nullptr, nullptr);
-    return out;
-}
 
 std::string quoted(const std::wstring& text) {
     return "\"" + utf8(text) + "\"";

@@ -21,6 +21,7 @@
 #include "PluginReport.h"
 #include "ProbeClient.h"
 #include "TraceParser.h"
+#include "Utf8.h"
 #include "ZuVidDriver.h"
 
 namespace {
@@ -62,22 +63,6 @@ HWND g_coreWindow = nullptr;
 std::mutex g_keptLogMutex;
 std::vector<std::string>* g_keptLog = nullptr;
 
-std::wstring widen(const char* text) {
-    int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    std::wstring out(n > 0 ? n - 1 : 0, L'\0');
-    if (n > 1)
-        MultiByteToWideChar(CP_UTF8, 0, text, -1, &out[0], n);
-    return out;
-}
-
-std::string narrow(const wchar_t* text) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1)
-        WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], n, nullptr, nullptr);
-    return out;
-}
-
 void note(const char* format, ...) {
     va_list args;
     va_start(args, format);
@@ -96,14 +81,14 @@ void WINAPI logCallback(const wchar_t* text) {
     {
         std::lock_guard<std::mutex> lock(g_keptLogMutex);
         if (g_keptLog) {
-            std::string line = narrow(text);
+            std::string line = driver::utf8(text);
             while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
                 line.pop_back();
             g_keptLog->push_back(line);
             return;
         }
     }
-    std::fputs(narrow(text).c_str(), g_log);
+    std::fputs(driver::utf8(text).c_str(), g_log);
     std::fflush(g_log);
 }
 
@@ -111,7 +96,7 @@ std::int32_t WINAPI registerWindowCallback(std::uint32_t id, const wchar_t* modu
                                            std::int32_t* status) {
     if (!g_options.listPlugins)
         note("registerWindow(id %u, %s, 0x%llx) -> status %d", id,
-             narrow(module ? module : L"").c_str(),
+             driver::utf8(module ? module : L"").c_str(),
              static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(window)),
              g_options.registerStatus);
     if (status)
@@ -235,7 +220,7 @@ bool parseArguments(int argc, char** argv) {
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         const char* v = nullptr;
         if (arg == "--dll" && (v = value())) {
-            g_options.dll = widen(v);
+            g_options.dll = driver::widen(v);
         } else if (arg == "--log" && (v = value())) {
             g_options.logPath = v;
         } else if (arg == "--driver-id" && (v = value())) {
@@ -243,7 +228,7 @@ bool parseArguments(int argc, char** argv) {
         } else if (arg == "--device-type" && (v = value())) {
             g_options.deviceType = static_cast<std::int32_t>(std::strtol(v, nullptr, 0));
         } else if (arg == "--device-name" && (v = value())) {
-            g_options.deviceName = widen(v);
+            g_options.deviceName = driver::widen(v);
         } else if (arg == "--version" && (v = value())) {
             int a, b, c;
             if (std::sscanf(v, "%d.%d.%d", &a, &b, &c) != 3)
@@ -263,7 +248,7 @@ bool parseArguments(int argc, char** argv) {
         } else if (arg == "--window" && g_options.listPlugins) {
             if (!(v = value()))
                 return false;
-            g_options.windowClass = widen(v);
+            g_options.windowClass = driver::widen(v);
         } else if (arg == "--window") {
             g_options.ownWindow = true;
         } else if (arg == "--verbose") {
@@ -348,7 +333,7 @@ struct Core {
         dll = LoadLibraryW(g_options.dll.c_str());
         if (!dll) {
             std::fprintf(stderr, "glo_driver: cannot load %s (error %lu)\n",
-                         narrow(g_options.dll.c_str()).c_str(), GetLastError());
+                         driver::utf8(g_options.dll.c_str()).c_str(), GetLastError());
             return false;
         }
         init = entry<ZuVidInitProc>(dll, "ZuVidInit");
@@ -385,7 +370,7 @@ std::wstring probeProgram() {
 bool startProbe(driver::ProbeClient& probe) {
     if (GetFileAttributesW(probeProgram().c_str()) == INVALID_FILE_ATTRIBUTES) {
         std::fprintf(stderr, "glo_driver: %s is missing beside glo_driver.exe\n",
-                     narrow(probeProgram().c_str()).c_str());
+                     driver::utf8(probeProgram().c_str()).c_str());
         return false;
     }
     std::string problem;
@@ -420,7 +405,7 @@ int listPlugins(const std::wstring& home) {
     if (!g_options.windowClass.empty() &&
         !(named = driver::findWindowOfClass(g_options.windowClass))) {
         std::fprintf(stderr, "glo_driver: no visible window of class \"%s\"\n",
-                     narrow(g_options.windowClass.c_str()).c_str());
+                     driver::utf8(g_options.windowClass.c_str()).c_str());
         return 1;
     }
     // The window is taken before anything loads: a plug-in's window must not come in between.
@@ -555,8 +540,8 @@ int main(int argc, char** argv) {
                      "glo_driver: the core would find no home directory: %s.\n"
                      "  The home is the folder with Office\\Plugins; name it with\n"
                      "  reg add \"HKLM\\%s\" /v \"%s\" /d FOLDER /f\n",
-                     narrow(problem.c_str()).c_str(), narrow(driver::kHomeKey).c_str(),
-                     narrow(driver::kHomeValue).c_str());
+                     driver::utf8(problem.c_str()).c_str(), driver::utf8(driver::kHomeKey).c_str(),
+                     driver::utf8(driver::kHomeValue).c_str());
         return kExitNoHome;
     }
     // Loading the library starts nothing (the plug-ins load with ZuVidInit): it lends the tool
@@ -583,7 +568,7 @@ int main(int argc, char** argv) {
     const std::wstring folder = driver::pluginFolder(home);
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        note("no folder %s: the core loads no plug-in", narrow(folder.c_str()).c_str());
+        note("no folder %s: the core loads no plug-in", driver::utf8(folder.c_str()).c_str());
 
     HWND target = nullptr;
     if (g_options.ownWindow) {
@@ -601,8 +586,8 @@ int main(int argc, char** argv) {
         return 1;
     const wchar_t* info = nullptr;
     core.getInfo(&info);
-    note("loaded %s: %s", narrow(g_options.dll.c_str()).c_str(),
-         info ? narrow(info).c_str() : "(no info)");
+    note("loaded %s: %s", driver::utf8(g_options.dll.c_str()).c_str(),
+         info ? driver::utf8(info).c_str() : "(no info)");
     core.start();
 
     std::unique_ptr<driver::ProbeClient> probe;

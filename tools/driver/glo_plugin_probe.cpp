@@ -16,21 +16,16 @@
 #include "GloApplication.h"
 #include "GloEvent.h"
 #include "GloPluginFunction.h"
+#include "Utf8.h"
 
 namespace {
 
 typedef CGlo_Application* (*LoadProc)(HINSTANCE);
 typedef void (*UnloadProc)();
 
-HANDLE s_out = nullptr;
+using driver::utf8;
 
-std::string utf8(const std::wstring& text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1)
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], n, nullptr, nullptr);
-    return out;
-}
+HANDLE s_out = nullptr;
 
 // One answer line; the reader sees it before the next call into a plug-in, which may crash.
 void say(const std::string& line) {
