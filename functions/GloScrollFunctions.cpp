@@ -236,6 +236,7 @@ void CGlo_Plugin::pageStep(const CGlo_Event& event, WPARAM code) {
             sendScroll(WM_HSCROLL, code, currentPanFocus.GetHScrollbar());
     }
     setPanFocus(emptyWindow);
+    lastSearchFound = emptyWindow;
 }
 
 void CGlo_Plugin::IScrollLines(const CGlo_Event& event) {
@@ -262,7 +263,7 @@ void CGlo_Plugin::mouseWheel(const CGlo_Event& event) {
 
 // Every motion event asks the (virtual) search again: a plug-in's own choice may change while
 // the cursor rests, and the base search keeps its own result only while nothing it reads has
-// changed.
+// changed, and never beyond the gesture (what a window scrolls is not among what it reads).
 void CGlo_Plugin::choosePanFocus(const CGlo_Event& event, unsigned long bars,
                                  ScrollFunction delegate) {
     if (event.isMotionEvent()) {
@@ -276,8 +277,10 @@ void CGlo_Plugin::choosePanFocus(const CGlo_Event& event, unsigned long bars,
     if (currentPanFocus.GetHWND() == nullptr)
         return;
     (this->*delegate)(event);
-    if (event.isZeroEvent() || event.isButtonEvent())
+    if (event.isZeroEvent() || event.isButtonEvent()) {
         setPanFocus(emptyWindow);
+        lastSearchFound = emptyWindow; // the next gesture looks afresh
+    }
 }
 
 void CGlo_Plugin::ILineLeftRight(const CGlo_Event& event) {

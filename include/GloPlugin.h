@@ -306,7 +306,7 @@ private:
     bool startRefused;
     // The last pan focus search and what it read (the result's step: 0 under the cursor, 1 to 3
     // the current and previous pan focus, 4 the focus window). Its result is reused only while
-    // all of that is unchanged, which every search checks first.
+    // all of that is unchanged, which every search checks first, and only within a gesture.
     CGloWindow lastSearchFound;
     POINT lastSearchCursor;
     HWND lastSearchActive;

@@ -335,6 +335,21 @@ TEST_F(Scrolling, TheFocusFoundIsDroppedWhenItCannotBeScrolledAndFollowsTheKeybo
     SetWindowPos(cover, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     EXPECT_EQ(step(), cover);
     recording.ILineUpDown(kZero);
+    DestroyWindow(cover);
+
+    // What a window scrolls is read afresh by the next gesture, though nothing else changed.
+    Recording fresh;
+    SetFocus(other);
+    cursorOn(plain);
+    fresh.ILineUpDown(motion(350));
+    EXPECT_EQ(fresh.getPanFocus().GetHWND(), other);
+    fresh.ILineUpDown(kZero);
+    setRange(plain, SB_VERT, 0, 99, 0, 50);
+    SetWindowPos(plain, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    fresh.ILineUpDown(motion(350));
+    EXPECT_EQ(fresh.getPanFocus().GetHWND(), plain);
+    fresh.ILineUpDown(kZero);
 
     HWND top = makeWindow(L"GloTestView", WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_VISIBLE, 600, 60,
                           300, 300, nullptr);
