@@ -152,8 +152,8 @@ void CGlo_Plugin::autoscroll(const CGlo_Event& event, AutoscrollKind kind) {
 bool CGlo_Plugin::steerAutoscroll(const CGlo_Event& event, AutoscrollKind kind) {
     const bool held = kind >= HeldPan;
     if (!event.isMotionEvent())
-        startRefused = false; // the gesture ends: the next one may click again
-    else if (startRefused && !held)
+        refusedStartWindow = nullptr; // the gesture ends: the next one may click again
+    else if (refusedStartWindow != nullptr && !held)
         resumeLateCapture();
     // The user's own middle button, read before anything is released.
     const bool userMiddle =
@@ -187,7 +187,8 @@ bool CGlo_Plugin::steerAutoscroll(const CGlo_Event& event, AutoscrollKind kind) 
     }
     // A program that did not answer the gesture's click with the capture gets no more clicks
     // (a middle click may open a link or paste).
-    if (info.hwndCapture == nullptr && (startRefused || !startAutoscroll(kind, info)))
+    if (info.hwndCapture == nullptr &&
+        (refusedStartWindow != nullptr || !startAutoscroll(kind, info)))
         return true;
     stepAutoscroll(event, kind, info.hwndCapture);
     return true;
@@ -195,12 +196,19 @@ bool CGlo_Plugin::steerAutoscroll(const CGlo_Event& event, AutoscrollKind kind) 
 
 // Click mode gave everything back when the program did not take the capture in time; a program
 // that takes it later answers the gesture's click after all. The gesture is attached to it
-// again, so that the cursor hides, and the end clicks and returns the cursor to the user.
+// again, so that the cursor hides, and the end clicks and returns the cursor to the user. A
+// capture of another program, or one taken while the user holds a button (a drag of the
+// user's own), is not ours to steer or end with a click.
 void CGlo_Plugin::resumeLateCapture() {
     GUITHREADINFO info;
     info.cbSize = sizeof(info);
-    if (attachedWindow == nullptr && GetGUIThreadInfo(0, &info) && info.hwndCapture != nullptr)
-        attachThread(info.hwndCapture);
+    if (attachedWindow != nullptr || !GetGUIThreadInfo(0, &info) || info.hwndCapture == nullptr)
+        return;
+    const DWORD clicked = GetWindowThreadProcessId(refusedStartWindow, nullptr);
+    if (clicked == 0 || GetWindowThreadProcessId(info.hwndCapture, nullptr) != clicked ||
+        isKeyHeld(VK_LBUTTON) || isKeyHeld(VK_RBUTTON))
+        return;
+    attachThread(info.hwndCapture);
 }
 
 // False when this event goes no further (no window, no attachment, no capture in time).
@@ -239,6 +247,10 @@ bool CGlo_Plugin::startAutoscroll(AutoscrollKind kind, GUITHREADINFO& info) {
         restoreUser();
         return false;
     }
+    if (stopAsked(workerGestureControl())) {
+        restoreUser(); // a stopping application clicks no program into a scroll it cannot end
+        return false;
+    }
     if (!cursorMoved)
         GetCursorPos(&savedCursorPos); // the user's place, not the one a retry left behind
 
@@ -275,7 +287,7 @@ bool CGlo_Plugin::startAutoscroll(AutoscrollKind kind, GUITHREADINFO& info) {
     if (waitForMouseCapture(target, kCaptureWaitMs) != 0) {
         // A program that does not scroll now gets no more clicks, and the user gets everything
         // back now, not at the end of the motion.
-        startRefused = true;
+        refusedStartWindow = target;
         restoreUser();
         return false;
     }
@@ -426,7 +438,7 @@ DWORD CGlo_Plugin::waitForMouseCapture(HWND target, unsigned long timeoutMs) {
             return WAIT_TIMEOUT;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
         const LONGLONG now = getMilliSeconds();
-        budget -= now - last;
+        budget = (std::min)(budget - (now - last), waitAllowance(budget)); // a stop asked since
         last = now;
         if (reached())
             return 0;

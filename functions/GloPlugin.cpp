@@ -25,7 +25,7 @@ CGlo_Plugin::CGlo_Plugin()
       attachedWindow(nullptr), deadbandPoint(0.0, 0.0),
       motionDeadbandDistance(2.0), lowStepCount{0, 0}, highStepCount{0, 0}, attachedThreadId(0),
       hiddenCursorCount(0), buttonsDown(0), cursorMoved(false),
-      startRefused(false), lastSearchCursor{0, 0}, lastSearchActive(nullptr),
+      refusedStartWindow(nullptr), lastSearchCursor{0, 0}, lastSearchActive(nullptr),
       lastSearchFocus(nullptr), lastSearchAtPoint(nullptr), lastSearchCandidates{},
       lastSearchBars(0), lastSearchStep(0), unansweredScrollTarget(nullptr),
       gestureControl(nullptr), inputSender(&SendInput) {

@@ -301,9 +301,9 @@ private:
     int hiddenCursorCount;
     DWORD buttonsDown;
     bool cursorMoved;
-    // The program did not take the capture after this gesture's click: no more clicks until
-    // the gesture ends.
-    bool startRefused;
+    // The window whose program did not take the capture after this gesture's click: no more
+    // clicks until the gesture ends; a capture its thread takes later is joined. Null if none.
+    HWND refusedStartWindow;
     // The last pan focus search and what it read (the result's step: 0 under the cursor, 1 to 3
     // the current and previous pan focus, 4 the focus window). Its result is reused only while
     // all of that is unchanged, which every search checks first, and only within a gesture.

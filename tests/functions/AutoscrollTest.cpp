@@ -209,7 +209,8 @@ TEST_F(Autoscroll, OriginsAndPlacementsOfEachFunction) {
 // after its window is gone, when the program never takes the capture, when it never lets go
 // (the message box then comes from a thread of its own), when the gesture moves on to a window
 // it cannot attach to, and over a middle button the user holds; click mode's end that times out
-// still gives everything back, and so does its start, whose late capture it then takes up.
+// still gives everything back, and so does its start, whose late capture it then takes up (but
+// not a capture of another program).
 TEST_F(Autoscroll, EveryWayOutGivesEverythingBack) {
     start({L"GloAutoscrollView:held:100:100:500:400", L"GloAutoscrollView:none:560:100:960:400",
            L"GloAutoscrollView:click:560:420:960:720", L"GloAutoscrollView:late:100:420:500:720"});
@@ -288,6 +289,34 @@ TEST_F(Autoscroll, EveryWayOutGivesEverythingBack) {
     probe.autoScroll(kZero);
     EXPECT_EQ(settledLog(late, L"M400,570 m L396,566 l"), L"M400,570 m L396,566 l");
     expectRestored(late);
+
+    use(1); // refused; then the user middle-drags in another program: that capture is not ours
+    probe.autoScroll(motion(60));
+    {
+        TestProgram other(std::wstring(kProgram) + L" --parent " +
+                          std::to_wstring(GetCurrentProcessId()) +
+                          L" GloAutoscrollView:held:100:420:500:720");
+        const HWND dragged = findView(other.id(), 0);
+        ASSERT_NE(dragged, nullptr);
+        ASSERT_TRUE(bringToFront(GetParent(dragged)));
+        home = POINT{300, 570};
+        SetCursorPos(home.x, home.y);
+        INPUT drag = {INPUT_MOUSE};
+        drag.mi.dwFlags = MOUSEEVENTF_MIDDLEDOWN;
+        SendInput(1, &drag, sizeof(drag));
+        for (int i = 0; i < 300 && !(ask(dragged, kQueryState) & HasCapture); ++i)
+            Sleep(10);
+        ASSERT_TRUE(ask(dragged, kQueryState) & HasCapture);
+        probe.autoScroll(motion(60));
+        EXPECT_FALSE(Access::attached(probe, nullptr));
+        EXPECT_EQ(Access::hiddenCursors(probe), 0);
+        drag.mi.dwFlags = MOUSEEVENTF_MIDDLEUP;
+        SendInput(1, &drag, sizeof(drag));
+        probe.autoScroll(kZero);
+        EXPECT_EQ(settledLog(dragged, L"M300,570 m"), L"M300,570 m");
+        expectRestored(dragged);
+        home = POINT{900, 700};
+    }
 
     view = use(0); // on to a window whose input cannot be attached (one of this thread)
     probe.mbuttonPan(motion(60));
