@@ -9,6 +9,7 @@
 
 #include "GloHandles.h"
 #include "GloInput.h"
+#include "log/GdrLog.h"
 
 using glo_functions::actsOnce;
 using glo_functions::CScopedHandle;
@@ -23,6 +24,8 @@ const DWORD kAppPathBytes = 520;
 const DWORD kValueBytes = 1040;
 // Room for a value with its environment variables expanded.
 const DWORD kExpandedChars = 2048;
+const size_t kCommandLineChars = 2 * kExpandedChars + 128; // a quoted program and its arguments
+const size_t kLogLineChars = 511;
 const DWORD kCreationFlags =
     DETACHED_PROCESS | NORMAL_PRIORITY_CLASS | CREATE_NEW_PROCESS_GROUP | CREATE_DEFAULT_ERROR_MODE;
 
@@ -90,42 +93,12 @@ bool readDefaultString(HKEY root, const wchar_t* path, wchar_t* out) {
     return usableString(value, length, type, out);
 }
 
-// One line of text built in place, cut at its capacity.
-class CLine {
-public:
-    CLine& operator<<(const wchar_t* text) {
-        for (; text != nullptr && *text != L'\0' && length < kCapacity; ++text)
-            buffer[length++] = *text;
-        buffer[length] = L'\0';
-        return *this;
-    }
-    CLine& operator<<(unsigned long number) {
-        wchar_t digits[16];
-        int count = 0;
-        do
-            digits[count++] = static_cast<wchar_t>(L'0' + number % 10);
-        while ((number /= 10) != 0);
-        wchar_t reversed[16];
-        for (int i = 0; i < count; ++i)
-            reversed[i] = digits[count - 1 - i];
-        reversed[count] = L'\0';
-        return *this << reversed;
-    }
-    const wchar_t* text() const { return buffer; }
-    wchar_t* data() { return buffer; } // CreateProcessW may write to its command line
-
-private:
-    static const size_t kCapacity = 2 * kExpandedChars + 128;
-    wchar_t buffer[kCapacity + 1] = L"";
-    size_t length = 0;
-};
-
 // Launches run on the worker, and the driver's log is written on the driver's thread only: what
 // was not started goes to the debugger's output.
 void logLaunch(const wchar_t* outcome, const wchar_t* what, const wchar_t* value) {
-    CLine line;
-    line << L"Vex_Core_Proxy.dll: " << outcome << L": " << value << L" (" << what << L")\n";
-    OutputDebugStringW(line.text());
+    wchar_t line[kLogLineChars + 1];
+    gdrFormatLine(line, kLogLineChars, GDR_LOG_TAG L"%ls: %ls (%ls)\n", outcome, value, what);
+    OutputDebugStringW(line);
 }
 
 // "X:\..." or "\\server\...".
@@ -188,20 +161,18 @@ void launch(const wchar_t* application, const wchar_t* arguments, const wchar_t*
         logLaunch(L"Not started, the program is not an absolute path", what, application);
         return;
     }
-    CLine commandLine;
-    commandLine << L"\"" << application << L"\"";
-    if (arguments[0] != L'\0' && !isBlank(arguments[0]))
-        commandLine << L" ";
-    commandLine << arguments;
+    wchar_t commandLine[kCommandLineChars + 1]; // CreateProcessW may write to it
+    const bool spaced = arguments[0] != L'\0' && !isBlank(arguments[0]);
+    gdrFormatLine(commandLine, kCommandLineChars, L"\"%ls\"%ls%ls", application,
+                  spaced ? L" " : L"", arguments);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(application, commandLine.data(), nullptr, nullptr, FALSE, kCreationFlags,
-                        nullptr, nullptr, &startup, &process)) {
-        const DWORD error = GetLastError();
-        CLine outcome;
-        outcome << L"Not started, error " << static_cast<unsigned long>(error);
-        logLaunch(outcome.text(), what, application);
+    if (!CreateProcessW(application, commandLine, nullptr, nullptr, FALSE, kCreationFlags, nullptr,
+                        nullptr, &startup, &process)) {
+        wchar_t outcome[64];
+        gdrFormatLine(outcome, 63, L"Not started, error %d", static_cast<int>(GetLastError()));
+        logLaunch(outcome, what, application);
         return;
     }
     const CScopedHandle processHandle(process.hProcess), threadHandle(process.hThread);
