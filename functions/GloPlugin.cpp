@@ -104,6 +104,10 @@ const CGloWindow& CGlo_Plugin::getPreviousPanFocus(int index) const {
     return previousPanFocus[index];
 }
 
+void CGlo_Plugin::forgetPanFocusSearch() {
+    lastSearchFound = emptyWindow;
+}
+
 // A message found the focus, or the bar it was sent through, gone: the focus is dropped without
 // entering the history, and the next event searches anew.
 void CGlo_Plugin::forgetVanishedPanFocus(HWND bar) {

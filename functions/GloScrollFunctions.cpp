@@ -236,7 +236,7 @@ void CGlo_Plugin::pageStep(const CGlo_Event& event, WPARAM code) {
             sendScroll(WM_HSCROLL, code, currentPanFocus.GetHScrollbar());
     }
     setPanFocus(emptyWindow);
-    lastSearchFound = emptyWindow;
+    forgetPanFocusSearch();
 }
 
 void CGlo_Plugin::IScrollLines(const CGlo_Event& event) {
@@ -279,7 +279,7 @@ void CGlo_Plugin::choosePanFocus(const CGlo_Event& event, unsigned long bars,
     (this->*delegate)(event);
     if (event.isZeroEvent() || event.isButtonEvent()) {
         setPanFocus(emptyWindow);
-        lastSearchFound = emptyWindow; // the next gesture looks afresh
+        forgetPanFocusSearch();
     }
 }
 

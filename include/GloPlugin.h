@@ -132,7 +132,8 @@ protected:
     // the window it serves), the current and the two previous pan focus windows while they lie
     // inside the active window, visible and enabled, the focus window. Fills `focus` (empty when
     // nothing scrolls) and returns its handle. The focus-choosing functions ask on every motion
-    // event; this search reuses its last result while nothing it reads has changed.
+    // event; this search reuses its last result while nothing it reads has changed, within a
+    // gesture.
     virtual HWND getMouseCursorPanFocus(CGloWindow& focus, unsigned long bars);
 
     // Slots 4 to 9: the scroll functions on the current pan focus.
@@ -187,6 +188,8 @@ protected:
     // History element 0 (more recent) or 1 while that window exists, is visible and enabled;
     // otherwise an empty window.
     const CGloWindow& getPreviousPanFocus(int index) const;
+    // The next pan focus search looks afresh (done at the end of every gesture).
+    void forgetPanFocusSearch();
 
     // getActiveWindowFromPoint at the cursor.
     HWND getWindowUnderCursor();
