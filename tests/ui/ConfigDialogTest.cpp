@@ -21,6 +21,7 @@
 #include "MessageBoxAnswerer.h"
 #include "PluginHome.h"
 #include "TestWindow.h"
+#include "TreeItems.h"
 #include "ZuVidDriver.h"
 #include "fixtures/dialog_probe/DialogProbe.h"
 #include "host/GloPluginHost.h"
@@ -35,42 +36,10 @@ std::wstring windowText(HWND window) {
     return text;
 }
 
-std::wstring itemText(HWND tree, HTREEITEM item) {
-    wchar_t text[256] = L"";
-    TVITEMW data = {};
-    data.mask = TVIF_TEXT;
-    data.hItem = item;
-    data.pszText = text;
-    data.cchTextMax = 256;
-    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data));
-    return text;
-}
-
-HTREEITEM next(HWND tree, HTREEITEM item, UINT how) {
-    return reinterpret_cast<HTREEITEM>(
-        SendMessageW(tree, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
-}
-
-// The children of `parent` (null: the top level) and their texts.
-std::vector<HTREEITEM> items(HWND tree, HTREEITEM parent) {
-    std::vector<HTREEITEM> found;
-    HTREEITEM item = parent ? next(tree, parent, TVGN_CHILD) : next(tree, nullptr, TVGN_ROOT);
-    for (; item; item = next(tree, item, TVGN_NEXT))
-        found.push_back(item);
-    return found;
-}
-std::vector<std::wstring> children(HWND tree, HTREEITEM parent) {
-    std::vector<std::wstring> texts;
-    for (HTREEITEM item : items(tree, parent))
-        texts.push_back(itemText(tree, item));
-    return texts;
-}
-HTREEITEM child(HWND tree, HTREEITEM parent, const std::wstring& text) {
-    for (HTREEITEM item : items(tree, parent))
-        if (itemText(tree, item) == text)
-            return item;
-    return nullptr;
-}
+using glotest::child;
+using glotest::children;
+using glotest::itemText;
+using glotest::nextItem;
 
 // Injected input, as the user's hand would make it (absolute moves land within a pixel).
 void moveTo(POINT point) {
@@ -248,7 +217,7 @@ protected:
     HTREEITEM function(const wchar_t* app, const wchar_t* text) {
         return child(tree, application(app), text);
     }
-    std::wstring selected() { return itemText(tree, next(tree, nullptr, TVGN_CARET)); }
+    std::wstring selected() { return itemText(tree, nextItem(tree, nullptr, TVGN_CARET)); }
     std::wstring cell(int direction) {
         wchar_t text[GDR_CELL_TEXT_CHARS] = L"";
         SendMessageW(mapping, GDR_AMM_GETTEXT, direction, reinterpret_cast<LPARAM>(text));
@@ -438,7 +407,8 @@ TEST_F(ConfigDialog, DropsExtendAndTurnSetupsAndRemovalsStayUntilApplied) {
               std::vector<std::wstring>{L"Button 0: pressed"});
 
     // The context menu of a setup removes it.
-    HTREEITEM moved = next(tree, function(L"Writer", L"Pan and Zoom Object (Space)"), TVGN_CHILD);
+    HTREEITEM moved =
+        nextItem(tree, function(L"Writer", L"Pan and Zoom Object (Space)"), TVGN_CHILD);
     POINT at = center(moved);
     // (Enter chooses in the menu; it must not reach the dialog as OK too.)
     whilePumping([at] {
@@ -662,7 +632,7 @@ TEST_F(ConfigDialog, AConflictIsMarkedBeforeOk) {
     EXPECT_EQ(windowText(mapping), L"x+ Pan Left/Right; Zoom In/Out");
 
     // Removing one of the two ends it.
-    HTREEITEM zoom = next(tree, function(L"Writer", L"Zoom Window (Line)"), TVGN_CHILD);
+    HTREEITEM zoom = nextItem(tree, function(L"Writer", L"Zoom Window (Line)"), TVGN_CHILD);
     focusItem(zoom);
     whilePumping([] { key(VK_DELETE); });
     EXPECT_EQ(claims(gdrDirection(0, false)), 1);
@@ -713,7 +683,7 @@ TEST_F(ConfigDialog, ReverseFlipsWhatAPushSelects) {
     EXPECT_EQ(cell(gdrDirection(4, true)), L"Next Page");
     EXPECT_EQ(cell(gdrDirection(4, false)), L"");
 
-    focusItem(next(tree, function(L"Writer", L"Pan Window (Plane)"), TVGN_CHILD));
+    focusItem(nextItem(tree, function(L"Writer", L"Pan Window (Plane)"), TVGN_CHILD));
     whilePumping([] { keys({VK_APPS, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_RETURN}); });
     EXPECT_EQ(children(tree, function(L"Writer", L"Pan Window (Plane)")),
               std::vector<std::wstring>{L"x+ Pan Left/Right, z" + kMinus +
