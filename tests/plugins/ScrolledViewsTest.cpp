@@ -25,11 +25,6 @@ namespace dialog = views_dialog;
 
 namespace {
 
-const wchar_t* const kShipped[] = {L"glo_text_editor", L"glo_trees_lists",  L"glo_word_processor",
-                                   L"glo_spreadsheet", L"glo_presentation", L"glo_mail",
-                                   L"glo_browser",     L"glo_pdf_viewer",   L"glo_layout",
-                                   L"glo_generic"};
-
 // Raw device values (the core turns the sign of z): push away and pull back, slide right and
 // left, twist clockwise and back, tilt forward and back.
 const char* const kPush = "0 0 -260 0 0 0";
@@ -126,10 +121,7 @@ struct Travel {
 
 class ScrolledViews : public ::testing::Test {
 protected:
-    void SetUp() override {
-        for (const wchar_t* plugin : kShipped)
-            home.add(plugin);
-    }
+    void SetUp() override { home.addShipped(); }
     void TearDown() override { program.reset(); }
 
     // Starts the program and waits up to 15 s for a top-level window of the class (and title)

@@ -13,18 +13,12 @@
 
 namespace {
 
-const wchar_t* const kShipped[] = {L"glo_text_editor", L"glo_trees_lists",  L"glo_word_processor",
-                                   L"glo_spreadsheet", L"glo_presentation", L"glo_mail",
-                                   L"glo_browser",     L"glo_pdf_viewer",   L"glo_layout",
-                                   L"glo_generic"};
-
 CGlo_PluginHost& host = getPluginHost();
 
 struct Installed : glotest::PluginHome {
     // `settings` runs before the plug-ins are loaded.
     explicit Installed(void (*settings)(PluginHome&) = nullptr) : PluginHome(L"glo_shipped") {
-        for (const wchar_t* plugin : kShipped)
-            add(plugin);
+        addShipped();
         if (settings)
             settings(*this);
         host.loadPlugins(L"Office/Plugins");

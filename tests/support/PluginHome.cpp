@@ -82,6 +82,13 @@ std::wstring PluginHome::add(const wchar_t* fixture, std::wstring path) {
     return files.back();
 }
 
+void PluginHome::addShipped() {
+    for (const wchar_t* plugin : {L"glo_text_editor", L"glo_trees_lists", L"glo_word_processor",
+                                  L"glo_spreadsheet", L"glo_presentation", L"glo_mail",
+                                  L"glo_browser", L"glo_pdf_viewer", L"glo_layout", L"glo_generic"})
+        add(plugin);
+}
+
 std::wstring PluginHome::addFile(const std::wstring& source, const std::wstring& name) {
     files.push_back(plugins + name);
     EXPECT_TRUE(CopyFileW(source.c_str(), files.back().c_str(), FALSE));

@@ -22,6 +22,8 @@ public:
 
     // Copies a plug-in the build put in ../plugins to `path` (default: the plug-in folder).
     std::wstring add(const wchar_t* fixture, std::wstring path = L"");
+    // Copies the ten shipped plug-ins into the plug-in folder, as a user installs them.
+    void addShipped();
     // Copies the library `source` into the plug-in folder; returns its path there.
     std::wstring addFile(const std::wstring& source, const std::wstring& name);
 
