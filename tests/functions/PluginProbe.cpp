@@ -1,7 +1,5 @@
 #include "PluginProbe.h"
 
-#include <chrono>
-
 namespace glotest {
 
 std::vector<ScrollMessage>& received() {
@@ -66,17 +64,6 @@ int scrollPos(HWND window, int bar) {
     SCROLLINFO info = {sizeof(info), SIF_POS, 0, 0, 0, 0, 0};
     GetScrollInfo(window, bar, &info);
     return info.nPos;
-}
-
-void pump(int ms) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&msg);
-        if (ms > 0)
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
-    } while (std::chrono::steady_clock::now() < end);
 }
 
 CGloHWND marked(HWND bar, unsigned long style) {

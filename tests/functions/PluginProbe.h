@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "FakeDriver.h"
 #include "GloPlugin.h"
 #include "TestProgram.h"
 
@@ -81,8 +82,9 @@ HWND makeBar(HWND parent, DWORD kind, int x, int y, int width, int height, int m
              int max = 99, UINT page = 0, int pos = 0);
 void setRange(HWND window, int bar, int min, int max, UINT page, int pos);
 int scrollPos(HWND window, int bar);
-// Handles this thread's messages for about `ms` milliseconds.
-void pump(int ms = 0);
+inline void pump(int ms = 0) {
+    pumpMessages(ms);
+}
 inline bool isDown(int vk) {
     return (GetAsyncKeyState(vk) & 0x8000) != 0;
 }

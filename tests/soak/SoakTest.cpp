@@ -38,12 +38,6 @@ void start() {
     g_core = glotest::announcedCoreWindow();
 }
 
-void pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageW(&msg);
-}
-
 HWND makeWindow(const wchar_t* className, DWORD style, int x, int width, HWND parent) {
     return glotest::makeWindow(className, style | WS_VISIBLE, x, parent ? 0 : 100, width, 300,
                                parent);
@@ -113,7 +107,7 @@ void runSoak() {
             before = measure(linux);
         }
         if (i % 64 == 0) {
-            pump();
+            glotest::pumpMessages(0);
             if (GetTickCount() - begin > limit)
                 break;
         }
@@ -124,10 +118,10 @@ void runSoak() {
         }
         if (i % 20000 == 10000) {
             SetForegroundWindow(other);
-            pump();
+            glotest::pumpMessages(0);
         } else if (i % 20000 == 10200) {
             SetForegroundWindow(frame);
-            pump();
+            glotest::pumpMessages(0);
         }
         if (i % 10000 == 5000) { // the driver's notification, then each plug-in's own reload
             SendMessageW(g_core, configChanged, 0, 0);

@@ -42,12 +42,13 @@ HWND lastAnnouncedWindow() {
 void pumpMessages(int ms) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point end = Clock::now() + std::chrono::milliseconds(ms);
-    for (MSG msg; Clock::now() < end;) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+    for (MSG msg;; MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT)) {
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
+        if (Clock::now() >= end)
+            return;
     }
 }
 

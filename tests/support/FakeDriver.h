@@ -14,8 +14,8 @@ ZuVidCallbackTable fakeDriverTable(ZuVidLogProc log = nullptr);
 HWND announcedCoreWindow();
 HWND lastAnnouncedWindow();
 
-// Handles this thread's messages for about `ms` milliseconds (the core window and the test's
-// own windows live on the test's thread: waiting means pumping).
+// Handles this thread's messages for about `ms` milliseconds, at least those waiting now (the
+// core window and the test's own windows live on the test's thread: waiting means pumping).
 void pumpMessages(int ms);
 
 } // namespace glotest

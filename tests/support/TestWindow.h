@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "FakeDriver.h"
+
 namespace glotest {
 
 // A window of `className` (registered with the default procedure on first use); a child when
@@ -16,12 +18,8 @@ bool focusAndPoint(HWND top, HWND under = nullptr);
 
 // Pumps this thread's messages until `condition` holds or `ms` passed; whether it holds.
 template <class F> bool eventually(F condition, int ms = 3000) {
-    for (DWORD start = GetTickCount(); !condition() && GetTickCount() - start < DWORD(ms);) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&msg);
-        Sleep(5);
-    }
+    for (DWORD start = GetTickCount(); !condition() && GetTickCount() - start < DWORD(ms);)
+        pumpMessages(5);
     return condition();
 }
 
