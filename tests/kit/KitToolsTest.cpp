@@ -27,14 +27,14 @@ struct ToolRun {
 };
 
 // Runs a tool of the build with its output to a file, pumping this thread's messages meanwhile.
-ToolRun runTool(const std::wstring& commandLine, const PluginHome& home) {
+ToolRun runTool(const std::wstring& commandLine, const PluginHome& home, int limitMs = 30000) {
     const std::wstring output = home.home + L"\\tool.out";
     DWORD code = STILL_ACTIVE;
     {
         glotest::TestProgram tool(commandLine, output);
         EXPECT_TRUE(tool.started())
             << "cannot start " << std::string(commandLine.begin(), commandLine.end());
-        for (int waited = 0; tool.started() && waited < 30000 && code == STILL_ACTIVE;
+        for (int waited = 0; tool.started() && waited < limitMs && code == STILL_ACTIVE;
              waited += 5) {
             glotest::pumpMessages(5);
             code = tool.wait(0);
@@ -103,6 +103,29 @@ TEST(ListPlugins, SaysForEveryLibraryWhyItIsUsedOrNot) {
     EXPECT_EQ(none.code, 4u) << none.output;
     EXPECT_NE(none.output.find("No plug-in loads"), std::string::npos);
     DestroyWindow(front);
+}
+
+// A library that ends the process or hangs while it loads (in DllMain or a global constructor)
+// is named, and the others are still listed; the core itself is not run, as it would take the
+// tool down with it.
+TEST(ListPlugins, NamesALibraryThatBreaksItsOwnLoading) {
+    PluginHome home(L"glo_kit_breaks");
+    home.add(L"kit_loading_fault", home.plugins + L"exit_ctor.dll");
+    home.add(L"kit_loading_fault", home.plugins + L"hang_ctor.dll");
+    home.add(L"host_alpha");
+    // Loading takes 15 s before the hanging library is given up.
+    const ToolRun run = runTool(L"glo_driver.exe --list-plugins", home, 90000);
+    EXPECT_EQ(run.code, 0u) << run.output;
+    EXPECT_NE(lineOf(run.output, "exit_ctor.dll")
+                  .find("not used: its library ended the process (exit code 3) while it loaded"),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(lineOf(run.output, "hang_ctor.dll")
+                  .find("not used: its library did not finish loading within 15 s"),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(lineOf(run.output, "host_alpha.dll").find("loaded: \"Alpha\""), std::string::npos);
+    EXPECT_NE(run.output.find("The core itself was not run"), std::string::npos);
 }
 
 TEST(ListPlugins, ChoosesWhatTheCoreChooses) {
