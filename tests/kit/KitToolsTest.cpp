@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "DriverTest.h"
 #include "FakeDriver.h"
 #include "PluginHome.h"
 #include "TestProgram.h"
@@ -290,6 +291,87 @@ TEST(RecordedGesture, ReplaysToTheSameFunctionsInTheSameOrder) {
     for (const std::wstring& file : {gesture, first, second, home.home + L"\\functions.txt"})
         DeleteFileW(file.c_str());
     DestroyWindow(window);
+}
+
+// A console control event delivered as the system delivers it: a thread in the process at the
+// system's CtrlRoutine, which calls the process's handlers.
+HANDLE sendControlEvent(HANDLE process, DWORD event) {
+    const auto routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CtrlRoutine")));
+    return routine ? CreateRemoteThread(process, nullptr, 0, routine,
+                                        reinterpret_cast<LPVOID>(static_cast<ULONG_PTR>(event)), 0,
+                                        nullptr)
+                   : nullptr;
+}
+
+BOOL CALLBACK endSession(HWND window, LPARAM pid) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != DWORD(pid))
+        return TRUE;
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000,
+                        &answer);
+    SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &answer);
+    return TRUE;
+}
+
+class MonitorRecording : public glotest::DriverTest {};
+
+// glo_monitor --record holds back a run of equal events until it ends, to write them as one
+// block: whichever way it ends, they are in the trace. After a close, logoff or shutdown event
+// the system ends the process as soon as the handler returns, and after the end of the session
+// as soon as WM_ENDSESSION returns: the test ends it there.
+TEST_F(MonitorRecording, KeepsWhatItHeldBackHoweverItEnds) {
+    start();
+    const struct {
+        const char* way;
+        DWORD event; // a console event, or -1: the session ends
+        bool endsProcess;
+    } ways[] = {{"Ctrl+C", CTRL_C_EVENT, false},
+                {"Ctrl+Break", CTRL_BREAK_EVENT, false},
+                {"console closed", CTRL_CLOSE_EVENT, true},
+                {"logoff", CTRL_LOGOFF_EVENT, true},
+                {"shutdown", CTRL_SHUTDOWN_EVENT, true},
+                {"end of session", DWORD(-1), true}};
+    const std::wstring trace = home.home + L"\\held.trace", output = home.home + L"\\monitor.out";
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.way);
+        DeleteFileW(trace.c_str());
+        glotest::TestProgram monitor(L"glo_monitor.exe --timeout 20000 --record \"" + trace + L"\"",
+                                     output);
+        ASSERT_TRUE(monitor.started());
+        auto seen = [&](const char* text) {
+            const std::string out = glotest::readFile(output);
+            size_t n = 0;
+            for (size_t at = out.find(text); at != std::string::npos; at = out.find(text, at + 1))
+                ++n;
+            return n;
+        };
+        ASSERT_TRUE(glotest::eventually([&] { return seen("registered") == 1; }, 15000));
+        for (int i = 0; i < 5; ++i)
+            send(ZUVID_EVENT_MOTION, 200);
+        ASSERT_TRUE(glotest::eventually([&] { return seen("motion a=") == 5; }, 5000));
+
+        HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, monitor.id());
+        ASSERT_NE(process, nullptr);
+        if (way.event == DWORD(-1)) {
+            EnumWindows(endSession, LPARAM(monitor.id()));
+        } else {
+            HANDLE thread = sendControlEvent(process, way.event);
+            ASSERT_NE(thread, nullptr);
+            EXPECT_TRUE(glotest::eventually(
+                [&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 10000));
+            CloseHandle(thread);
+        }
+        if (way.endsProcess)
+            TerminateProcess(process, 0xC000013A);
+        CloseHandle(process);
+        EXPECT_TRUE(glotest::eventually([&] { return monitor.wait(0) != STILL_ACTIVE; }, 10000));
+        EXPECT_EQ(eventsOf(glotest::readFile(trace)).size(), 5u) << glotest::readFile(trace);
+    }
+    DeleteFileW(trace.c_str());
+    DeleteFileW(output.c_str());
 }
 
 } // namespace
