@@ -16,8 +16,17 @@ inline bool actsOnce(const CGlo_Event& event) {
 typedef UINT(WINAPI* SendInputProc)(UINT count, LPINPUT inputs, int size);
 
 // The longest sequence: a chord of one key and one modifier with both sides of two held
-// modifiers released and pressed again around it.
-const int kMaxKeys = 12;
+// modifiers released and pressed again around it, and a menu mask key tapped before and after.
+const int kMaxKeys = 16;
+
+// An Alt key, either side.
+inline bool isAltKey(WORD vk) {
+    return vk == VK_MENU || vk == VK_LMENU || vk == VK_RMENU;
+}
+
+// An unassigned virtual key: tapped between an Alt press and its release, it keeps the program
+// from taking the lone Alt for the key that opens its menu.
+const WORD kUnassignedKey = 0xE8;
 
 inline bool isKeyHeld(int vk) {
     return (GetAsyncKeyState(vk) & 0x8000) != 0;
@@ -39,15 +48,17 @@ public:
 
     // A press or release of `vk`, its scan code from the keyboard layout, or 0 where asked.
     void key(WORD vk, bool release, bool withScanCode = true) {
-        if (count == kMaxKeys)
-            return;
-        INPUT& input = inputs[count++];
-        input = INPUT();
+        if (count < kMaxKeys)
+            inputs[count++] = keyInput(vk, release, withScanCode);
+    }
+    static INPUT keyInput(WORD vk, bool release, bool withScanCode = true) {
+        INPUT input = {};
         input.type = INPUT_KEYBOARD;
         input.ki.wVk = vk;
         input.ki.wScan = withScanCode ? static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) : 0;
         input.ki.dwFlags =
             (release ? KEYEVENTF_KEYUP : 0) | (isRightModifier(vk) ? KEYEVENTF_EXTENDEDKEY : 0);
+        return input;
     }
     // The inputs since the last call go together in one SendInput call, followed by a pause.
     void endCall(DWORD pauseMs = 0) {
@@ -80,9 +91,11 @@ public:
 
 private:
     // Keys pressed and not yet released are released, most recent first; modifiers released and
-    // not yet pressed again are pressed again, most recently released first.
+    // not yet pressed again are pressed again, most recently released first. An Alt pressed
+    // again is followed by a tap of an unassigned key, so that the user's own release of it
+    // does not open the program's menu.
     void undo(int sent, SendInputProc sendInput) {
-        INPUT releases[kMaxKeys], presses[kMaxKeys];
+        INPUT releases[kMaxKeys + 2], presses[kMaxKeys];
         int releaseCount = 0, pressCount = 0;
         for (int i = sent - 1; i >= 0; --i) {
             const WORD vk = inputs[i].ki.wVk;
@@ -104,8 +117,15 @@ private:
                 presses[pressCount++] = opposite;
             }
         }
-        for (int i = 0; i < pressCount; ++i)
+        bool altPressed = false;
+        for (int i = 0; i < pressCount; ++i) {
             releases[releaseCount++] = presses[i];
+            altPressed = altPressed || isAltKey(presses[i].ki.wVk);
+        }
+        if (altPressed) {
+            releases[releaseCount++] = keyInput(kUnassignedKey, false);
+            releases[releaseCount++] = keyInput(kUnassignedKey, true);
+        }
         if (releaseCount > 0)
             sendInput(releaseCount, releases, sizeof(INPUT));
     }

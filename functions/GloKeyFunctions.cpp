@@ -3,6 +3,7 @@
 // has the keyboard focus.
 #include "GloPlugin.h"
 
+#include "GloChord.h"
 #include "GloInput.h"
 
 using glo_functions::actsOnce;
@@ -11,80 +12,31 @@ using glo_functions::isKeyHeld;
 
 namespace {
 
+using glo_functions::CChordPlan;
+using glo_functions::CModifierState;
+using glo_functions::kAlt;
+using glo_functions::kCtrl;
+using glo_functions::kShift;
 using glo_functions::SendInputProc;
 
-// The left and right key of a modifier.
-struct ModifierSides {
-    WORD generic, left, right;
-};
-const ModifierSides kSides[] = {{VK_CONTROL, VK_LCONTROL, VK_RCONTROL},
-                                {VK_SHIFT, VK_LSHIFT, VK_RSHIFT},
-                                {VK_MENU, VK_LMENU, VK_RMENU}};
-
-const ModifierSides* sidesOf(WORD vk) {
-    for (const ModifierSides& sides : kSides)
-        if (sides.generic == vk)
-            return &sides;
-    return nullptr;
-}
-
-// The modifier keys the user holds, each side on its own, read once before a sequence is built:
-// a key released around a chord is pressed again as the same key, so the user's state is what
-// it was.
-class CHeldModifiers {
-public:
-    CHeldModifiers() {
-        for (int i = 0; i < 3; ++i) {
-            left[i] = isKeyHeld(kSides[i].left);
-            right[i] = isKeyHeld(kSides[i].right);
-        }
-    }
-    // Either side of the generic key `vk`.
-    bool holds(WORD vk) const {
-        const ModifierSides* sides = sidesOf(vk);
-        return sides != nullptr && (left[sides - kSides] || right[sides - kSides]);
-    }
-    // Calls `add`(key) for each held side of `vk`: left first, or right first when `reversed`.
-    template <class Add> void forEachHeldSide(WORD vk, bool reversed, Add add) const {
-        const ModifierSides* sides = sidesOf(vk);
-        if (sides == nullptr)
-            return;
-        const bool l = left[sides - kSides], r = right[sides - kSides];
-        if (reversed && r)
-            add(sides->right);
-        if (l)
-            add(sides->left);
-        if (!reversed && r)
-            add(sides->right);
-    }
-
-private:
-    bool left[3], right[3];
-};
-
-// `key` pressed and released with `modifier` (0: none), which is pressed only when the user
-// holds neither side of it. The user's `released` modifiers that would change the chord are let
-// go before it and pressed again after it, in reverse order.
-void sendChord(WORD key, WORD modifier, const WORD (&released)[2], bool callPerInput,
+// `key` pressed and released with the `chord` modifiers, the user's `released` modifiers let go
+// around it. The keyboard layout matters only while Right Alt is down: with AltGr it brings a
+// Left Ctrl that goes when it goes.
+void sendChord(WORD key, unsigned chord, unsigned released, bool callPerInput,
                SendInputProc sendInput) {
-    const CHeldModifiers held;
+    const CModifierState held = CModifierState::held();
+    const bool altGr =
+        held.isDown(VK_RMENU) && glo_functions::layoutHasAltGr(glo_functions::foregroundLayout());
+    const CChordPlan plan(held, altGr, chord, released);
     CKeySequence keys;
-    auto add = [&](WORD vk, bool release) {
-        keys.key(vk, release);
-        if (callPerInput)
-            keys.endCall();
-    };
-    const bool pressModifier = modifier != 0 && !held.holds(modifier);
-    for (const WORD vk : released)
-        held.forEachHeldSide(vk, false, [&](WORD side) { add(side, true); });
-    if (pressModifier)
-        add(modifier, false);
-    add(key, false);
-    add(key, true);
-    if (pressModifier)
-        add(modifier, true);
-    for (int i = 1; i >= 0; --i)
-        held.forEachHeldSide(released[i], true, [&](WORD side) { add(side, false); });
+    plan.addLeadIn(keys, callPerInput);
+    keys.key(key, false);
+    if (callPerInput)
+        keys.endCall();
+    keys.key(key, true);
+    if (callPerInput)
+        keys.endCall();
+    plan.addLeadOut(keys, callPerInput);
     keys.send(sendInput);
 }
 
@@ -104,12 +56,6 @@ void sendHistory(WORD arrow, SendInputProc sendInput) {
         keys.key(VK_MENU, true);
     keys.send(sendInput);
 }
-
-const WORD kNone[2] = {0, 0};
-const WORD kAltShift[2] = {VK_MENU, VK_SHIFT};
-const WORD kCtrlShift[2] = {VK_CONTROL, VK_SHIFT};
-const WORD kAlt[2] = {VK_MENU, 0};
-const WORD kCtrlAlt[2] = {VK_CONTROL, VK_MENU};
 
 } // namespace
 
@@ -155,32 +101,32 @@ void CGlo_Plugin::cursor(const CGlo_Event& event) {
 
 void CGlo_Plugin::pageUp(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendChord(VK_PRIOR, 0, kNone, false, inputSender);
+        sendChord(VK_PRIOR, 0, 0, false, inputSender);
 }
 
 void CGlo_Plugin::pageDown(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendChord(VK_NEXT, 0, kNone, false, inputSender);
+        sendChord(VK_NEXT, 0, 0, false, inputSender);
 }
 
 void CGlo_Plugin::ctrlPageUp(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendChord(VK_PRIOR, VK_CONTROL, kAltShift, false, inputSender);
+        sendChord(VK_PRIOR, kCtrl, kAlt | kShift, false, inputSender);
 }
 
 void CGlo_Plugin::ctrlPageDown(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendChord(VK_NEXT, VK_CONTROL, kAltShift, false, inputSender);
+        sendChord(VK_NEXT, kCtrl, kAlt | kShift, false, inputSender);
 }
 
 void CGlo_Plugin::altPageUp(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendChord(VK_PRIOR, VK_MENU, kCtrlShift, false, inputSender);
+        sendChord(VK_PRIOR, kAlt, kCtrl | kShift, false, inputSender);
 }
 
 void CGlo_Plugin::altPageDown(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendChord(VK_NEXT, VK_MENU, kCtrlShift, false, inputSender);
+        sendChord(VK_NEXT, kAlt, kCtrl | kShift, false, inputSender);
 }
 
 void CGlo_Plugin::back(const CGlo_Event& event) {
@@ -195,20 +141,20 @@ void CGlo_Plugin::forward(const CGlo_Event& event) {
 
 void CGlo_Plugin::copy(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendChord('C', VK_CONTROL, kAlt, true, inputSender);
+        sendChord('C', kCtrl, kAlt, true, inputSender);
 }
 
 void CGlo_Plugin::cut(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendChord('X', VK_CONTROL, kAlt, true, inputSender);
+        sendChord('X', kCtrl, kAlt, true, inputSender);
 }
 
 void CGlo_Plugin::paste(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendChord('V', VK_CONTROL, kAlt, true, inputSender);
+        sendChord('V', kCtrl, kAlt, true, inputSender);
 }
 
 void CGlo_Plugin::escape(const CGlo_Event& event) {
     if (actsOnce(event))
-        sendChord(VK_ESCAPE, 0, kCtrlAlt, true, inputSender);
+        sendChord(VK_ESCAPE, 0, kCtrl | kAlt, true, inputSender);
 }

@@ -121,8 +121,10 @@ bool isFile(const wchar_t* path) {
 // Splits a registered command line into its program (into `program`, capacity kExpandedChars)
 // and the arguments after it, which it returns. A quoted program ends at its closing quote. An
 // unquoted one may hold blanks ("C:\Program Files\..."): it is the longest stretch before a
-// blank, or the whole text, that names an existing file; failing that, the text up to the first
-// blank. So a file planted at a shorter stretch ("C:\Program") is never taken first.
+// blank, or the whole text, that names an existing file, so that a file planted at a shorter
+// stretch ("C:\Program") is never taken first. When no stretch names one, null: starting the
+// text up to the first blank would start what is not the registered program. A relative program
+// ends at the first blank (and is refused by the caller).
 const wchar_t* splitCommand(const wchar_t* command, wchar_t* program) {
     while (isBlank(*command))
         ++command;
@@ -133,21 +135,25 @@ const wchar_t* splitCommand(const wchar_t* command, wchar_t* program) {
         const wchar_t* close = std::wcschr(command, L'"');
         end = close != nullptr ? static_cast<size_t>(close - command) : std::wcslen(command);
         arguments = close != nullptr ? close + 1 : command + end;
+    } else if (!isAbsolutePath(command)) {
+        end = std::wcscspn(command, L" \t");
+        arguments = command + end;
     } else {
         const size_t length = std::wcslen(command);
-        end = std::wcscspn(command, L" \t");
-        const bool absolute = isAbsolutePath(command); // a relative one is refused anyway
-        for (size_t candidate = length; absolute && candidate > end; --candidate) {
+        const size_t first = std::wcscspn(command, L" \t");
+        for (size_t candidate = length; candidate >= first && candidate > 0; --candidate) {
             if (candidate < length && !isBlank(command[candidate]))
                 continue;
             std::wmemcpy(program, command, candidate);
             program[candidate] = L'\0';
             if (isFile(program)) {
                 end = candidate;
+                arguments = command + end;
                 break;
             }
         }
-        arguments = command + end;
+        if (arguments == nullptr)
+            return nullptr;
     }
     std::wmemcpy(program, command, end);
     program[end] = L'\0';
@@ -191,6 +197,10 @@ void startClient(HKEY root, const wchar_t* clientKey, const wchar_t* clients) {
     // The arguments as registered, placeholders and all.
     wchar_t program[kExpandedChars];
     const wchar_t* arguments = splitCommand(command, program);
+    if (arguments == nullptr) {
+        logLaunch(L"Not started, no part of the command names an existing program", path, command);
+        return;
+    }
     launch(program, arguments, path);
 }
 

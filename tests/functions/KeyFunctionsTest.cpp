@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "InputRecorder.h"
 #include "PluginProbe.h"
+#include "functions/GloChord.h"
 #include "functions/GloInput.h"
 
 using namespace glotest;
@@ -46,12 +48,23 @@ bool isRight(DWORD vk) {
 const struct {
     DWORD vk;
     const wchar_t* name;
-} kNames[] = {{VK_CONTROL, L"CTRL"},   {VK_SHIFT, L"SHIFT"},    {VK_MENU, L"ALT"},
-              {VK_LCONTROL, L"LCTRL"}, {VK_RCONTROL, L"RCTRL"}, {VK_LSHIFT, L"LSHIFT"},
-              {VK_RSHIFT, L"RSHIFT"},  {VK_LMENU, L"LALT"},     {VK_RMENU, L"RALT"},
-              {VK_PRIOR, L"PGUP"},     {VK_NEXT, L"PGDN"},      {VK_ESCAPE, L"ESC"},
-              {VK_LEFT, L"LEFT"},      {VK_RIGHT, L"RIGHT"},    {VK_UP, L"UP"},
-              {VK_DOWN, L"DOWN"}};
+} kNames[] = {{VK_CONTROL, L"CTRL"},
+              {VK_SHIFT, L"SHIFT"},
+              {VK_MENU, L"ALT"},
+              {VK_LCONTROL, L"LCTRL"},
+              {VK_RCONTROL, L"RCTRL"},
+              {VK_LSHIFT, L"LSHIFT"},
+              {VK_RSHIFT, L"RSHIFT"},
+              {VK_LMENU, L"LALT"},
+              {VK_RMENU, L"RALT"},
+              {VK_PRIOR, L"PGUP"},
+              {VK_NEXT, L"PGDN"},
+              {VK_ESCAPE, L"ESC"},
+              {VK_LEFT, L"LEFT"},
+              {VK_RIGHT, L"RIGHT"},
+              {VK_UP, L"UP"},
+              {VK_DOWN, L"DOWN"},
+              {glo_functions::kUnassignedKey, L"MASK"}};
 
 // Letters stand for themselves.
 std::wstring keyName(DWORD vk) {
@@ -146,14 +159,15 @@ TEST_F(Keys, SequencesKeepTheUsersModifiers) {
         {&CGlo_Plugin::pageDown, LCtrl | RShift, L"+PGDN -PGDN"},
         {&CGlo_Plugin::altPageUp, None, L"+ALT +PGUP -PGUP -ALT"},
         {&CGlo_Plugin::ctrlPageUp, LShift | RAlt,
-         L"-RALT -LSHIFT +CTRL +PGUP -PGUP -CTRL +LSHIFT +RALT"},
+         L"+MASK -MASK -RALT -LSHIFT +CTRL +PGUP -PGUP -CTRL +LSHIFT +RALT +MASK -MASK"},
         {&CGlo_Plugin::ctrlPageDown, RCtrl, L"+PGDN -PGDN"},
         {&CGlo_Plugin::altPageDown, LCtrl | RCtrl | RShift,
          L"-LCTRL -RCTRL -RSHIFT +ALT +PGDN -PGDN -ALT +RSHIFT +RCTRL +LCTRL"},
         {&CGlo_Plugin::copy, RCtrl, L"+C|-C"},
-        {&CGlo_Plugin::cut, RAlt, L"-RALT|+CTRL|+X|-X|-CTRL|+RALT"},
+        {&CGlo_Plugin::cut, RAlt, L"+MASK|-MASK|-RALT|+CTRL|+X|-X|-CTRL|+RALT|+MASK|-MASK"},
         {&CGlo_Plugin::paste, LShift, L"+CTRL|+V|-V|-CTRL"},
-        {&CGlo_Plugin::escape, RCtrl | LAlt, L"-RCTRL|-LALT|+ESC|-ESC|+LALT|+RCTRL"},
+        {&CGlo_Plugin::escape, RCtrl | LAlt,
+         L"-RCTRL|+MASK|-MASK|-LALT|+ESC|-ESC|+LALT|+RCTRL|+MASK|-MASK"},
         {&CGlo_Plugin::back, RAlt, L"+LEFT -LEFT"},
         {&CGlo_Plugin::forward, LCtrl, L"+ALT|+RIGHT -RIGHT|-ALT"}, // paced: last
     };
@@ -261,12 +275,14 @@ TEST(KeySequence, RefusedInputIsUndone) {
         const wchar_t* taken;
     } rows[] = {
         {copyHoldingAlt, 0, L""},
-        {copyHoldingAlt, 1, L"-RALT|+RALT|"},
-        {copyHoldingAlt, 3, L"-RALT|+CTRL|+C|-C -CTRL +RALT|"},
-        {copyHoldingAlt, 5, L"-RALT|+CTRL|+C|-C|-CTRL|+RALT|"}, // the refused press once more
+        // An Alt given back is followed by a tap of the menu mask key.
+        {copyHoldingAlt, 1, L"-RALT|+RALT +MASK -MASK|"},
+        {copyHoldingAlt, 3, L"-RALT|+CTRL|+C|-C -CTRL +RALT +MASK -MASK|"},
+        {copyHoldingAlt, 5, L"-RALT|+CTRL|+C|-C|-CTRL|+RALT +MASK -MASK|"}, // refused press again
         // Refused within a call.
         {L"-ALT -SHIFT +CTRL +PGUP -PGUP -CTRL +SHIFT +ALT", 4,
-         L"-ALT -SHIFT +CTRL +PGUP|-PGUP -CTRL +SHIFT +ALT|"},
+         L"-ALT -SHIFT +CTRL +PGUP|-PGUP -CTRL +SHIFT +ALT +MASK -MASK|"},
+        {L"+MASK -MASK -SHIFT +CTRL +PGUP -PGUP -CTRL +SHIFT", 1, L"+MASK|-MASK|"},
     };
     for (const Row& row : rows) {
         glo_functions::CKeySequence sequence;
@@ -288,4 +304,107 @@ TEST(KeySequence, RefusedInputIsUndone) {
         sequence.send(&refusingSend);
         EXPECT_EQ(g_taken, row.taken) << row.sequence << " " << row.budget;
     }
+}
+
+namespace {
+
+// The keyboard as a chord meets it: each side of a modifier on its own, a generic key acting on
+// the left one, and on a layout with AltGr a Right Alt that brings and takes Left Ctrl with it.
+// A program opens its menu when an Alt press is followed by an Alt release with no other key
+// pressed in between.
+struct Keyboard {
+    Keyboard(bool altGr, int held) : altGr(altGr), held(held) {}
+    bool altGr;
+    int held; // bits over kSideModifiers
+    std::set<WORD> otherKeys;
+    bool menuArmed = false;
+    int menusOpened = 0;
+
+    static WORD side(WORD vk) {
+        return vk == VK_CONTROL ? VK_LCONTROL
+               : vk == VK_MENU  ? VK_LMENU
+               : vk == VK_SHIFT ? VK_LSHIFT
+                                : vk;
+    }
+    void set(WORD vk, bool down) {
+        for (int i = 0; i < 6; ++i)
+            if (kSideModifiers[i] == vk)
+                held = down ? held | 1 << i : held & ~(1 << i);
+    }
+    void stroke(WORD vk, bool release) {
+        const WORD key = side(vk);
+        const bool alt = key == VK_LMENU || key == VK_RMENU;
+        if (altGr && key == VK_RMENU)
+            set(VK_LCONTROL, !release);
+        if (key == VK_LCONTROL || key == VK_RCONTROL || key == VK_LSHIFT || key == VK_RSHIFT || alt)
+            set(key, !release);
+        else if (release)
+            otherKeys.erase(key);
+        else
+            otherKeys.insert(key);
+        if (alt && release && menuArmed)
+            ++menusOpened;
+        if (!release)
+            menuArmed = alt;
+    }
+    // The modifiers as a program reads them: Ctrl, Alt, Shift down on either side.
+    unsigned modifiers() const {
+        using namespace glo_functions;
+        return ((held & (LCtrl | RCtrl)) ? unsigned(kCtrl) : 0u) |
+               ((held & (LAlt | RAlt)) ? unsigned(kAlt) : 0u) |
+               ((held & (LShift | RShift)) ? unsigned(kShift) : 0u);
+    }
+};
+
+} // namespace
+
+// Every chord of the key functions, for every set of modifier keys the user may hold, on layouts
+// with and without AltGr: the chord's key finds exactly its own modifiers and the ones the
+// function keeps, the user's keys are down again afterwards and nothing else is, and no menu
+// opens, neither during the chord nor when the user lets go.
+TEST(Chords, FindTheirModifiersWhateverTheUserHolds) {
+    using namespace glo_functions;
+    const struct {
+        const char* function;
+        unsigned chord, released;
+    } chords[] = {{"copy", kCtrl, kAlt},
+                  {"ctrlPageUp", kCtrl, kAlt | kShift},
+                  {"altPageUp", kAlt, kCtrl | kShift},
+                  {"escape", 0, kCtrl | kAlt},
+                  {"pageUp", 0, 0}};
+    for (const bool altGr : {false, true})
+        for (int held = 0; held < 64; ++held) {
+            // With AltGr the system never has Right Alt down without Left Ctrl.
+            if (altGr && (held & RAlt) && !(held & LCtrl))
+                continue;
+            for (const auto& c : chords) {
+                CModifierState state;
+                for (int i = 0; i < 6; ++i)
+                    state.set(kSideModifiers[i], (held & (1 << i)) != 0);
+                const CChordPlan plan(state, altGr, c.chord, c.released);
+                Keyboard keyboard(altGr, held);
+                keyboard.menuArmed = (held & (LAlt | RAlt)) != 0;
+                unsigned atKey = 0;
+                for (int i = 0; i <= plan.size(); ++i) {
+                    if (i == plan.keyIndex()) {
+                        atKey = keyboard.modifiers();
+                        keyboard.stroke('K', false);
+                        keyboard.stroke('K', true);
+                    }
+                    if (i < plan.size())
+                        keyboard.stroke(plan[i].vk, plan[i].release);
+                }
+                const std::string where = std::string(c.function) + ", held " +
+                                          std::to_string(held) + (altGr ? ", AltGr" : "");
+                // Its own modifiers and those of the user's that it keeps.
+                const unsigned users = Keyboard(false, held).modifiers();
+                EXPECT_EQ(atKey, c.chord | (users & ~c.released)) << where;
+                EXPECT_EQ(keyboard.held, held) << where;
+                EXPECT_TRUE(keyboard.otherKeys.empty()) << where;
+                for (int i = 0; i < 6; ++i) // the user lets go of everything
+                    if (keyboard.held & (1 << i))
+                        keyboard.stroke(kSideModifiers[i], true);
+                EXPECT_EQ(keyboard.menusOpened, 0) << where;
+            }
+        }
 }

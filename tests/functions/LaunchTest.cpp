@@ -162,7 +162,8 @@ TEST(Launch, AppPathsStartTheProgramUnlessItsWindowRuns) {
 }
 
 // The program of a registered command ends at its closing quote; unquoted, it may hold blanks,
-// and a file named by the text before a blank is not taken for it. A relative one is refused.
+// and a file named by the text before a blank is not taken for it; where no such text names a
+// file, nothing is started. A relative one is refused.
 TEST(Launch, MailAndCalendarClientsRunTheirRegisteredProgram) {
     Probe probe;
     wchar_t temp[MAX_PATH], system[MAX_PATH];
@@ -196,6 +197,9 @@ TEST(Launch, MailAndCalendarClientsRunTheirRegisteredProgram) {
          L"\"" + std::wstring(system) + L"\\cmd.exe\"" + echo(L"Calendar"), "Calendar"},
         {L"Calendar", HKEY_LOCAL_MACHINE, &Probe::startCalendar, L"cmd.exe" + echo(L"Relative"),
          ""},
+        // Uninstalled: no stretch names a file, and the text before the first blank is no
+        // program to start in its place.
+        {L"Mail", HKEY_CURRENT_USER, &Probe::startMail, folder + L"\\gone.exe" + echo(L"Gone"), ""},
     };
     DebugOutput output;
     for (const auto& client : clients) {
@@ -211,10 +215,14 @@ TEST(Launch, MailAndCalendarClientsRunTheirRegisteredProgram) {
         EXPECT_EQ(firstLine(mark, client.written[0] ? 10000 : 1000), client.written);
         DeleteFileW(mark.c_str());
     }
-    ASSERT_EQ(output.lines().size(), 1u);
+    ASSERT_EQ(output.lines().size(), 2u);
     EXPECT_TRUE(contains(output.lines()[0], "GloTestCalendar") &&
                 contains(output.lines()[0], "not an absolute path: cmd.exe ("))
         << output.lines()[0];
+    EXPECT_TRUE(contains(output.lines()[1], "GloTestMail") &&
+                contains(output.lines()[1], "no part of the command names an existing program: ") &&
+                contains(output.lines()[1], "gone.exe /c echo Gone"))
+        << output.lines()[1];
     DeleteFileW(decoy.c_str());
     DeleteFileW((folder + L"\\cmd.exe").c_str());
     RemoveDirectoryW(folder.c_str());

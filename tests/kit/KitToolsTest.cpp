@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "DriverTest.h"
 #include "FakeDriver.h"
 #include "PluginHome.h"
 #include "TestProgram.h"
@@ -27,14 +28,14 @@ struct ToolRun {
 };
 
 // Runs a tool of the build with its output to a file, pumping this thread's messages meanwhile.
-ToolRun runTool(const std::wstring& commandLine, const PluginHome& home) {
+ToolRun runTool(const std::wstring& commandLine, const PluginHome& home, int limitMs = 30000) {
     const std::wstring output = home.home + L"\\tool.out";
     DWORD code = STILL_ACTIVE;
     {
         glotest::TestProgram tool(commandLine, output);
         EXPECT_TRUE(tool.started())
             << "cannot start " << std::string(commandLine.begin(), commandLine.end());
-        for (int waited = 0; tool.started() && waited < 30000 && code == STILL_ACTIVE;
+        for (int waited = 0; tool.started() && waited < limitMs && code == STILL_ACTIVE;
              waited += 5) {
             glotest::pumpMessages(5);
             code = tool.wait(0);
@@ -103,6 +104,29 @@ TEST(ListPlugins, SaysForEveryLibraryWhyItIsUsedOrNot) {
     EXPECT_EQ(none.code, 4u) << none.output;
     EXPECT_NE(none.output.find("No plug-in loads"), std::string::npos);
     DestroyWindow(front);
+}
+
+// A library that ends the process or hangs while it loads (in DllMain or a global constructor)
+// is named, and the others are still listed; the core itself is not run, as it would take the
+// tool down with it.
+TEST(ListPlugins, NamesALibraryThatBreaksItsOwnLoading) {
+    PluginHome home(L"glo_kit_breaks");
+    home.add(L"kit_loading_fault", home.plugins + L"exit_ctor.dll");
+    home.add(L"kit_loading_fault", home.plugins + L"hang_ctor.dll");
+    home.add(L"host_alpha");
+    // Loading takes 15 s before the hanging library is given up.
+    const ToolRun run = runTool(L"glo_driver.exe --list-plugins", home, 90000);
+    EXPECT_EQ(run.code, 0u) << run.output;
+    EXPECT_NE(lineOf(run.output, "exit_ctor.dll")
+                  .find("not used: its library ended the process (exit code 3) while it loaded"),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(lineOf(run.output, "hang_ctor.dll")
+                  .find("not used: its library did not finish loading within 15 s"),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(lineOf(run.output, "host_alpha.dll").find("loaded: \"Alpha\""), std::string::npos);
+    EXPECT_NE(run.output.find("The core itself was not run"), std::string::npos);
 }
 
 TEST(ListPlugins, ChoosesWhatTheCoreChooses) {
@@ -267,6 +291,87 @@ TEST(RecordedGesture, ReplaysToTheSameFunctionsInTheSameOrder) {
     for (const std::wstring& file : {gesture, first, second, home.home + L"\\functions.txt"})
         DeleteFileW(file.c_str());
     DestroyWindow(window);
+}
+
+// A console control event delivered as the system delivers it: a thread in the process at the
+// system's CtrlRoutine, which calls the process's handlers.
+HANDLE sendControlEvent(HANDLE process, DWORD event) {
+    const auto routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CtrlRoutine")));
+    return routine ? CreateRemoteThread(process, nullptr, 0, routine,
+                                        reinterpret_cast<LPVOID>(static_cast<ULONG_PTR>(event)), 0,
+                                        nullptr)
+                   : nullptr;
+}
+
+BOOL CALLBACK endSession(HWND window, LPARAM pid) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != DWORD(pid))
+        return TRUE;
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000,
+                        &answer);
+    SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &answer);
+    return TRUE;
+}
+
+class MonitorRecording : public glotest::DriverTest {};
+
+// glo_monitor --record holds back a run of equal events until it ends, to write them as one
+// block: whichever way it ends, they are in the trace. After a close, logoff or shutdown event
+// the system ends the process as soon as the handler returns, and after the end of the session
+// as soon as WM_ENDSESSION returns: the test ends it there.
+TEST_F(MonitorRecording, KeepsWhatItHeldBackHoweverItEnds) {
+    start();
+    const struct {
+        const char* way;
+        DWORD event; // a console event, or -1: the session ends
+        bool endsProcess;
+    } ways[] = {{"Ctrl+C", CTRL_C_EVENT, false},
+                {"Ctrl+Break", CTRL_BREAK_EVENT, false},
+                {"console closed", CTRL_CLOSE_EVENT, true},
+                {"logoff", CTRL_LOGOFF_EVENT, true},
+                {"shutdown", CTRL_SHUTDOWN_EVENT, true},
+                {"end of session", DWORD(-1), true}};
+    const std::wstring trace = home.home + L"\\held.trace", output = home.home + L"\\monitor.out";
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.way);
+        DeleteFileW(trace.c_str());
+        glotest::TestProgram monitor(L"glo_monitor.exe --timeout 20000 --record \"" + trace + L"\"",
+                                     output);
+        ASSERT_TRUE(monitor.started());
+        auto seen = [&](const char* text) {
+            const std::string out = glotest::readFile(output);
+            size_t n = 0;
+            for (size_t at = out.find(text); at != std::string::npos; at = out.find(text, at + 1))
+                ++n;
+            return n;
+        };
+        ASSERT_TRUE(glotest::eventually([&] { return seen("registered") == 1; }, 15000));
+        for (int i = 0; i < 5; ++i)
+            send(ZUVID_EVENT_MOTION, 200);
+        ASSERT_TRUE(glotest::eventually([&] { return seen("motion a=") == 5; }, 5000));
+
+        HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, monitor.id());
+        ASSERT_NE(process, nullptr);
+        if (way.event == DWORD(-1)) {
+            EnumWindows(endSession, LPARAM(monitor.id()));
+        } else {
+            HANDLE thread = sendControlEvent(process, way.event);
+            ASSERT_NE(thread, nullptr);
+            EXPECT_TRUE(glotest::eventually(
+                [&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, 10000));
+            CloseHandle(thread);
+        }
+        if (way.endsProcess)
+            TerminateProcess(process, 0xC000013A);
+        CloseHandle(process);
+        EXPECT_TRUE(glotest::eventually([&] { return monitor.wait(0) != STILL_ACTIVE; }, 10000));
+        EXPECT_EQ(eventsOf(glotest::readFile(trace)).size(), 5u) << glotest::readFile(trace);
+    }
+    DeleteFileW(trace.c_str());
+    DeleteFileW(output.c_str());
 }
 
 } // namespace

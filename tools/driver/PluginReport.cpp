@@ -83,7 +83,10 @@ int listPlugins(FILE* out, const std::wstring& folder, ProbeClient& probe,
         }
         std::fprintf(out, "  %-*s  %s\n", int(width), utf8(file.file).c_str(), state.c_str());
     }
-    if (!core.finished)
+    if (!core.ran)
+        std::fprintf(out, "The core itself was not run: as it loads the plug-ins, a library above "
+                          "would hang or end the driver's process.\n");
+    else if (!core.finished)
         std::fprintf(out, "The core did not finish loading within its time: a plug-in's \"load\" "
                           "hangs (see above).\n");
     if (!core.log.empty()) {

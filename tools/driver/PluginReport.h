@@ -16,6 +16,7 @@ int chosenPlugin(const std::vector<PluginFile>& files, const std::vector<int>& s
 
 // What the core itself did while it loaded the plug-ins, beside the probe's answers.
 struct CoreRun {
+    bool ran = true;              // false: not run, a library would hang or end this process
     bool finished = false;        // ZuVidInit returned in time
     int serves = -1;              // ZuVidIsValidHdl for the target: 1, 0, or -1 not asked
     std::vector<std::string> log; // the core's log lines

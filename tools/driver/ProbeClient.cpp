@@ -10,7 +10,10 @@ namespace driver {
 
 namespace {
 
-// A plug-in's "load" reads its configuration; match() and the multiplexer answer at once.
+// The probe's own start (a process, the core's library) is slow on a busy machine and counts
+// against no plug-in. A plug-in's library and its "load" (which reads its configuration) have
+// this long each from when the probe announces them; match() and the multiplexer answer at once.
+const DWORD kStartTimeoutMs = 30000;
 const DWORD kLoadTimeoutMs = 15000;
 const DWORD kAnswerTimeoutMs = 5000;
 const DWORD kCxxException = 0xE06D7363;
@@ -155,37 +158,51 @@ bool ProbeClient::readLine(std::string& line, DWORD timeoutMs) {
     }
 }
 
-void ProbeClient::lost(const char* stage, int index) {
+void ProbeClient::lost(Stage stage, int index) {
     DWORD code = 0;
     if (!hung_)
         WaitForSingleObject(process_.hProcess, kAnswerTimeoutMs);
     if (process_.hProcess)
         GetExitCodeProcess(process_.hProcess, &code);
-    char what[160];
-    const bool loading = std::strcmp(stage, "loading") == 0;
-    const char* call = loading ? "\"load\"" : "match()";
-    if (hung_)
-        std::snprintf(what, sizeof what, "%s did not return within %lu s", call,
-                      (loading ? kLoadTimeoutMs : kAnswerTimeoutMs) / 1000);
+    const bool library = stage == LibraryLoading;
+    const char* what = library ? "its library" : stage == LoadCall ? "\"load\"" : "match()";
+    char text[200];
+    if (hung_ && library)
+        std::snprintf(text, sizeof text,
+                      "its library did not finish loading within %lu s (DllMain or a global "
+                      "constructor does not return)",
+                      kLoadTimeoutMs / 1000);
+    else if (hung_)
+        std::snprintf(text, sizeof text, "%s did not return within %lu s", what,
+                      (stage == LoadCall ? kLoadTimeoutMs : kAnswerTimeoutMs) / 1000);
     else if (code == kCxxException)
-        std::snprintf(what, sizeof what, "%s let a C++ exception out", call);
-    else
-        std::snprintf(what, sizeof what, "%s crashed (exception 0x%08lx)", call,
+        std::snprintf(text, sizeof text, "%s let a C++ exception out", what);
+    else if (code >= 0x80000000u) // an exception code, not a code a program ends with
+        std::snprintf(text, sizeof text, "%s crashed (exception 0x%08lx)", what,
                       static_cast<unsigned long>(code));
-    std::string why = what;
-    if (hung_)
-        why += loading ? ": the driver would wait for it for ever"
-                       : ": the driver would wait for it at every new window";
     else
-        why += loading ? "; the core keeps the library loaded but never uses it"
-                       : "; the core asks it no more and sends it nothing";
+        std::snprintf(text, sizeof text, "%s ended the process (exit code %lu)", what,
+                      static_cast<unsigned long>(code));
+    std::string why = text;
+    if (library && !hung_)
+        why += " while it loaded, in DllMain or a global constructor";
+    if (library)
+        why += hung_ ? ": the driver would hang as it loads the plug-ins"
+                     : "; the driver's process would end with it";
+    else if (hung_)
+        why += stage == LoadCall ? ": the driver would wait for it for ever"
+                                 : ": the driver would wait for it at every new window";
+    else
+        why += stage == LoadCall ? "; the core keeps the library loaded but never uses it"
+                                 : "; the core asks it no more and sends it nothing";
     if (index >= 0 && size_t(index) < files_.size()) {
         files_[index].why = why;
-        if (loading) {
-            files_[index].inTable = false;
-            skipped_.push_back(index);
-        } else {
+        if (stage == Matching) {
             files_[index].asked = false;
+        } else {
+            files_[index].inTable = false;
+            files_[index].breaksLoading = library;
+            skipped_.push_back(index);
         }
     }
     stop();
@@ -207,6 +224,8 @@ bool ProbeClient::load(std::string& problem) {
         }
         const bool first = files_.empty();
         int loading = -1;
+        Stage stage = LibraryLoading;
+        bool started = false;
         std::string line, rest;
         int index = 0;
         bool ready = false;
@@ -214,7 +233,10 @@ bool ProbeClient::load(std::string& problem) {
         auto is = [&](const char* command) {
             return parse(line, command, index, rest) && index >= 0 && size_t(index) < files_.size();
         };
-        while (!ready && readLine(line, loading >= 0 ? kLoadTimeoutMs : kAnswerTimeoutMs)) {
+        while (!ready && readLine(line, !started       ? kStartTimeoutMs
+                                        : loading >= 0 ? kLoadTimeoutMs
+                                                       : kAnswerTimeoutMs)) {
+            started = true;
             if (line == "ready") {
                 ready = true;
             } else if (parse(line, "file", index, rest)) {
@@ -224,8 +246,10 @@ bool ProbeClient::load(std::string& problem) {
                 }
             } else if (is("skip")) {
                 files_[index].why = rest;
-            } else if (is("loading")) {
+                loading = -1;
+            } else if (is("loading") || is("calling")) {
                 loading = index;
+                stage = line[0] == 'l' ? LibraryLoading : LoadCall;
             } else if (is("plugin")) {
                 const size_t space = rest.find(' ');
                 files_[index].inTable = files_[index].hasApplication = true;
@@ -243,11 +267,13 @@ bool ProbeClient::load(std::string& problem) {
         if (ready)
             return true;
         if (loading < 0) {
-            problem = "the plug-in probe ended unexpectedly";
+            problem = !started && hung_ ? "the plug-in probe did not start within " +
+                                              std::to_string(kStartTimeoutMs / 1000) + " s"
+                                        : "the plug-in probe ended unexpectedly";
             stop();
             return false;
         }
-        lost("loading", loading);
+        lost(stage, loading);
     }
     problem = "the plug-in probe keeps failing";
     return false;
@@ -272,7 +298,7 @@ std::vector<int> ProbeClient::match(HWND window) {
                 scores[index] = std::atoi(rest.c_str());
         }
         // Crashed or hung in one plug-in's match(): ask the others again without it.
-        lost("matching", matching);
+        lost(Matching, matching);
         if (!load(problem))
             return scores;
         std::fill(scores.begin(), scores.end(), 0);

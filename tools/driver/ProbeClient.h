@@ -3,8 +3,9 @@
 // that crashes or hangs there ends only the probe; the client notes why and starts it again
 // without that plug-in, as the core too stops using it.
 //
-// Lines from the probe: "file N NAME" per library, then "skip N WHY", "loading N" followed by
-// "plugin N FUNCTIONS NAME" or "noapp N", and "ready". Asked "match HWND", it answers
+// Lines from the probe: "file N NAME" per library, then per library "loading N" before its
+// library loads, followed by "skip N WHY", or by "calling N" before its "load" runs and then
+// "plugin N FUNCTIONS NAME" or "noapp N"; and "ready". Asked "match HWND", it answers
 // "matching N" and "score N S" per plug-in and "done"; asked "event N x y z a b c button state",
 // "function TYPE NAME" ("-" for none). "quit" unloads everything.
 #pragma once
@@ -25,6 +26,9 @@ struct PluginFile {
     std::wstring name;           // the application's name
     int functions = 0;
     std::string why; // why it is no plug-in, or what went wrong with it
+    // Its library hung or ended the process while it loaded (DllMain, a global constructor):
+    // the driver's process would hang or end with it.
+    bool breaksLoading = false;
 };
 
 class ProbeClient {
@@ -53,8 +57,9 @@ private:
     // One line of the probe within `timeoutMs`; false when it ended or did not answer.
     bool readLine(std::string& line, DWORD timeoutMs);
     bool send(const std::string& line);
-    // The probe ended or hung while `stage` ("loading", "matching") ran on file `index`.
-    void lost(const char* stage, int index);
+    // The probe ended or hung while `stage` ran on file `index`.
+    enum Stage { LibraryLoading, LoadCall, Matching };
+    void lost(Stage stage, int index);
 
     std::wstring program_, folder_;
     std::vector<PluginFile> files_;

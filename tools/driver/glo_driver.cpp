@@ -398,7 +398,8 @@ DWORD WINAPI runCore(LPVOID param) {
     return 0;
 }
 
-// --list-plugins: the core loads its plug-ins (its log is kept), the probe answers for each.
+// --list-plugins: the probe loads the plug-ins first and answers for each; then, unless a library
+// would hang or end this process as it loads, the core loads them too (its log is kept).
 int listPlugins(const std::wstring& home) {
     const std::wstring folder = driver::pluginFolder(home);
     HWND named = nullptr;
@@ -410,6 +411,14 @@ int listPlugins(const std::wstring& home) {
     }
     // The window is taken before anything loads: a plug-in's window must not come in between.
     const driver::EventTarget target = named ? driver::targetOf(named) : driver::currentTarget();
+    driver::ProbeClient probe(probeProgram(), folder);
+    if (!startProbe(probe))
+        return 1;
+    driver::CoreRun run;
+    for (const driver::PluginFile& file : probe.files())
+        run.ran = run.ran && !file.breaksLoading;
+    if (!run.ran)
+        return driver::listPlugins(stdout, folder, probe, target, run);
     auto* state = new CoreThread;
     state->target = target;
     std::vector<std::string> kept;
@@ -423,7 +432,6 @@ int listPlugins(const std::wstring& home) {
     DWORD loaded = 1;
     if (thread && finished)
         GetExitCodeThread(thread, &loaded);
-    driver::CoreRun run;
     {
         std::lock_guard<std::mutex> lock(g_keptLogMutex);
         g_keptLog = nullptr;
@@ -440,9 +448,6 @@ int listPlugins(const std::wstring& home) {
     if (thread)
         CloseHandle(thread);
     if (finished && loaded != 0)
-        return 1;
-    driver::ProbeClient probe(probeProgram(), folder);
-    if (!startProbe(probe))
         return 1;
     return driver::listPlugins(stdout, folder, probe, target, run);
 }

@@ -118,14 +118,17 @@ std::string similarExports(HMODULE module) {
     return found;
 }
 
-// Loads one library exactly as the core does; a plug-in when it has both exports.
+// Loads one library exactly as the core does; a plug-in when it has both exports. Each stage is
+// announced before it runs: a library whose DllMain or global constructor hangs or ends the
+// process is named all the same.
 void loadPlugin(const std::wstring& folder, int index, Plugin& plugin) {
     const std::wstring path = folder + L"\\" + plugin.file;
+    const std::string at = std::to_string(index) + " ";
+    say("loading " + at);
     HMODULE module = LoadLibraryExW(
         path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
     if (!module && GetLastError() == ERROR_INVALID_PARAMETER)
         module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    const std::string at = std::to_string(index) + " ";
     if (!module) {
         say("skip " + at + whyNotLoaded(path, GetLastError()));
         return;
@@ -143,7 +146,7 @@ void loadPlugin(const std::wstring& folder, int index, Plugin& plugin) {
         say("skip " + at + why);
         return;
     }
-    say("loading " + at);
+    say("calling " + at);
     CGlo_Application* application = nullptr;
     try {
         application = reinterpret_cast<LoadProc>(reinterpret_cast<void*>(load))(module);
