@@ -90,7 +90,7 @@ public:
     // The save report of this application (see GLO_SaveOutcome), kept by the core apart from
     // the object; any thread. A report replaces the previous one.
     void reportSave(int outcome, int failure, unsigned long error, const wchar_t* file);
-    // The last report since clearSaveReport(), or one of GLO_SaveNotReported.
+    // The last report since clearSaveReport(); its outcome is GLO_SaveNotReported when none.
     GLO_SaveReport getSaveReport() const;
     void clearSaveReport();
 
