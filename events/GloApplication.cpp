@@ -4,20 +4,45 @@
 #include <string>
 
 #include "GdrConfigFile.h"
+#include "events/GloConfigFiles.h"
 
 namespace {
 const int kMaxNameChars = 251;
-const int kMaxPathBytes = 260; // 259 bytes and the terminator
 
-// The file name in the system's ANSI code page; false when it does not fit or convert.
-bool narrowFileName(const wchar_t* wide, char (&out)[kMaxPathBytes]) {
-    out[0] = '\0';
-    int n = WideCharToMultiByte(CP_ACP, 0, wide, -1, out, kMaxPathBytes, nullptr, nullptr);
-    if (n <= 1) {
-        out[0] = '\0';
-        return false;
-    }
-    return true;
+// The save reports, kept apart from the applications, whose layout plug-ins have compiled in.
+// A fixed table: reporting allocates nothing and cannot fail; when more applications report
+// than it holds, the oldest report goes.
+struct SaveReportSlot {
+    const CGlo_Application* owner;
+    GLO_SaveReport report;
+};
+const int kReportSlots = 64;
+SaveReportSlot s_reports[kReportSlots];
+int s_nextReportSlot = 0;
+SRWLOCK s_reportLock = SRWLOCK_INIT;
+
+class CReportLock {
+public:
+    CReportLock() { AcquireSRWLockExclusive(&s_reportLock); }
+    ~CReportLock() { ReleaseSRWLockExclusive(&s_reportLock); }
+    CReportLock(const CReportLock&) = delete;
+    CReportLock& operator=(const CReportLock&) = delete;
+};
+
+SaveReportSlot* reportSlotOf(const CGlo_Application* owner) {
+    for (SaveReportSlot& slot : s_reports)
+        if (slot.owner == owner)
+            return &slot;
+    return nullptr;
+}
+
+GLO_SaveReport notReported() {
+    GLO_SaveReport report;
+    report.outcome = GLO_SaveNotReported;
+    report.failure = GLO_SaveNoFailure;
+    report.error = 0;
+    report.file[0] = L'\0';
+    return report;
 }
 } // namespace
 
@@ -46,7 +71,10 @@ CGlo_Application& CGlo_Application::operator=(const CGlo_Application& other) {
     return *this;
 }
 
-CGlo_Application::~CGlo_Application() {}
+// A later application at the same address must not find this one's report.
+CGlo_Application::~CGlo_Application() {
+    clearSaveReport();
+}
 
 void CGlo_Application::setName(const wchar_t* newName) {
     int i = 0;
@@ -88,15 +116,41 @@ CGlo_FunctionSetup* CGlo_Application::queryFunctionSetup(int index) {
 void CGlo_Application::serialize() {
     if (multiplexer.getNumberOfConnections() == 0)
         return;
-    char fileName[kMaxPathBytes];
-    if (!narrowFileName(configFileName, fileName))
-        return;
-    // Written to a temporary file first: a failed write leaves the user's file as it was.
-    glo_config::writeFileAtomically(fileName, [this](std::ostream& out) {
-        for (int i = 0; i < multiplexer.getNumberOfConnections(); ++i)
-            if (!multiplexer.getFunctionSetup(i)->isButton())
-                multiplexer.getFunctionSetup(i)->serialize(out);
-    });
+    glo_events::saveMotionSetups(*this, configFileName, multiplexer);
+}
+
+void CGlo_Application::reportSave(int outcome, int failure, unsigned long error,
+                                  const wchar_t* file) {
+    CReportLock lock;
+    SaveReportSlot* slot = reportSlotOf(this);
+    if (slot == nullptr) {
+        slot = reportSlotOf(nullptr);
+        if (slot == nullptr) {
+            slot = &s_reports[s_nextReportSlot];
+            s_nextReportSlot = (s_nextReportSlot + 1) % kReportSlots;
+        }
+    }
+    slot->owner = this;
+    slot->report.outcome = outcome;
+    slot->report.failure = failure;
+    slot->report.error = error;
+    const int capacity = static_cast<int>(sizeof(slot->report.file) / sizeof(wchar_t));
+    int i = 0;
+    for (; file != nullptr && i < capacity - 1 && file[i] != L'\0'; ++i)
+        slot->report.file[i] = file[i];
+    slot->report.file[i] = L'\0';
+}
+
+GLO_SaveReport CGlo_Application::getSaveReport() const {
+    CReportLock lock;
+    const SaveReportSlot* slot = reportSlotOf(this);
+    return slot != nullptr ? slot->report : notReported();
+}
+
+void CGlo_Application::clearSaveReport() {
+    CReportLock lock;
+    if (SaveReportSlot* slot = reportSlotOf(this))
+        slot->owner = nullptr;
 }
 
 namespace {
@@ -113,10 +167,10 @@ void connectStoredSetup(CGlo_Application& application, CGlo_EventMultiplexer& mu
 } // namespace
 
 void CGlo_Application::deserialize() {
-    char fileName[kMaxPathBytes];
+    wchar_t path[glo_events::kConfigPathChars];
     std::ifstream in;
-    if (narrowFileName(configFileName, fileName))
-        in.open(fileName, std::ios::in | std::ios::binary); // text mode ends at a 0x1A byte
+    if (glo_events::configFilePath(configFileName, path))
+        in.open(path, std::ios::in | std::ios::binary); // text mode ends at a 0x1A byte
     if (!in.is_open()) {
         setDefaultConfiguration();
         return;

@@ -1,4 +1,5 @@
 #include "host/GloPluginHost.h"
+#include "host/GloHomeDirectory.h"
 
 #include "GdrProxy.h"
 #include "GloHWND.h"
@@ -25,11 +26,8 @@ namespace {
 // (caller-cleans convention).
 typedef CGlo_Application* (*LoadProc)(HINSTANCE);
 
-const wchar_t kRegistryKey[] = L"SOFTWARE\\Veltrana\\Halcyra";
-const wchar_t kHomeValue[] = L"Home Directory";
 const UINT kHomeMissingString = GLO_TEXT_HOME_NOT_FOUND;
 const int kPathChars = 520;
-const int kHomeValueChars = 260; // 259 characters and the terminator
 const std::size_t kLogLineCapacity = 511;
 // WM_COMMAND to the configuration dialog: notification 2, control 1048 (the table changed).
 const WPARAM kTableChanged = 0x00020418;
@@ -181,33 +179,10 @@ int CGlo_PluginHost::freeAllPlugins() {
 }
 
 wchar_t* CGlo_PluginHost::getHomeDirectory(wchar_t* buffer, int size) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRegistryKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    wchar_t value[glo_host::kHomeChars];
+    if (!glo_host::readHomeDirectory(value)) {
         CWnd::MessageBoxFromString(kHomeMissingString);
         return nullptr;
-    }
-    wchar_t value[kHomeValueChars + 1];
-    DWORD bytes = kHomeValueChars * sizeof(wchar_t);
-    DWORD type = REG_NONE;
-    const LONG result =
-        RegQueryValueExW(key, kHomeValue, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes);
-    RegCloseKey(key);
-    // Only text names a folder: a number or binary data read as text is a path nobody meant.
-    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
-        CWnd::MessageBoxFromString(kHomeMissingString);
-        return nullptr;
-    }
-    // A stored string need not carry its terminator.
-    value[bytes / sizeof(wchar_t)] = L'\0';
-    if (type == REG_EXPAND_SZ) {
-        // An installer may store "%ProgramFiles%\..."; the expansion must fit like the value.
-        wchar_t expanded[kHomeValueChars + 1];
-        const DWORD length = ExpandEnvironmentStringsW(value, expanded, kHomeValueChars);
-        if (length == 0 || length > static_cast<DWORD>(kHomeValueChars)) {
-            CWnd::MessageBoxFromString(kHomeMissingString);
-            return nullptr;
-        }
-        std::wmemcpy(value, expanded, length);
     }
     if (!buffer)
         return nullptr;

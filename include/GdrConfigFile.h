@@ -86,15 +86,25 @@ namespace glo_config {
 // Writes a configuration file without ever leaving a partial one: the content goes to a
 // temporary file beside `fileName` (the name with ".tmp" appended), which replaces the old
 // file only after it was completely written and flushed to disk. `fileName` is in the system's
-// ANSI code page, as the configuration file names are. `write` receives a text stream (line
+// ANSI code page (the core itself writes by wide name, below). `write` receives a text stream (line
 // feeds reach the disk as CR LF); a stream left failed, or an exception, discards the new
 // content. True when `fileName` now holds the new content; otherwise the old file is untouched
 // and no temporary file is left behind.
 GLO_API bool writeFileAtomically(const char* fileName, void (*write)(std::ostream&, void*),
                                  void* context);
-// The same for a wide file name.
+// The same for a wide file name. On failure the system's last error says why.
 GLO_API bool writeFileAtomicallyW(const wchar_t* fileName, void (*write)(std::ostream&, void*),
                                   void* context);
+
+// Why a replacement failed: the system's error code (0 when the writer failed on its own) and
+// whether it concerns the temporary file rather than `fileName` (another program holds it).
+struct AtomicWriteFailure {
+    unsigned long error;
+    bool temporaryFile;
+};
+// writeFileAtomicallyW, saying why it failed in `failure` (may be null).
+GLO_API bool writeFileAtomicallyW(const wchar_t* fileName, void (*write)(std::ostream&, void*),
+                                  void* context, AtomicWriteFailure* failure);
 
 // Convenience for a callable taking std::ostream&.
 template <class Write> bool writeFileAtomically(const char* fileName, Write&& write) {

@@ -22,9 +22,8 @@
 #include <cwchar>
 
 // The two files of one application. Paths are empty when they cannot be formed (no user
-// folder known, a path longer than a configuration file name may be). A path that the system's
-// ANSI code page cannot spell (a user name in another script, say) is given in its short form,
-// since configuration files are opened by narrow name.
+// folder known, a path longer than a configuration file name may be). They are given as they
+// are, in whatever script: the core opens configuration files by their wide names.
 class CGlo_ConfigPaths {
 public:
     // Room for a configuration file name of CGlo_Application (255 characters and terminator).
@@ -38,10 +37,10 @@ public:
             return;
         wchar_t folder[MAX_PATH];
         if (libraryFolder(module, folder))
-            joinFile(defaultFile, ansiSpelled(folder), name);
+            joinFile(defaultFile, folder, name);
         if (!appDataFolder(folder))
             return;
-        const int n = std::swprintf(userFolder, Capacity, L"%ls\\Glidora", ansiSpelled(folder));
+        const int n = std::swprintf(userFolder, Capacity, L"%ls\\Glidora", folder);
         if (n <= 0 || n >= Capacity || !joinFile(userFile, userFolder, name))
             userFolder[0] = L'\0';
     }
@@ -51,13 +50,19 @@ public:
     // The folder of the user file, "%APPDATA%\Glidora".
     const wchar_t* getUserFolder() const { return userFolder; }
 
-    // Creates the user folder when it is missing; true when it exists.
+    // Creates the user folder when it is missing; true when it exists. Otherwise the system's
+    // last error says why it could not be made.
     bool createUserFolder() const {
-        if (userFolder[0] == L'\0')
+        if (userFolder[0] == L'\0') {
+            SetLastError(ERROR_BAD_PATHNAME);
             return false;
-        CreateDirectoryW(userFolder, nullptr);
+        }
+        const DWORD error = CreateDirectoryW(userFolder, nullptr) ? 0 : GetLastError();
         const DWORD attributes = GetFileAttributesW(userFolder);
-        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return true;
+        SetLastError(error != 0 ? error : ERROR_DIRECTORY);
+        return false;
     }
 
     // Renames the user file to "<user file>.unreadable" (or ".unreadable.2" up to ".99" when
@@ -124,17 +129,6 @@ private:
         return found;
     }
 
-    // `path` itself, or its short form when the ANSI code page cannot spell it (in place).
-    static const wchar_t* ansiSpelled(wchar_t (&path)[MAX_PATH]) {
-        if (!spelledInAnsi(path)) {
-            wchar_t shortPath[MAX_PATH];
-            const DWORD length = GetShortPathNameW(path, shortPath, MAX_PATH);
-            if (length > 0 && length < MAX_PATH)
-                std::wcscpy(path, shortPath);
-        }
-        return path;
-    }
-
     // "<folder>\<name>.cfg" into `file`; false (and "") when it does not fit.
     static bool joinFile(wchar_t (&file)[Capacity], const wchar_t* folder, const wchar_t* name) {
         const int n = std::swprintf(file, Capacity, L"%ls\\%ls.cfg", folder, name);
@@ -143,13 +137,6 @@ private:
             return false;
         }
         return true;
-    }
-
-    static bool spelledInAnsi(const wchar_t* text) {
-        BOOL lossy = FALSE;
-        return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr,
-                                   &lossy) > 0 &&
-               !lossy;
     }
 
     wchar_t userFolder[Capacity];

@@ -196,12 +196,20 @@ public:
     }
 
     // Only ever the user's file: the folder of the library may not be written. A user file that
-    // could neither be read nor set aside is never written over.
+    // could neither be read nor set aside is never written over. Every refusal is reported
+    // (reportSave), so that the configuration dialog does not take it for a save.
     void serialize() override {
-        if (userFileHeld)
+        if (userFileHeld) {
+            reportSave(GLO_SaveFailed, GLO_SaveHeldBack, 0, paths.getUserFile());
             return;
+        }
         if (!paths.createUserFolder()) {
+            const DWORD error = GetLastError();
             report(paths.getUserFolder(), L"cannot be made; the setups are not kept");
+            if (paths.getUserFolder()[0] == L'\0')
+                reportSave(GLO_SaveFailed, GLO_SaveNoFileName, 0, nullptr);
+            else
+                reportSave(GLO_SaveFailed, GLO_SaveNoFolder, error, paths.getUserFolder());
             return;
         }
         CGlo_Plugin::serialize();

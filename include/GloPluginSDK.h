@@ -18,7 +18,8 @@
 //                axes, every 10 ms while the cap is deflected. A zero event means "stop".
 //   5. configuration  serialize() / deserialize() for "<name>.cfg"; setConfiguration at any time.
 //                Keep each user's file in %APPDATA%\Glidora and the shipped default beside the
-//                library: CGlo_ConfigPaths (GloConfigPaths.h) gives both.
+//                library: CGlo_ConfigPaths (GloConfigPaths.h) gives both. A save that a
+//                serialize() override refuses or makes itself is reported (reportSave).
 //   6. unload    The core stops the worker (the last function hears a zero event), then calls the
 //                export `void unload()`, which deletes the application; its destructor calls
 //                stopWorkerThread() first.

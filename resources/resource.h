@@ -41,6 +41,17 @@
 #define IDS_PLUGIN_GONE 125
 #define IDS_PLUGIN_GONE_EDITS 126
 #define IDS_PLUGIN_RELOADED_EDITS 127
+#define IDS_SAVE_FAILED 128
+#define IDS_SAVE_IN_USE 129
+#define IDS_SAVE_DENIED 130
+#define IDS_SAVE_DISK_FULL 131
+#define IDS_SAVE_ERROR 132
+#define IDS_SAVE_NO_FOLDER 133
+#define IDS_SAVE_HELD_BACK 134
+#define IDS_SAVE_NO_FILE_NAME 135
+#define IDS_SAVE_CRASHED 136
+// The last text of the table.
+#define IDS_LAST_TEXT IDS_SAVE_CRASHED
 
 // The configuration dialog and its controls.
 #define IDD_CONFIG_DIALOG 200

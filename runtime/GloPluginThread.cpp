@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "GdrConfigFile.h"
+#include "events/GloConfigFiles.h"
 #include "runtime/GloRepeatSchedule.h"
 #include "runtime/GloWorkerControl.h"
 
@@ -268,20 +269,11 @@ void CGlo_PluginThread::deserialize() {
     CGlo_Application::deserialize();
 }
 
-// Only the motion setups are written: the button setups are rebuilt on every load.
+// Only the motion setups are written: the button setups are rebuilt on every load. Written
+// also without any, so that a user who removed them all finds none at the next load.
 void CGlo_PluginThread::serialize() {
     CScopedLock lock(configLock);
-    char fileName[260];
-    if (WideCharToMultiByte(CP_ACP, 0, configFileName, -1, fileName, sizeof fileName, nullptr,
-                            nullptr) <= 1)
-        return;
-    glo_config::writeFileAtomically(fileName, [this](std::ostream& out) {
-        for (int i = 0; i < multiplexer.getNumberOfConnections(); ++i) {
-            CGlo_FunctionSetup* setup = multiplexer.getFunctionSetup(i);
-            if (!setup->isButton())
-                setup->serialize(out);
-        }
-    });
+    glo_events::saveMotionSetups(*this, configFileName, multiplexer);
 }
 
 void CGlo_PluginThread::serialize(CGdrProxy& proxy) {

@@ -1,6 +1,7 @@
 #include "ui/GdrApplicationAccess.h"
 
-#include "GloApplication.h"
+#include "config/AtomicFileWriter.h"
+#include "events/GloConfigFiles.h"
 #include "host/GloPluginHost.h"
 #include "runtime/GloFaultGuard.h"
 #include "ui/GdrFileHandle.h"
@@ -11,68 +12,58 @@ namespace glo_ui {
 
 namespace {
 
-// The working directory for one scope.
-class CWorkingDirectory {
-public:
-    explicit CWorkingDirectory(const std::wstring& path) : m_changed(false) {
-        const DWORD length = GetCurrentDirectoryW(MAX_PATH, m_previous);
-        if (!path.empty() && length > 0 && length < MAX_PATH)
-            m_changed = SetCurrentDirectoryW(path.c_str()) != FALSE;
-    }
-    ~CWorkingDirectory() {
-        if (m_changed)
-            SetCurrentDirectoryW(m_previous);
-    }
-    CWorkingDirectory(const CWorkingDirectory&) = delete;
-    CWorkingDirectory& operator=(const CWorkingDirectory&) = delete;
-
-private:
-    wchar_t m_previous[MAX_PATH];
-    bool m_changed;
-};
-
-// A file's bytes, or that there was none; put back as they were.
+// A file's bytes, or that there was none, or that it could not be read; put back as it was.
 class CSavedFile {
 public:
-    explicit CSavedFile(const std::wstring& path) : m_path(path), m_existed(read(m_bytes)) {}
+    explicit CSavedFile(const wchar_t* path) : m_path(path), m_state(read(m_bytes)) {}
     void restore() const {
+        if (m_state == Unreadable || m_path.empty())
+            return; // what it held is unknown: left as it is, never taken for "no file"
         std::string now;
-        const bool exists = read(now);
-        if (!m_existed) {
-            if (exists)
+        const State state = read(now);
+        if (m_state == Missing) {
+            if (state != Missing)
                 DeleteFileW(m_path.c_str());
             return;
         }
-        if (exists && now == m_bytes)
+        if (state == Read && now == m_bytes)
             return;
-        CGdrFileHandle file(CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-        DWORD written = 0;
-        if (file.get() != INVALID_HANDLE_VALUE && !m_bytes.empty())
-            WriteFile(file.get(), m_bytes.data(), static_cast<DWORD>(m_bytes.size()), &written,
-                      nullptr);
+        glo_config::writeBytesAtomically(m_path.c_str(), m_bytes, nullptr);
     }
 
 private:
+    enum State { Missing, Unreadable, Read };
     // A configuration file is small; one that is not is left alone.
     static constexpr DWORD kLargest = 1 << 24;
 
-    bool read(std::string& bytes) const {
-        CGdrFileHandle file(CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file.get() == INVALID_HANDLE_VALUE)
-            return false;
+    State read(std::string& bytes) const {
+        if (m_path.empty())
+            return Unreadable;
+        CGdrFileHandle file(CreateFileW(m_path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.get() == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Missing
+                                                                                  : Unreadable;
+        }
         const DWORD size = GetFileSize(file.get(), nullptr);
         if (size == INVALID_FILE_SIZE || size > kLargest)
-            return false;
-        bytes.resize(size);
-        DWORD read = 0;
-        return size == 0 || (ReadFile(file.get(), &bytes[0], size, &read, nullptr) && read == size);
+            return Unreadable;
+        try {
+            bytes.resize(size);
+        } catch (...) {
+            return Unreadable;
+        }
+        DWORD got = 0;
+        return size == 0 || (ReadFile(file.get(), &bytes[0], size, &got, nullptr) && got == size)
+                   ? Read
+                   : Unreadable;
     }
 
     std::wstring m_path;
     std::string m_bytes;
-    bool m_existed;
+    State m_state;
 };
 
 // The application's configuration file name as its own serialize() uses it: the base class hands
@@ -139,20 +130,31 @@ bool readApplication(CGlo_Application& object, CGdrEditedApplication& into) {
     });
 }
 
-bool applySetups(CGlo_Application& object, const std::wstring& name,
-                 const std::vector<CGdrEditableSetup>& setups, const std::wstring& folder) {
+SaveOutcome applySetups(CGlo_Application& object, const std::wstring& name,
+                        const std::vector<CGdrEditableSetup>& setups, const std::wstring& folder) {
     std::vector<CGlo_FunctionSetup> motion = motionSetups(setups);
-    CWorkingDirectory here(folder);
-    return guarded(object, name, L"setConfiguration", [&] {
-        object.setConfiguration(motion.empty() ? nullptr : motion.data(), bytesOf(motion));
-        object.serialize();
-    });
+    const glo_events::CConfigFileScope files(folder.c_str(), false);
+    object.clearSaveReport();
+    SaveOutcome outcome = {SaveOutcome::Saved, {}};
+    if (!guarded(object, name, L"setConfiguration", [&] {
+            object.setConfiguration(motion.empty() ? nullptr : motion.data(), bytesOf(motion));
+            object.serialize();
+        })) {
+        outcome.kind = SaveOutcome::Crashed;
+        return outcome;
+    }
+    outcome.report = object.getSaveReport();
+    if (outcome.report.outcome == GLO_SaveFailed)
+        outcome.kind = SaveOutcome::NotSaved;
+    return outcome;
 }
 
 bool readDefaults(CGlo_Application& object, const std::wstring& name, const std::wstring& folder,
                   std::vector<CGdrEditableSetup>& defaults) {
-    CWorkingDirectory here(folder);
-    const CSavedFile file(CFileNameOf(object).get());
+    const glo_events::CConfigFileScope files(folder.c_str(), true);
+    wchar_t path[glo_events::kConfigPathChars];
+    glo_events::configFilePath(CFileNameOf(object).get().c_str(), path);
+    const CSavedFile file(path);
     std::vector<CGdrEditableSetup> own;
     readSetups(object, own);
     std::vector<CGlo_FunctionSetup> motion = motionSetups(own);

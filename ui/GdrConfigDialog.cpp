@@ -1,6 +1,7 @@
 #include "ui/GdrConfigDialog.h"
 
 #include "GdrProxy.h"
+#include "host/GloHomeDirectory.h"
 #include "host/GloPluginHost.h"
 #include "ui/GdrApplicationAccess.h"
 #include "ui/GdrTexts.h"
@@ -22,8 +23,6 @@ namespace {
 const UINT kLiveMotionMessage = WM_APP + 1;
 const UINT kRemoveSetupMessage = WM_APP + 2;
 const UINT_PTR kFrameTimer = 1;
-const wchar_t kHomeKey[] = L"SOFTWARE\\Veltrana\\Halcyra";
-const wchar_t kHomeValue[] = L"Home Directory";
 const int kLargestDeadZone = 200;
 
 // Commands of the context menus.
@@ -70,37 +69,12 @@ ULONGLONG nowMs() {
     return c / f * 1000 + c % f * 1000 / f;
 }
 
-// A registry key open for one read.
-class CRegistryKey {
-public:
-    CRegistryKey(HKEY root, const wchar_t* path) : m_key(nullptr) {
-        if (RegOpenKeyExW(root, path, 0, KEY_READ, &m_key) != ERROR_SUCCESS)
-            m_key = nullptr;
-    }
-    ~CRegistryKey() {
-        if (m_key)
-            RegCloseKey(m_key);
-    }
-    CRegistryKey(const CRegistryKey&) = delete;
-    CRegistryKey& operator=(const CRegistryKey&) = delete;
-    HKEY get() const { return m_key; }
-
-private:
-    HKEY m_key;
-};
-
 // The driver's home directory without a trailing backslash; empty when the registry names none.
 // (Quietly: the dialog reports a missing model itself.)
 std::wstring homeDirectory() {
-    CRegistryKey key(HKEY_LOCAL_MACHINE, kHomeKey);
-    if (!key.get())
+    wchar_t value[glo_host::kHomeChars];
+    if (!glo_host::readHomeDirectory(value))
         return L"";
-    wchar_t value[MAX_PATH + 1] = L"";
-    DWORD bytes = MAX_PATH * sizeof(wchar_t);
-    if (RegQueryValueExW(key.get(), kHomeValue, nullptr, nullptr, reinterpret_cast<BYTE*>(value),
-                         &bytes) != ERROR_SUCCESS)
-        return L"";
-    value[bytes / sizeof(wchar_t)] = L'\0';
     std::wstring home = value;
     while (!home.empty() && (home.back() == L'\\' || home.back() == L'/'))
         home.pop_back();
@@ -191,6 +165,40 @@ void unhookKeys() {
         UnhookWindowsHookEx(s_keysHook);
     s_keysHook = nullptr;
     s_keysDialog = nullptr;
+}
+
+// The last part of a path: the status line has room for a file's name, not for its folder.
+std::wstring fileNameOf(const wchar_t* path) {
+    const wchar_t* slash = std::wcsrchr(path, L'\\');
+    return slash != nullptr ? slash + 1 : path;
+}
+
+// Why a save failed, in the user's words.
+std::wstring saveFailureText(const GLO_SaveReport& report) {
+    const std::wstring file = fileNameOf(report.file);
+    switch (report.failure) {
+    case GLO_SaveNoFolder:
+        return formatText(IDS_SAVE_NO_FOLDER, report.file);
+    case GLO_SaveHeldBack:
+        return formatText(IDS_SAVE_HELD_BACK, file.c_str());
+    case GLO_SaveNoFileName:
+        return loadText(IDS_SAVE_NO_FILE_NAME);
+    default:
+        break;
+    }
+    switch (report.error) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return formatText(IDS_SAVE_IN_USE, file.c_str());
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+        return formatText(IDS_SAVE_DENIED, file.c_str());
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return formatText(IDS_SAVE_DISK_FULL, file.c_str());
+    default:
+        return formatText(IDS_SAVE_ERROR, file.c_str(), static_cast<int>(report.error));
+    }
 }
 
 } // namespace
@@ -354,8 +362,8 @@ LRESULT CGdrConfigDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
             endDrag(false);
             return 0;
         }
-        applyChanges();
-        DestroyWindow();
+        if (applyChanges())
+            DestroyWindow(); // otherwise open with the edits, saying what was not saved
         return 0;
     case IDCANCEL:
         if (m_dragging) {
@@ -604,8 +612,8 @@ void CGdrConfigDialog::syncApplications(int reloaded) {
     const std::wstring selectedName = selected >= 0 ? m_applications[selected].name : L"";
     std::vector<CGdrEditedApplication> previous;
     previous.swap(m_applications);
+    m_entries.clear(); // they point into the list just replaced; the tree is rebuilt below
     std::vector<bool> matched(previous.size(), false);
-    m_tableGeneration = host.getTableGeneration();
 
     std::wstring notice;
     auto note = [&notice](const std::wstring& line) {
@@ -653,6 +661,9 @@ void CGdrConfigDialog::syncApplications(int reloaded) {
                             previous[p].name.c_str()));
     if (!notice.empty())
         m_notice = notice;
+    // A plug-in that crashed while it was read was taken out of use meanwhile, which changed the
+    // table; liveObject() asks the table about every object, so the list stands as read.
+    m_tableGeneration = host.getTableGeneration();
 
     int select =
         reloaded >= 0 && reloaded < count && m_applications[reloaded].object ? reloaded : -1;
@@ -777,7 +788,8 @@ int CGdrConfigDialog::selectedEntry() {
 
 int CGdrConfigDialog::selectedApplication() {
     const int entry = selectedEntry();
-    return entry >= 0 ? m_entries[entry].application : -1;
+    const int application = entry >= 0 ? m_entries[entry].application : -1;
+    return application < static_cast<int>(m_applications.size()) ? application : -1;
 }
 
 int CGdrConfigDialog::selectedSetup(int& application) {
@@ -843,9 +855,12 @@ void CGdrConfigDialog::updateButtons() {
     EnableWindow(GetDlgItem(m_hWnd, IDC_APPLY), dirty);
 }
 
-// What came and went, and the directions that two setups of the selected application claim.
+// What could not be saved, what came and went, and the directions that two setups of the
+// selected application claim.
 void CGdrConfigDialog::updateStatus() {
-    std::wstring text = m_notice;
+    std::wstring text = m_saveNotice;
+    if (!m_notice.empty())
+        text += (text.empty() ? L"" : L"\n") + m_notice;
     const int application = selectedApplication();
     if (liveObject(application))
         for (int direction = 0; direction < kGdrDirections; ++direction)
@@ -986,7 +1001,11 @@ LRESULT CGdrConfigDialog::OnRemoveSetup(WPARAM, LPARAM) {
 // while it takes them is out of use; the others still get theirs.
 bool CGdrConfigDialog::applyChanges() {
     const std::wstring folder = pluginFolder();
-    bool changed = false;
+    std::vector<std::wstring> unsaved; // by name: a crash elsewhere may renumber the list
+    std::wstring failures;
+    const auto fail = [&failures](const std::wstring& line) {
+        failures += (failures.empty() ? L"" : L"\n") + line;
+    };
     for (std::size_t round = 0; round <= m_applications.size(); ++round) {
         if (getPluginHost().getTableGeneration() != m_tableGeneration)
             syncApplications(-1);
@@ -998,21 +1017,36 @@ bool CGdrConfigDialog::applyChanges() {
             break;
         CGdrEditedApplication& application = m_applications[next];
         application.dirty = false;
-        if (applySetups(*application.object, application.name, application.setups, folder))
+        const SaveOutcome outcome =
+            applySetups(*application.object, application.name, application.setups, folder);
+        if (outcome.kind == SaveOutcome::Saved) {
             refreshApplication(next);
-        changed = true;
+        } else if (outcome.kind == SaveOutcome::NotSaved) {
+            unsaved.push_back(application.name);
+            fail(formatText(IDS_SAVE_FAILED, application.name.c_str(),
+                            saveFailureText(outcome.report).c_str()));
+        } else {
+            fail(formatText(IDS_SAVE_CRASHED, application.name.c_str()));
+        }
     }
-    for (CGdrEditedApplication& application : m_applications)
-        application.dirty = false; // what is left has no application to take it
+    if (getPluginHost().getTableGeneration() != m_tableGeneration)
+        syncApplications(-1);
+    // The edits that were not saved stay for another try; what else is left has no
+    // application to take it.
+    for (std::size_t a = 0; a < m_applications.size(); ++a)
+        m_applications[a].dirty =
+            liveObject(static_cast<int>(a)) &&
+            std::find(unsaved.begin(), unsaved.end(), m_applications[a].name) != unsaved.end();
+    m_saveNotice = failures;
     if (m_hWnd && IsWindow(m_hWnd)) {
         const int entry = selectedEntry();
-        if (getPluginHost().getTableGeneration() != m_tableGeneration)
-            syncApplications(-1);
-        else if (entry >= 0)
+        if (entry >= 0)
             rebuildTree(m_entries[entry].application, m_entries[entry].function, -1);
+        else
+            updateStatus();
         updateButtons();
     }
-    return changed;
+    return failures.empty();
 }
 
 void CGdrConfigDialog::beginDrag(int entry, HTREEITEM item) {

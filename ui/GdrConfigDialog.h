@@ -112,6 +112,9 @@ private:
     void setDeadZone(int threshold);
     void restoreDefaults(int application);
     void requestRemoval(int entry);
+    // Hands the edits to the applications and has them saved; true when none is left unsaved.
+    // An application whose file could not be written keeps its edits (Apply stays on), and the
+    // status line says why.
     bool applyChanges();
 
     void treeMenu(POINT point, bool fromKeyboard);
@@ -129,6 +132,7 @@ private:
     unsigned m_tableGeneration; // of the host's table read last
     unsigned m_treeVersion;     // counts rebuilds of the tree
     std::wstring m_notice;      // what came and went while the dialog was open
+    std::wstring m_saveNotice;  // what the last OK or Apply could not save
     SetupChoice m_removal;
     HWND m_tree;
     HWND m_deadZone;

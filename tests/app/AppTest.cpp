@@ -104,12 +104,18 @@ TEST(ApplicationFile, SavesNoButtonSetupsAndNeverAPartialFile) {
     EXPECT_EQ(app.connections(), L"Key Zoom");
     EXPECT_EQ(readFile(L"AppTestWrite.cfg"), written);
 
+    EXPECT_EQ(app.getSaveReport().outcome, GLO_SaveWritten);
+
     CreateDirectoryW(L"AppTestWrite.cfg.tmp", nullptr); // the temporary file's name is taken
     app.setDefaultConfiguration();
     app.serialize();
     RemoveDirectoryW(L"AppTestWrite.cfg.tmp");
+    EXPECT_EQ(app.getSaveReport().outcome, GLO_SaveFailed);
+    EXPECT_EQ(std::wstring(app.getSaveReport().file), L"AppTestWrite.cfg.tmp");
+    app.clearSaveReport();
     app.getMultiplexer().clear();
     app.serialize(); // nothing to write
+    EXPECT_EQ(app.getSaveReport().outcome, GLO_SaveNotReported);
     EXPECT_EQ(readFile(L"AppTestWrite.cfg"), written);
     DeleteFileW(L"AppTestWrite.cfg");
 }

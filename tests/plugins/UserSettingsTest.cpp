@@ -123,16 +123,89 @@ TEST_F(UserSettings, AnUnreadableUserFileIsKeptAsideAndTheDefaultUsed) {
     home.files.push_back(userFile + L".unreadable");
     home.files.push_back(userFile + L".unreadable.2");
 
-    // One that another program holds open alone stays as it is, through a save too.
+    // One that another program holds open alone stays as it is, through a save too, even once
+    // the program has let go: nothing of it was read. The save says so.
     writeFile(userFile, kPage);
     HANDLE held =
         CreateFileW(userFile.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     EXPECT_EQ(load(), std::vector<int>{41});
     EXPECT_EQ(logLines(L"cannot be read nor renamed").size(), 1u);
-    keepOnly(41);
     CloseHandle(held);
+    keepOnly(41);
     EXPECT_EQ(readFile(userFile), kPage);
+    EXPECT_EQ(application->getSaveReport().failure, GLO_SaveHeldBack);
+}
+
+// A save that does not reach the user's file is reported as failed, with the file and the
+// system's reason, and the file stays as it was: the file held open by another program, its
+// temporary file held, no folder for it.
+TEST_F(UserSettings, ASaveThatIsNotWrittenIsReportedSo) {
+    writeFile(userFile, kCursor + kPage);
+    EXPECT_EQ(load(), (std::vector<int>{41, 42}));
+    const auto held = [](const std::wstring& path, DWORD disposition) {
+        return CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           disposition, 0, nullptr);
+    };
+    for (const std::wstring& holding : {userFile, userFile + L".tmp"}) {
+        HANDLE file = held(holding, OPEN_ALWAYS);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        application->clearSaveReport();
+        keepOnly(42);
+        CloseHandle(file);
+        const GLO_SaveReport report = application->getSaveReport();
+        EXPECT_EQ(report.outcome, GLO_SaveFailed);
+        EXPECT_EQ(report.failure, GLO_SaveCannotWrite);
+        EXPECT_NE(report.error, 0u);
+        EXPECT_EQ(std::wstring(report.file), holding);
+        EXPECT_EQ(readFile(userFile), kCursor + kPage);
+    }
+    DeleteFileW((userFile + L".tmp").c_str());
+    keepOnly(42);
+    EXPECT_EQ(application->getSaveReport().outcome, GLO_SaveWritten);
+    EXPECT_EQ(std::wstring(application->getSaveReport().file), userFile);
+    EXPECT_EQ(readFile(userFile), kPage);
+    close();
+
+    // %APPDATA% where the folder cannot be made (a file has its name).
+    DeleteFileW(userFile.c_str());
+    const std::wstring folder = home.userSettings.substr(0, home.userSettings.size() - 1);
+    RemoveDirectoryW(folder.c_str());
+    writeFile(folder, "");
+    home.files.push_back(folder);
+    EXPECT_EQ(load(), (std::vector<int>{0, 30, 60, 60}));
+    keepOnly(30);
+    const GLO_SaveReport report = application->getSaveReport();
+    EXPECT_EQ(report.failure, GLO_SaveNoFolder);
+    EXPECT_EQ(std::wstring(report.file), folder);
+    EXPECT_EQ(logLines(L"cannot be made; the setups are not kept").size(), 1u);
+}
+
+// A profile folder that no ANSI code page can spell (Polish and Greek letters): the user's file
+// is found, read and written by its wide name.
+TEST_F(UserSettings, AProfileFolderInTwoScriptsIsReadAndWrittenByItsWideName) {
+    const std::wstring profile =
+        home.home + L"\\Zofia \x141\xf3\x64\x17a \x3a9\x3bc\x3ad\x3b3\x3b1"; // Łódź Ωμέγα
+    BOOL lossy = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, profile.c_str(), -1, nullptr, 0, nullptr,
+                        &lossy);
+    EXPECT_TRUE(lossy);
+    const std::wstring file = profile + L"\\Glidora\\TextEditor.cfg";
+    if (!CreateDirectoryW(profile.c_str(), nullptr))
+        GTEST_SKIP() << "Wine names files in its locale's character set, here not UTF-8 (the "
+                        "CTest test plugins_unicode runs this case in C.UTF-8)";
+    CreateDirectoryW((profile + L"\\Glidora").c_str(), nullptr);
+    SetEnvironmentVariableW(L"APPDATA", profile.c_str()); // the home puts its own back
+    writeFile(file, kCursor + kPage);
+    EXPECT_EQ(load(), (std::vector<int>{41, 42}));
+    keepOnly(42);
+    EXPECT_EQ(readFile(file), kPage);
+    EXPECT_EQ(std::wstring(application->getSaveReport().file), file);
+    EXPECT_TRUE(logLines(L"TextEditor").empty());
+    close();
+    DeleteFileW(file.c_str());
+    RemoveDirectoryW((profile + L"\\Glidora").c_str());
+    RemoveDirectoryW(profile.c_str());
 }
 
 } // namespace

@@ -367,7 +367,13 @@ TEST_F(ConfigDialog, DragOntoYMinusAndOkConfiguresTheApplicationAndItsFile) {
 
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     EXPECT_FALSE(IsWindow(dialog));
-    // The motion setups, defaults first, into the plug-in folder where the plug-in reads them.
+    // The motion setups, defaults first, into the plug-in folder where the plug-in reads them;
+    // the working directory, which the plug-ins' workers share, stayed as it was.
+    wchar_t here[MAX_PATH] = L"";
+    GetCurrentDirectoryW(MAX_PATH, here);
+    EXPECT_EQ(std::wstring(exported<const wchar_t* (*)()>(home.plugins + L"dialog_probe_writer.dll",
+                                                          "directoryAtSave")()),
+              here);
     const std::string file = readFile(home.plugins + L"Writer.cfg");
     EXPECT_NE(file.find("[Function]\r\nFunction=Pan\r\n"), std::string::npos) << file;
     EXPECT_TRUE(contains(file, kZoomOnYMinus)) << file;
@@ -501,10 +507,15 @@ TEST_F(ConfigDialog, LiveMotionNeverWaitsForTheDialog) {
 }
 
 // (Which files load: CapModel tests; no file: SpeaksTheUserInterfaceLanguage.)
+// The home named as an installer may name it: an expandable value, expanded.
 TEST_F(ConfigDialog, ShowsTheCapModelOrSaysWhyNot) {
     CreateDirectoryW((home.home + L"\\Office\\Geometry").c_str(), nullptr);
     glotest::writeFile(home.home + L"\\Office\\Geometry\\cap.stl",
                        "solid cap\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\n");
+    SetEnvironmentVariableW(L"GLO_TEST_HOME", home.home.c_str());
+    const wchar_t expandable[] = L"%GLO_TEST_HOME%";
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Veltrana\\Halcyra", L"Home Directory",
+                    REG_EXPAND_SZ, expandable, sizeof(expandable));
     open(writer);
     EXPECT_EQ(SendMessageW(cap, GDR_CVM_GETSTATUS, 0, 0), GdrCapModelTruncated);
     EXPECT_NE(windowText(cap).find(kExpectedLanguage == "de" ? L"unvollständig" : L"cut short"),
@@ -532,8 +543,7 @@ TEST_F(ConfigDialog, SpeaksTheUserInterfaceLanguage) {
                                       : L"No cap model found. A plain puck is shown instead.");
     // Every text of the table exists in both languages (without falling back on the other), and
     // the dialog's own German ones are German.
-    for (UINT id = 1; id <= IDS_PLUGIN_RELOADED_EDITS;
-         id = id == 59 ? IDS_SETUP_THRESHOLD : id + 1) {
+    for (UINT id = 1; id <= IDS_LAST_TEXT; id = id == 59 ? IDS_SETUP_THRESHOLD : id + 1) {
         const std::wstring english = tableString(id, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
         const std::wstring deutsch = tableString(id, MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
         EXPECT_FALSE(english.empty() || deutsch.empty()) << id;
@@ -735,6 +745,65 @@ TEST_F(ConfigDialog, RestoreDefaultsThenCancelLeavesTheFileAsItWas) {
     EXPECT_FALSE(contains(file, "Zoom") || contains(file, "Teleport")) << file;
 }
 
+// The same for a kit plug-in, whose file is the user's own in %APPDATA%: before OK nothing is
+// written to it, not even for a moment, also while another program holds it so that it cannot
+// be read.
+TEST_F(ConfigDialog, RestoreDefaultsWritesNothingBeforeOk) {
+    close();
+    home.add(L"glo_text_editor");
+    CreateDirectoryW(home.userSettings.c_str(), nullptr);
+    const std::wstring userFile = home.userSettings + L"TextEditor.cfg";
+    const std::string saved = "[Function]\r\nFunction=PageDown\r\nEventType=motion\r\n"
+                              "NumberOfAxis=0\r\nAxis=4\r\nAxisPolarity=1\r\nThreshold=42\r\n";
+    glotest::writeFile(userFile, saved);
+    const FILETIME longAgo = {0, 0x01c00000};
+    {
+        HANDLE file = CreateFileW(userFile.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &longAgo));
+        CloseHandle(file);
+    }
+    start();
+    for (bool held : {false, true}) {
+        const HANDLE holder =
+            held ? CreateFileW(userFile.c_str(), GENERIC_READ, FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, 0, nullptr)
+                 : INVALID_HANDLE_VALUE;
+        open(writer);
+        focusItem(application(L"TextEditor"));
+        glotest::MessageBoxAnswerer answerer;
+        whilePumping([] { keys({VK_TAB, VK_SPACE}); });
+        ASSERT_TRUE(answerer.waitFor(1));
+        whilePumping([] { key(VK_ESCAPE); });
+        ASSERT_FALSE(IsWindow(dialog));
+        if (holder != INVALID_HANDLE_VALUE)
+            CloseHandle(holder);
+        WIN32_FILE_ATTRIBUTE_DATA now = {};
+        EXPECT_TRUE(GetFileAttributesExW(userFile.c_str(), GetFileExInfoStandard, &now)) << held;
+        EXPECT_EQ(CompareFileTime(&now.ftLastWriteTime, &longAgo), 0) << held;
+        EXPECT_EQ(readFile(userFile), saved) << held;
+    }
+}
+
+// A plug-in that writes its file by itself: Cancel after Restore defaults puts the file back
+// whole; one the dialog could not read before (here: too large to be a configuration) is left
+// as the plug-in wrote it, never deleted.
+TEST_F(ConfigDialog, RestoreDefaultsPutsBackWhatAPluginWroteByItself) {
+    const std::wstring file = home.plugins + L"Writer.cfg";
+    exported<void (*)()>(home.plugins + L"dialog_probe_writer.dll", "writeByItself")();
+    for (bool readable : {true, false}) {
+        glotest::writeFile(file, readable ? std::string("saved") : std::string(17 << 20, ' '));
+        open(writer);
+        focusItem(application(L"Writer"));
+        glotest::MessageBoxAnswerer answerer;
+        whilePumping([] { keys({VK_TAB, VK_SPACE}); });
+        ASSERT_TRUE(answerer.waitFor(1));
+        whilePumping([] { key(VK_ESCAPE); });
+        ASSERT_FALSE(IsWindow(dialog));
+        EXPECT_EQ(readFile(file), readable ? "saved" : "written by the plug-in");
+    }
+}
+
 // Plug-ins come and go under an open dialog (run under the heap check too: a freed application
 // read or called would show). The driver starts the core again: every plug-in is unloaded and
 // loaded anew, and the edits of both programs stay for OK.
@@ -784,6 +853,75 @@ TEST_F(ConfigDialog, PluginCrashDropsOnlyThatProgram) {
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     EXPECT_TRUE(contains(readFile(home.plugins + L"Writer.cfg"), "Threshold=200\r\n"));
     EXPECT_EQ(GetFileAttributesW((home.plugins + L"Viewer.cfg").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// Saves that fail: OK keeps the dialog open with the edits, names each program and why, and
+// Apply stays on; once the cause is gone, OK stores them. The Writer's file is held open by
+// another program, the Viewer crashes while it takes its setups, and the text editor (a kit
+// plug-in, whose file lives in %APPDATA%) finds no folder for it there.
+TEST_F(ConfigDialog, SavesThatFailKeepTheDialogOpenAndSayWhy) {
+    close();
+    home.add(L"glo_text_editor");
+    const std::wstring userFolder = home.userSettings.substr(0, home.userSettings.size() - 1);
+    RemoveDirectoryW(userFolder.c_str());
+    glotest::writeFile(userFolder, "a file where the folder should be");
+    home.files.push_back(userFolder);
+    start();
+    const std::wstring writerFile = home.plugins + L"Writer.cfg";
+    glotest::writeFile(writerFile, "kept");
+    open(writer);
+    focusItem(function(L"Writer", L"Pan Window (Plane)"));
+    whilePumping([] { keys({VK_TAB, VK_END}); });
+    focusItem(nextItem(tree, application(L"TextEditor"), TVGN_CHILD));
+    whilePumping([] { keys({VK_TAB, VK_END}); });
+    assignFromKeyboard(function(L"Viewer", L"Zoom Window (Line)"), gdrDirection(1, true));
+    exported<void (*)()>(home.plugins + L"dialog_probe_viewer.dll", "crashInSave")();
+    HANDLE held = CreateFileW(writerFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    CloseHandle(held);
+    ASSERT_TRUE(IsWindow(dialog));
+    EXPECT_TRUE(contains(status(), L"TextEditor: your changes were not saved. The folder " +
+                                       userFolder + L" cannot be made."))
+        << status();
+    EXPECT_TRUE(contains(status(), L"Writer: your changes were not saved. Writer.cfg cannot be "
+                                   L"replaced: it is read-only, or another program holds it open."))
+        << status();
+    EXPECT_TRUE(contains(status(), L"Viewer crashed while taking your changes")) << status();
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY)));
+    EXPECT_EQ(children(tree, function(L"Writer", L"Pan Window (Plane)")),
+              std::vector<std::wstring>{L"x+ Pan Left/Right, z+ Pan Up/Down (threshold 200)"});
+    EXPECT_EQ(readFile(writerFile), "kept");
+
+    DeleteFileW(userFolder.c_str());
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_FALSE(IsWindow(dialog)) << status();
+    EXPECT_TRUE(contains(readFile(writerFile), "Threshold=200\r\n"));
+    EXPECT_TRUE(contains(readFile(home.userSettings + L"TextEditor.cfg"), "Threshold=200\r\n"));
+}
+
+// A reload with one plug-in fewer while the last program of the list is selected, and the one
+// left crashes as the dialog reads it: the dialog shows what is left and says what went.
+TEST_F(ConfigDialog, PluginCrashWhileReadAfterAReloadWithOneFewer) {
+    const bool writerLast = writer > viewer;
+    const std::wstring last =
+        home.plugins + (writerLast ? L"dialog_probe_writer.dll" : L"dialog_probe_viewer.dll");
+    const std::wstring other =
+        home.plugins + (writerLast ? L"dialog_probe_viewer.dll" : L"dialog_probe_writer.dll");
+    open(writer);
+    focusItem(application(writerLast ? L"Writer" : L"Viewer"));
+    ASSERT_TRUE(MoveFileW(other.c_str(), (other + L".gone").c_str()));
+    home.files.push_back(other + L".gone");
+    exported<void (*)()>(last, "crashInRead")(); // (kept loaded: the flag outlives the reload)
+    DriverTest::start();
+    glotest::pumpMessages(100);
+    ASSERT_TRUE(IsWindow(dialog));
+    EXPECT_EQ(getPluginHost().getNumberOfPlugins(), 1);
+    EXPECT_EQ(children(tree, nullptr), std::vector<std::wstring>{L"No plug-in loaded"});
+    EXPECT_TRUE(contains(status(), L"Writer is no longer loaded.")) << status();
+    EXPECT_TRUE(contains(status(), L"Viewer is no longer loaded.")) << status();
 }
 
 } // namespace
