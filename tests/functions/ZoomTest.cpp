@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -107,8 +108,8 @@ namespace {
 
 // Takes every input and injects only the keys (the wheel would turn whatever lies under the
 // cursor); refuses a Ctrl release while asked to, as a system with another desktop in front.
-int g_notches = 0, g_keys = 0;
-bool g_refuseCtrlUp = false;
+std::atomic<int> g_notches{0}, g_keys{0}; // counted on the plug-in's worker
+std::atomic<bool> g_refuseCtrlUp{false};
 
 UINT WINAPI keysOnly(UINT count, LPINPUT inputs, int size) {
     for (UINT i = 0; i < count; ++i) {
@@ -138,7 +139,7 @@ TEST(Zoom, NotchesFollowTheDeflection) {
         for (int i = 0; i < row.events; ++i)
             probe.zoomOutIn(motion(row.deflection));
         probe.zoomOutIn(kZero);
-        EXPECT_EQ(g_notches, row.notches) << row.deflection << " x " << row.events;
+        EXPECT_EQ(g_notches.load(), row.notches) << row.deflection << " x " << row.events;
     }
 }
 
@@ -191,8 +192,10 @@ TEST(Zoom, TheGesturesCtrlGoesUpOnEveryWayOut) {
             hold(held, false);
             g_keys = g_notches = 0;
             auto plugin = std::make_unique<ZoomPlugin>();
-            plugin->send(0, 200);
-            EXPECT_TRUE(eventually([] { return g_notches > 0 && isDown(VK_LCONTROL); }));
+            EXPECT_TRUE(eventually([&plugin] { // the events keep coming until the gesture runs
+                plugin->send(0, 200);
+                return g_notches > 0 && isDown(VK_LCONTROL);
+            }));
             g_refuseCtrlUp = way >= Refused;
             if (way == Rest || way >= Refused)
                 plugin->send(0, 0);
@@ -210,7 +213,7 @@ TEST(Zoom, TheGesturesCtrlGoesUpOnEveryWayOut) {
             EXPECT_TRUE(eventually([held] { return heldNow() == held; }, 1000));
             pump(50);
             EXPECT_EQ(heldNow(), held);
-            EXPECT_EQ(g_keys, held == None ? 2 : 0);
+            EXPECT_EQ(g_keys.load(), held == None ? 2 : 0);
             hold(held, true);
         }
 }
