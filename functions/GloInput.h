@@ -38,10 +38,10 @@ inline bool isRightModifier(WORD vk) {
     return vk == VK_RCONTROL || vk == VK_RMENU || vk == VK_RSHIFT;
 }
 
-// Key inputs sent in one or more SendInput calls, with a pause after a call where asked. The
-// system may refuse input (another desktop in front, a program of higher integrity): the
-// sequence then stops, and what it already did is undone in one more call, so that no key it
-// pressed stays down and no modifier the user held stays released.
+// Key inputs, and wheel movements among them, sent in one or more SendInput calls, with a pause
+// after a call where asked. The system may refuse input (another desktop in front, a program of
+// higher integrity): the sequence then stops, and what it already did is undone in one more
+// call, so that no key it pressed stays down and no modifier the user held stays released.
 class CKeySequence {
 public:
     CKeySequence() : count(0), calls(0) {}
@@ -59,6 +59,17 @@ public:
         input.ki.dwFlags =
             (release ? KEYEVENTF_KEYUP : 0) | (isRightModifier(vk) ? KEYEVENTF_EXTENDEDKEY : 0);
         return input;
+    }
+    // A turn of the wheel by `delta` (WHEEL_DELTA a notch, positive away from the user), wherever
+    // the system sends wheel input; an undo leaves it as it is.
+    void wheel(int delta) {
+        if (count == kMaxKeys)
+            return;
+        INPUT input = {};
+        input.type = INPUT_MOUSE;
+        input.mi.mouseData = static_cast<DWORD>(delta);
+        input.mi.dwFlags = MOUSEEVENTF_WHEEL;
+        inputs[count++] = input;
     }
     // The inputs since the last call go together in one SendInput call, followed by a pause.
     void endCall(DWORD pauseMs = 0) {
@@ -98,15 +109,17 @@ private:
         INPUT releases[kMaxKeys + 2], presses[kMaxKeys];
         int releaseCount = 0, pressCount = 0;
         for (int i = sent - 1; i >= 0; --i) {
+            if (!isKey(i))
+                continue;
             const WORD vk = inputs[i].ki.wVk;
             bool seen = false;
             for (int j = i + 1; j < sent && !seen; ++j)
-                seen = inputs[j].ki.wVk == vk;
+                seen = isKey(j) && inputs[j].ki.wVk == vk;
             if (seen)
                 continue; // counted at its latest input
             int balance = 0;
             for (int j = 0; j < sent; ++j)
-                if (inputs[j].ki.wVk == vk)
+                if (isKey(j) && inputs[j].ki.wVk == vk)
                     balance += (inputs[j].ki.dwFlags & KEYEVENTF_KEYUP) ? -1 : 1;
             INPUT opposite = inputs[i];
             opposite.ki.dwFlags &= ~static_cast<DWORD>(KEYEVENTF_KEYUP);
@@ -129,6 +142,8 @@ private:
         if (releaseCount > 0)
             sendInput(releaseCount, releases, sizeof(INPUT));
     }
+
+    bool isKey(int i) const { return inputs[i].type == INPUT_KEYBOARD; }
 
     INPUT inputs[kMaxKeys];
     int count;

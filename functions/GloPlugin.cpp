@@ -28,12 +28,12 @@ CGlo_Plugin::CGlo_Plugin()
       refusedStartWindow(nullptr), lastSearchCursor{0, 0}, lastSearchActive(nullptr),
       lastSearchFocus(nullptr), lastSearchAtPoint(nullptr), lastSearchCandidates{},
       lastSearchBars(0), lastSearchStep(0), unansweredScrollTarget(nullptr),
-      gestureControl(nullptr), inputSender(&SendInput) {
+      gestureControl(nullptr), inputSender(&SendInput), zooming(false), zoomCtrl(ZoomCtrlUp) {
     CGlo_Plugin::init();
-    // A button the system refused to let go is released by the worker when it can.
+    // A button or Ctrl the system refused to let go is released by the worker when it can.
     gestureControl = CGlo_WorkerControl::find(this);
     if (gestureControl != nullptr)
-        gestureControl->setGiveBack(&CGlo_Plugin::giveBackButtons);
+        gestureControl->setGiveBack(&CGlo_Plugin::giveBackInput);
 }
 
 // The worker may be inside a function that uses the members below: it is stopped first.
@@ -62,6 +62,8 @@ int CGlo_Plugin::init() {
     hCursorTrigger = hLineTrigger;
     hCursorTrigger.SetRepeatRate(1, 5);
     vCursorTrigger = hCursorTrigger;
+    zoomTrigger = hCursorTrigger;
+    zoomTrigger.SetRepeatRate(1, 10);
     return 1;
 }
 

@@ -89,6 +89,20 @@ public:
     void paste(const CGlo_Event& event);
     void escape(const CGlo_Event& event);
 
+    // Zoom about the pointer, as Windows programs zoom: the wheel turned a notch with Ctrl down,
+    // wherever the system sends wheel input (the window under the cursor). A gesture's first
+    // motion event turns it at once; then the zoom trigger paces it, from 1 notch a second at
+    // the low end of the input range to 10 at the top, with the deflection of axis 0. zoomInOut
+    // zooms in for a positive value, zoomOutIn out. Ctrl is pressed only when the user holds
+    // neither Ctrl; it stays down while the gesture lasts (a program reads it when it handles
+    // the wheel, which may be after the step) and is released when it ends: a zero or button
+    // event, another function taking over, the worker's stop. A release the system refuses is
+    // tried again before the next event and when the worker stops. The user's Shift and Alt
+    // are let go around each notch and given back in the same SendInput call; a notch that
+    // finds one of them held brings its own Ctrl and takes it back in that call.
+    void zoomInOut(const CGlo_Event& event);
+    void zoomOutIn(const CGlo_Event& event);
+
     // Brings the program's main window to the front, or starts the program named in the
     // registry's App Paths when none is running. Only an absolute path is started; what is
     // refused is written to the debugger's output.
@@ -170,8 +184,9 @@ protected:
     void mbuttonUpDown(const CGlo_Event& event);
 
     // Resets the autoscroll state, the input attachment, the dead band (2.0), the quantiser and
-    // the four triggers (line: 1 to rate / 2 repeats per second, cursor: 1 to 5, both over the
-    // input range 60 to 350); leaves the pan focus alone. Returns 1.
+    // the triggers (line: 1 to rate / 2 repeats per second, cursor: 1 to 5, zoom: 1 to 10, all
+    // over the input range 60 to 350); leaves the pan focus and a Ctrl held by zoom alone.
+    // Returns 1.
     int init() override;
 
 public:
@@ -269,6 +284,8 @@ private:
     void restoreUser();
     void releaseButtons();
     static void giveBackButtons(CGlo_PluginThread& application);
+    // What the worker gives back between functions: buttons and a Ctrl zoom still owes.
+    static void giveBackInput(CGlo_PluginThread& application);
     // The longest a gesture may wait for a program now: all of `wantedMs`, or what a stop that
     // was asked for leaves for it.
     LONGLONG waitAllowance(LONGLONG wantedMs);
@@ -277,6 +294,9 @@ private:
     void showHiddenCursor();
     void cursorStep(const CGlo_Event& event, CTrigger& trigger, WORD positive, WORD negative);
     void startProgram(const CGlo_Event& event, const wchar_t* windowClass, const wchar_t* exeName);
+    void zoom(const CGlo_Event& event, int inDelta);
+    void sendZoomNotch(int delta);
+    void releaseZoomCtrl();
 
     POINT autoscrollOrigin;
     POINT savedCursorPos;
@@ -326,4 +346,10 @@ private:
     CGlo_WorkerControl* gestureControl;
     // SendInput, or what a test puts in its place to play a system that refuses input.
     UINT(WINAPI* inputSender)(UINT count, LPINPUT inputs, int size);
+    // Zoom: the pace of its notches, whether a gesture runs (its first notch went), and the Left
+    // Ctrl it pressed: up, held for the gesture, or owed (its release was refused).
+    enum ZoomCtrl { ZoomCtrlUp, ZoomCtrlHeld, ZoomCtrlOwed };
+    CTrigger zoomTrigger;
+    bool zooming;
+    ZoomCtrl zoomCtrl;
 };

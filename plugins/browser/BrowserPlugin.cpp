@@ -1,6 +1,6 @@
 // Browser views ("Internet Explorer_Server", also inside other programs): smooth panning
-// through the view's autoscroll, the arrow keys on a tilt, history on a twist and on the
-// buttons.
+// through the view's autoscroll, the arrow keys on a tilt, zoom on a lift or press, history on
+// a twist and on the buttons.
 #include "GloPluginKit.h"
 #include "common/OfficeEntries.h"
 
@@ -13,6 +13,8 @@ CGlo_PluginFunction s_functions[] = {
     smoothPan(),
     wheel(),
     cursorUpDown(),
+    zoomInOut(),
+    zoomOutIn(),
     oneShotFunction(L"HistoryBack", GLO_CALL(back), GLO_TEXT_HISTORY_BACK),
     oneShotFunction(L"HistoryForward", GLO_CALL(forward), GLO_TEXT_HISTORY_FORWARD),
     buttonFunction(L"Back", GLO_CALL(back), GLO_TEXT_HISTORY_BACK),
@@ -24,6 +26,7 @@ CGlo_FunctionSetup s_defaults[] = {
     axisSetup(L"CursorUpDown", AxisA, 1, 30),
     pushSetup(L"HistoryBack", AxisB, -1, 60),
     pushSetup(L"HistoryForward", AxisB, 1, 60),
+    zoomSetup(),
 };
 
 CGlo_FunctionSetup s_buttons[] = {

@@ -26,6 +26,21 @@ inline CGlo_PluginFunction cursorUpDown() {
     return axisFunction(L"CursorUpDown", GLO_CALL(cursorUpDown), GLO_TEXT_CURSOR_UP_DOWN,
                         GLO_TEXT_CURSOR_UP_DOWN, GLO_TEXT_CURSOR_DOWN_UP);
 }
+// Zoom about the pointer (Ctrl with the wheel): ZoomInOut zooms in on a deflection in its
+// positive direction, ZoomOutIn out.
+inline CGlo_PluginFunction zoomInOut() {
+    return axisFunction(L"ZoomInOut", GLO_CALL(zoomInOut), GLO_TEXT_ZOOM_IN_OUT,
+                        GLO_TEXT_ZOOM_IN_OUT, GLO_TEXT_ZOOM_OUT_IN);
+}
+inline CGlo_PluginFunction zoomOutIn() {
+    return axisFunction(L"ZoomOutIn", GLO_CALL(zoomOutIn), GLO_TEXT_ZOOM_OUT_IN,
+                        GLO_TEXT_ZOOM_OUT_IN, GLO_TEXT_ZOOM_IN_OUT);
+}
+// Lifting the cap (y+) zooms out, pressing it (y-) zooms in: pressing goes into the page, lifting
+// rises above it to see more. No dead zone, as for the other moves of the cap.
+inline CGlo_FunctionSetup zoomSetup() {
+    return axisSetup(L"ZoomOutIn", AxisY, 1, 0);
+}
 // The page keys (they move the caret or selection a page) and the scroll bar's own page steps
 // (they move the view under the cursor).
 inline CGlo_PluginFunction pageDown() {

@@ -1,6 +1,6 @@
 // Functions and setups of the programs that show pages in a view of their own (PDF viewer,
-// layout program): the cap moves the page by thumb, a twist turns pages, the buttons copy and
-// paste. Included by one source file of each such plug-in.
+// layout program): the cap moves the page by thumb, a twist turns pages, a lift or press zooms,
+// the buttons copy and paste. Included by one source file of each such plug-in.
 #pragma once
 
 #include "GloPluginKit.h"
@@ -16,6 +16,8 @@ CGlo_PluginFunction s_functions[] = {
                 GLO_TEXT_PAN_RIGHT_LEFT, GLO_TEXT_PAN_UP_DOWN, GLO_TEXT_PAN_DOWN_UP),
     oneShotFunction(L"NextPage", GLO_CALL(pageDown), GLO_TEXT_NEXT_PAGE),
     oneShotFunction(L"PreviousPage", GLO_CALL(pageUp), GLO_TEXT_PREVIOUS_PAGE),
+    zoomInOut(),
+    zoomOutIn(),
     copyButton(),
     pasteButton(),
 };
@@ -24,6 +26,7 @@ CGlo_FunctionSetup s_defaults[] = {
     panSetup(L"Pan", AxisX, 1, AxisZ, 1, 0),
     pushSetup(L"NextPage", AxisB, 1, 60),
     pushSetup(L"PreviousPage", AxisB, -1, 60),
+    zoomSetup(),
 };
 
 CGlo_FunctionSetup s_buttons[] = {

@@ -1,5 +1,5 @@
 // Layout program (windows whose class names contain "pagemaker"): the cap moves the page by
-// thumb, a twist turns pages; the buttons copy and paste.
+// thumb, a twist turns pages, a lift or press zooms; the buttons copy and paste.
 #include "common/PageViewTables.h"
 
 namespace {

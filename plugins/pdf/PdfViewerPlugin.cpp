@@ -1,5 +1,6 @@
 // PDF viewer (views in "AVL_AV" frames, whose scroll bars sit in frames of their own): the cap
-// moves the view by thumb, smoothly, a twist turns pages; the buttons copy and paste.
+// moves the view by thumb, smoothly, a twist turns pages, a lift or press zooms; the buttons
+// copy and paste.
 #include "common/PageViewTables.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Presentation program (main window "PP9FrameClass"): a twist goes to the next or previous
-// slide, the cap pans the slide by lines; the buttons copy and paste.
+// slide, the cap pans the slide by lines, a lift or press zooms; the buttons copy and paste.
 #include "GloPluginKit.h"
 #include "common/OfficeEntries.h"
 
@@ -12,6 +12,8 @@ CGlo_PluginFunction s_functions[] = {
     oneShotFunction(L"NextSlide", GLO_CALL(pageDown), GLO_TEXT_NEXT_PAGE),
     oneShotFunction(L"PreviousSlide", GLO_CALL(pageUp), GLO_TEXT_PREVIOUS_PAGE),
     linePan(),
+    zoomInOut(),
+    zoomOutIn(),
     copyButton(),
     pasteButton(),
 };
@@ -20,6 +22,7 @@ CGlo_FunctionSetup s_defaults[] = {
     pushSetup(L"NextSlide", AxisB, 1, 60),
     pushSetup(L"PreviousSlide", AxisB, -1, 60),
     panSetup(L"LinePan", AxisX, 1, AxisZ, 1, 0),
+    zoomSetup(),
 };
 
 CGlo_FunctionSetup s_buttons[] = {

@@ -1,5 +1,6 @@
 // Spreadsheet (main window "XLMAIN"): the cap pans the sheet by lines, a tilt moves the active
-// cell, a twist switches to the next or previous sheet; the buttons copy and paste.
+// cell, a twist switches to the next or previous sheet, a lift or press zooms; the buttons copy
+// and paste.
 #include "GloPluginKit.h"
 #include "common/OfficeEntries.h"
 
@@ -13,6 +14,8 @@ CGlo_PluginFunction s_functions[] = {
     cursorUpDown(),
     oneShotFunction(L"NextSheet", GLO_CALL(ctrlPageDown), GLO_TEXT_NEXT_SHEET),
     oneShotFunction(L"PreviousSheet", GLO_CALL(ctrlPageUp), GLO_TEXT_PREVIOUS_SHEET),
+    zoomInOut(),
+    zoomOutIn(),
     copyButton(),
     pasteButton(),
 };
@@ -22,6 +25,7 @@ CGlo_FunctionSetup s_defaults[] = {
     axisSetup(L"CursorUpDown", AxisA, 1, 30),
     pushSetup(L"NextSheet", AxisB, 1, 60),
     pushSetup(L"PreviousSheet", AxisB, -1, 60),
+    zoomSetup(),
 };
 
 CGlo_FunctionSetup s_buttons[] = {

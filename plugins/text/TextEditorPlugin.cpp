@@ -1,6 +1,7 @@
 // Text editors: programs whose document is an Edit or RichEdit control (notepad, wordpad, write
 // and the text fields of many others). The cap pans the text by lines and a twist by pages, a
-// tilt moves the caret; the buttons copy and paste.
+// tilt moves the caret, a lift or press zooms (where the control zooms: RichEdit does); the
+// buttons copy and paste.
 #include "GloPluginKit.h"
 #include "common/OfficeEntries.h"
 
@@ -10,8 +11,8 @@ using namespace glo_kit;
 using namespace office_entries;
 
 CGlo_PluginFunction s_functions[] = {
-    linePan(),        cursorUpDown(), pageDown(),   pageUp(),
-    scrollPageDown(), scrollPageUp(), copyButton(), pasteButton(),
+    linePan(),      cursorUpDown(), pageDown(),  pageUp(),     scrollPageDown(),
+    scrollPageUp(), zoomInOut(),    zoomOutIn(), copyButton(), pasteButton(),
 };
 
 CGlo_FunctionSetup s_defaults[] = {
@@ -19,6 +20,7 @@ CGlo_FunctionSetup s_defaults[] = {
     axisSetup(L"CursorUpDown", AxisA, 1, 30),
     pushSetup(L"ScrollPageDown", AxisB, 1, 60),
     pushSetup(L"ScrollPageUp", AxisB, -1, 60),
+    zoomSetup(),
 };
 
 CGlo_FunctionSetup s_buttons[] = {

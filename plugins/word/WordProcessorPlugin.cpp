@@ -1,6 +1,6 @@
 // Word processor (main window "OpusApp", document view "_WwG"): smooth panning through the
-// program's own autoscroll, the caret on a tilt, the view by pages on a twist; the buttons copy
-// and paste.
+// program's own autoscroll, the caret on a tilt, the view by pages on a twist, zoom on a lift or
+// press; the buttons copy and paste.
 #include "GloPluginKit.h"
 #include "common/OfficeEntries.h"
 
@@ -10,8 +10,8 @@ using namespace glo_kit;
 using namespace office_entries;
 
 CGlo_PluginFunction s_functions[] = {
-    smoothPan(),      linePan(),      cursorUpDown(), pageDown(),    pageUp(),
-    scrollPageDown(), scrollPageUp(), copyButton(),   pasteButton(),
+    smoothPan(),    linePan(),   cursorUpDown(), pageDown(),   pageUp(),      scrollPageDown(),
+    scrollPageUp(), zoomInOut(), zoomOutIn(),    copyButton(), pasteButton(),
 };
 
 CGlo_FunctionSetup s_defaults[] = {
@@ -19,6 +19,7 @@ CGlo_FunctionSetup s_defaults[] = {
     axisSetup(L"CursorUpDown", AxisA, 1, 30),
     pushSetup(L"ScrollPageDown", AxisB, 1, 60),
     pushSetup(L"ScrollPageUp", AxisB, -1, 60),
+    zoomSetup(),
 };
 
 CGlo_FunctionSetup s_buttons[] = {

@@ -25,22 +25,6 @@ typedef void (CGlo_Plugin::*Function)(const CGlo_Event&);
 const CGlo_Event kPress(0, 0, 0, 0, 0, 0, 2, 1);
 const CGlo_Event kRelease(0, 0, 0, 0, 0, 0, 2, 0);
 
-// The sides the user holds, bits over kSideModifiers.
-enum Held { None = 0, LCtrl = 1, RCtrl = 2, LShift = 4, RShift = 8, LAlt = 16, RAlt = 32 };
-
-void hold(int held, bool up) {
-    for (int i = 0; i < 6; ++i)
-        if (held & (1 << i))
-            injectKey(kSideModifiers[i], up);
-}
-
-int heldNow() {
-    int held = 0;
-    for (int i = 0; i < 6; ++i)
-        held |= isDown(kSideModifiers[i]) ? 1 << i : 0;
-    return held;
-}
-
 bool isRight(DWORD vk) {
     return vk == VK_RCONTROL || vk == VK_RMENU || vk == VK_RSHIFT;
 }

@@ -101,6 +101,20 @@ inline void injectKey(WORD vk, bool up) {
 }
 // The six modifier keys, each side on its own.
 const WORD kSideModifiers[6] = {VK_LCONTROL, VK_RCONTROL, VK_LSHIFT, VK_RSHIFT, VK_LMENU, VK_RMENU};
+// The sides the user holds, bits over kSideModifiers.
+enum Held { None = 0, LCtrl = 1, RCtrl = 2, LShift = 4, RShift = 8, LAlt = 16, RAlt = 32 };
+// Presses (or with `up` releases) the sides of `held` as the user would.
+inline void hold(int held, bool up) {
+    for (int i = 0; i < 6; ++i)
+        if (held & (1 << i))
+            injectKey(kSideModifiers[i], up);
+}
+inline int heldNow() {
+    int held = 0;
+    for (int i = 0; i < 6; ++i)
+        held |= isDown(kSideModifiers[i]) ? 1 << i : 0;
+    return held;
+}
 // The core's lines given to OutputDebugString while it lives: it raises an exception for a
 // debugger (a wide one first where the system has it, then this narrow one).
 class DebugOutput {

@@ -1,9 +1,9 @@
 // Views a user scrolls in Wine's own programs, moved by the cap on the whole road: the
 // substitute driver (glo_driver) replays the motion through the core and the ten shipped
 // plug-ins, and the view's position is read from outside the program while it plays. Notepad and
-// wordpad, regedit's tree and value list, winecfg's list of applications (in columns, inside a
-// group box of a property sheet), the system's file dialog on a folder of hundreds of files, and
-// a dialog and property sheet of the test's own with views inside nested group boxes.
+// wordpad (zoomed, too), regedit's tree and value list, winecfg's list of applications (in columns,
+// inside a group box of a property sheet), the system's file dialog on a folder of hundreds of
+// files, and a dialog and property sheet of the test's own with views inside nested group boxes.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -35,6 +35,8 @@ const char* const kTwist = "0 0 0 0 320 0";
 const char* const kTwistBack = "0 0 0 0 -320 0";
 const char* const kTilt = "0 0 0 260 0 0";
 const char* const kTiltBack = "0 0 0 -260 0 0";
+const char* const kPress = "0 -260 0 0 0 0";
+const char* const kLift = "0 260 0 0 0 0";
 
 HWND findChild(HWND top, const wchar_t* viewClass) {
     struct Search {
@@ -219,6 +221,28 @@ TEST_F(ScrolledViews, TextProgramsCopyAndScrollByLinesAndPages) {
         pumpMessages(300);
         EXPECT_EQ(firstLine(), rest) << "nothing more after the cap came to rest";
     }
+}
+
+// Pressing the cap zooms wordpad's text in and lifting it zooms out: its rich edit control reads
+// Ctrl (GetKeyState) when the wheel comes, and no Ctrl is left down afterwards. The zoom shows as
+// the height of a line.
+TEST_F(ScrolledViews, WordpadZoomsInOnAPressAndOutOnALift) {
+    HWND text = start(L"C:\\Program Files\\Windows NT\\Accessories\\wordpad.exe", L"WORDPADTOP",
+                      nullptr, L"RichEdit20W");
+    ASSERT_NE(text, nullptr);
+    std::wstring document;
+    for (int line = 1; line <= 50; ++line)
+        document += L"Line " + std::to_wstring(line) + L" of a document\r\n";
+    SendMessageW(text, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(document.c_str()));
+    auto lineHeight = [text] {
+        const auto top = [text](int line) {
+            const LRESULT at = SendMessageW(text, EM_LINEINDEX, line, 0);
+            return long(short(HIWORD(SendMessageW(text, EM_POSFROMCHAR, at, 0))));
+        };
+        return top(1) - top(0);
+    };
+    expectBothWays(travel(text, kPress, kLift, lineHeight), 3);
+    EXPECT_FALSE(GetAsyncKeyState(VK_CONTROL) & 0x8000);
 }
 
 // Pushing scrolls the tree and the value list through their own scroll bars by lines, a twist

@@ -69,7 +69,7 @@ protected:
 };
 
 TEST_F(UserSettings, TheUsersFileComesFirstThenTheDefaultThenTheBuiltInSetups) {
-    EXPECT_EQ(load(), (std::vector<int>{0, 30, 60, 60}));
+    EXPECT_EQ(load(), (std::vector<int>{0, 30, 60, 60, 0}));
     close();
     writeFile(defaultFile, kCursor);
     EXPECT_EQ(load(), std::vector<int>{41});
@@ -85,7 +85,7 @@ TEST_F(UserSettings, TheUsersFileComesFirstThenTheDefaultThenTheBuiltInSetups) {
 
 TEST_F(UserSettings, SavesGoToTheUsersFileAndNeverBesideTheLibrary) {
     RemoveDirectoryW(home.userSettings.c_str()); // made by the first save
-    EXPECT_EQ(load(), (std::vector<int>{0, 30, 60, 60}));
+    EXPECT_EQ(load(), (std::vector<int>{0, 30, 60, 60, 0}));
     keepOnly(30);
     EXPECT_FALSE(exists(defaultFile));
     EXPECT_NE(readFile(userFile).find("Threshold=30"), std::string::npos) << readFile(userFile);
@@ -173,7 +173,7 @@ TEST_F(UserSettings, ASaveThatIsNotWrittenIsReportedSo) {
     RemoveDirectoryW(folder.c_str());
     writeFile(folder, "");
     home.files.push_back(folder);
-    EXPECT_EQ(load(), (std::vector<int>{0, 30, 60, 60}));
+    EXPECT_EQ(load(), (std::vector<int>{0, 30, 60, 60, 0}));
     keepOnly(30);
     const GLO_SaveReport report = application->getSaveReport();
     EXPECT_EQ(report.failure, GLO_SaveNoFolder);
