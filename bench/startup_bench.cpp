@@ -5,10 +5,11 @@
 // starts; the first push after it should scroll at once.
 //
 // What start-up cannot avoid is timed in the same run, in rounds alternating with the core's:
-// loading the ten libraries from the plug-in folder and reading their settings files, without
-// the core doing anything else. The core's figure is reported as a ratio to it. Between rounds
-// the core is closed (ZuVidCloseHdl) and the bench waits until its worker threads have ended and
-// every plug-in library is unloaded, so that each round loads the libraries afresh.
+// finding the ten libraries (the home named in the registry, the plug-in folder listed), loading
+// them and reading their settings files, without the core doing anything else. The core's figure is
+// reported as a ratio to it. Between rounds the core is closed (ZuVidCloseHdl) and the bench waits
+// until its worker threads have ended and every plug-in library is unloaded, so that each round
+// loads the libraries afresh.
 #include <windows.h>
 
 #include <algorithm>
@@ -187,22 +188,32 @@ CoreRound runCore(HWND text) {
     return round;
 }
 
-// What start-up cannot avoid: the libraries loaded as the core loads them, their two entries
-// looked up, and their settings read.
-double loadAndRead(const bench::ShippedHome& home, const std::vector<std::wstring>& files,
-                   double& cpu, const char*& failure) {
+// What start-up cannot avoid: the libraries found (the home from the registry, the plug-in folder
+// listed), loaded as the core loads them with their two entries looked up, and their settings
+// read.
+double loadAndRead(const std::vector<std::wstring>& files, double& cpu, const char*& failure) {
     std::vector<HMODULE> modules;
     std::vector<char> bytes(1 << 16);
     bool ok = true;
     const double cpuBefore = processCpu();
     const LONGLONG start = counter();
-    for (const std::wstring& library : home.libraries) {
-        const HMODULE module =
-            LoadLibraryExW(library.c_str(), nullptr,
-                           LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-        ok &= module != nullptr && GetProcAddress(module, "load") != nullptr &&
-              GetProcAddress(module, "unload") != nullptr;
-        modules.push_back(module);
+    wchar_t home[MAX_PATH] = L"";
+    DWORD size = sizeof(home) - sizeof(wchar_t);
+    ok &= RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Veltrana\\Halcyra", L"Home Directory",
+                       RRF_RT_REG_SZ, nullptr, home, &size) == ERROR_SUCCESS;
+    const std::wstring folder = std::wstring(home) + L"\\Office\\Plugins\\";
+    WIN32_FIND_DATAW found;
+    const HANDLE find = FindFirstFileW((folder + L"*.dll").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const HMODULE module =
+                LoadLibraryExW((folder + found.cFileName).c_str(), nullptr,
+                               LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+            ok &= module != nullptr && GetProcAddress(module, "load") != nullptr &&
+                  GetProcAddress(module, "unload") != nullptr;
+            modules.push_back(module);
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
     }
     for (const std::wstring& file : files) {
         const HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -218,7 +229,7 @@ double loadAndRead(const bench::ShippedHome& home, const std::vector<std::wstrin
     for (HMODULE module : modules)
         if (module != nullptr)
             FreeLibrary(module);
-    if (!ok)
+    if (!ok || modules.size() != static_cast<std::size_t>(bench::kShippedCount))
         failure = "a library or a settings file could not be read";
     else if (!librariesUnloaded())
         failure = "the libraries were not unloaded";
@@ -283,7 +294,7 @@ int main() {
         for (int half = 0; half < 2 && failure == nullptr; ++half) {
             if ((round + half) % 2 == 0) {
                 double cpu = 0;
-                floors.push_back(loadAndRead(home, files, cpu, failure));
+                floors.push_back(loadAndRead(files, cpu, failure));
                 floorCpu.push_back(cpu);
             } else {
                 SendMessageW(program.text(), EM_LINESCROLL, 0, -1000); // back to the top
