@@ -147,7 +147,7 @@ private:
 
     HANDLE handOver, stop, tick;
     CRITICAL_SECTION lock;
-    long events = 0;
+    long events = 0; // counted under the lock, as sendevent counts
     SearchPlugin search;
     std::atomic<bool> running{false};
     std::atomic<int> lines{0}, roundTicks{0}, ticked{0}, sent{0};
@@ -259,9 +259,9 @@ int main() {
                 shares.push_back(100.0 * last.workersPerSecond / last.cpuPerSecond);
                 coreLines.push_back(last.lines);
             } else {
-                const Round bareRound_ = bareRound(last.lines);
-                floor.push_back(bareRound_.cpuPerSecond);
-                bareLines.push_back(bareRound_.lines);
+                const Round bareOne = bareRound(last.lines);
+                floor.push_back(bareOne.cpuPerSecond);
+                bareLines.push_back(bareOne.lines);
             }
         }
     }

@@ -156,8 +156,8 @@ double processCpu() {
 }
 
 // One start of the core to the first push served, then its close: the next round finds the
-// process as this one did.
-CoreRound runCore(HWND text) {
+// process as this one did. `whileStarted` runs before the close.
+CoreRound runCore(HWND text, void (*whileStarted)() = nullptr) {
     const ZuVidEventRecord push = {ZUVID_EVENT_MOTION, {}, 0, 0, {0, 0, -400, 0, 0, 0}};
     const ZuVidEventRecord rest = {ZUVID_EVENT_ZERO, {}, 0, 0, {}};
     const std::vector<DWORD> before = process_counters::threadIds();
@@ -174,6 +174,8 @@ CoreRound runCore(HWND text) {
 
     const NewThreads workers(before);
     const int plugins = getPluginHost().getNumberOfPlugins();
+    if (whileStarted != nullptr)
+        whileStarted();
     ZuVidSendEvent(text, &rest);
     ZuVidCloseHdl(bench::coreWindow());
     CoreRound round = {ms(start, initialised), ms(start, end), cpu, nullptr};
@@ -194,13 +196,13 @@ CoreRound runCore(HWND text) {
 double loadAndRead(const std::vector<std::wstring>& files, double& cpu, const char*& failure) {
     std::vector<HMODULE> modules;
     std::vector<char> bytes(1 << 16);
-    bool ok = true;
+    bool homeRead = true, loaded = true, read = true;
     const double cpuBefore = processCpu();
     const LONGLONG start = counter();
     wchar_t home[MAX_PATH] = L"";
     DWORD size = sizeof(home) - sizeof(wchar_t);
-    ok &= RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Veltrana\\Halcyra", L"Home Directory",
-                       RRF_RT_REG_SZ, nullptr, home, &size) == ERROR_SUCCESS;
+    homeRead = RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Veltrana\\Halcyra", L"Home Directory",
+                            RRF_RT_REG_SZ, nullptr, home, &size) == ERROR_SUCCESS;
     const std::wstring folder = std::wstring(home) + L"\\Office\\Plugins\\";
     WIN32_FIND_DATAW found;
     const HANDLE find = FindFirstFileW((folder + L"*.dll").c_str(), &found);
@@ -209,8 +211,8 @@ double loadAndRead(const std::vector<std::wstring>& files, double& cpu, const ch
             const HMODULE module =
                 LoadLibraryExW((folder + found.cFileName).c_str(), nullptr,
                                LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-            ok &= module != nullptr && GetProcAddress(module, "load") != nullptr &&
-                  GetProcAddress(module, "unload") != nullptr;
+            loaded &= module != nullptr && GetProcAddress(module, "load") != nullptr &&
+                      GetProcAddress(module, "unload") != nullptr;
             modules.push_back(module);
         } while (FindNextFileW(find, &found));
         FindClose(find);
@@ -218,10 +220,10 @@ double loadAndRead(const std::vector<std::wstring>& files, double& cpu, const ch
     for (const std::wstring& file : files) {
         const HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD read = 0;
-        ok &= handle != INVALID_HANDLE_VALUE &&
-              ReadFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-              read > 0;
+        DWORD got = 0;
+        read &= handle != INVALID_HANDLE_VALUE &&
+                ReadFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) &&
+                got > 0;
         CloseHandle(handle);
     }
     const LONGLONG end = counter();
@@ -229,8 +231,14 @@ double loadAndRead(const std::vector<std::wstring>& files, double& cpu, const ch
     for (HMODULE module : modules)
         if (module != nullptr)
             FreeLibrary(module);
-    if (!ok || modules.size() != static_cast<std::size_t>(bench::kShippedCount))
-        failure = "a library or a settings file could not be read";
+    if (!homeRead)
+        failure = "the home was not found in the registry";
+    else if (modules.size() != static_cast<std::size_t>(bench::kShippedCount))
+        failure = "the plug-in folder did not list the ten libraries";
+    else if (!loaded)
+        failure = "a library could not be loaded";
+    else if (!read)
+        failure = "a settings file could not be read";
     else if (!librariesUnloaded())
         failure = "the libraries were not unloaded";
     return ms(start, end);
@@ -265,13 +273,12 @@ int main() {
 
     // A first start, which also leaves each plug-in's settings in a user's file, as after the
     // user changed them in the configuration dialog.
-    bench::coreWindow() = nullptr;
-    bench::startCore();
-    CGlo_PluginHost& host = getPluginHost();
-    for (int i = 0; i < host.getNumberOfPlugins(); ++i)
-        if (CGlo_Application* application = host.getLoadedPlugin(i))
-            application->serialize();
-    ZuVidCloseHdl(bench::coreWindow());
+    const CoreRound first = runCore(program.text(), [] {
+        CGlo_PluginHost& host = getPluginHost();
+        for (int i = 0; i < host.getNumberOfPlugins(); ++i)
+            if (CGlo_Application* application = host.getLoadedPlugin(i))
+                application->serialize();
+    });
     std::vector<std::wstring> files;
     WIN32_FIND_DATAW found;
     const HANDLE find = FindFirstFileW((home.userSettings + L"*.cfg").c_str(), &found);
@@ -281,9 +288,10 @@ int main() {
         while (FindNextFileW(find, &found));
         FindClose(find);
     }
-    if (files.size() != static_cast<std::size_t>(bench::kShippedCount) || !librariesUnloaded()) {
-        std::printf("the first start left %zu settings files of 10, or did not close\n",
-                    files.size());
+    if (first.failure != nullptr ||
+        files.size() != static_cast<std::size_t>(bench::kShippedCount)) {
+        std::printf("the first start failed (%s) or left %zu settings files of 10\n",
+                    first.failure != nullptr ? first.failure : "no", files.size());
         return 1;
     }
 
