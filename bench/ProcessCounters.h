@@ -77,6 +77,21 @@ inline long threadCount() {
     return count;
 }
 
+// Identifiers of this process's threads.
+inline std::vector<DWORD> threadIds() {
+    std::vector<DWORD> ids;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return ids;
+    THREADENTRY32 thread = {};
+    thread.dwSize = sizeof(thread);
+    for (BOOL more = Thread32First(snapshot, &thread); more; more = Thread32Next(snapshot, &thread))
+        if (thread.th32OwnerProcessID == GetCurrentProcessId())
+            ids.push_back(thread.th32ThreadID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
 // Top-level windows of this process (message-only windows are not counted).
 inline long windowCount() {
     long count = 0;
@@ -190,6 +205,29 @@ public:
         for (const std::string& task : entries(root + "\\task\\*"))
             result.emplace_back(task, switches(root + "\\task\\" + task));
         return result;
+    }
+
+    // CPU time a thread (its folder) has run, nanoseconds; -1 when unknown.
+    static long long cpuNanoseconds(const std::string& folder) {
+        FILE* file = std::fopen((folder + "\\schedstat").c_str(), "r");
+        if (file == nullptr)
+            return -1;
+        long long running = -1;
+        if (std::fscanf(file, "%lld", &running) != 1)
+            running = -1;
+        std::fclose(file);
+        return running;
+    }
+
+    // CPU time of every thread of the process, nanoseconds (threads that ended are not counted).
+    long long processCpuNanoseconds() const {
+        long long total = 0;
+        for (const std::string& task : taskIds()) {
+            const long long running = cpuNanoseconds(taskFolder(task));
+            if (running > 0)
+                total += running;
+        }
+        return total;
     }
 
     // Resident memory that no file backs (the private bytes Windows would count), or -1.

@@ -162,7 +162,9 @@ int main() {
         char name[64];
         std::snprintf(name, sizeof name, "multiplexer, %d connection%s", size,
                       size == 1 ? "" : "s");
-        benchFigure(name, runs[runs.size() / 2], 0, "ns/event");
+        // Selection runs for every event and every 10 ms while the cap is deflected: bound for
+        // a table larger than any shipped plug-in configures.
+        benchFigure(name, runs[runs.size() / 2], 0, "ns/event", size == 32 ? "<= 1500" : "");
     }
     std::printf("heap calls by the core during selection: %ld (allocator imports observed: %d)\n",
                 static_cast<long>(heapCallsDuringSelection), hooked);

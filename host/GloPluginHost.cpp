@@ -37,6 +37,30 @@ bool isUsable(HWND window) {
     return window && IsWindowVisible(window) && !IsIconic(window);
 }
 
+// isUsable for a window whose parents are known to be visible: its own style answers both, one
+// question to the system instead of one per parent and one more (for another program's window
+// each is a round trip). A dead handle has no style.
+bool isShownAndRestored(HWND window) {
+    const LONG style = window ? GetWindowLongW(window, GWL_STYLE) : 0;
+    return (style & WS_VISIBLE) != 0 && (style & WS_MINIMIZE) == 0;
+}
+
+// The window under the cursor (see windowUnderCursor), and the foreground thread's active window
+// it was looked for below.
+HWND underCursor(HWND& active) {
+    active = nullptr;
+    POINT cursor;
+    if (!GetCursorPos(&cursor))
+        return nullptr;
+    GUITHREADINFO info;
+    info.cbSize = sizeof(info);
+    // Thread 0: the foreground thread.
+    if (!GetGUIThreadInfo(0, &info))
+        return nullptr;
+    active = info.hwndActive;
+    return glo_windows::windowAtPoint(active, cursor);
+}
+
 // The contract is "*.dll"; the pattern alone also matches 8.3 aliases of other names.
 bool hasDllExtension(const wchar_t* name) {
     const std::size_t length = std::wcslen(name);
@@ -355,14 +379,25 @@ void CGlo_PluginHost::dispatch(int x, int y, int z, int a, int b, int c, int but
         deliver(currentApplication, event);
 }
 
+// Every event asks, so the questions to the system are few. The foreground window is a top-level
+// window (the system brings the root of a window to the front): its own style says whether it is
+// usable. The cached focus matters only when it would be used or compared with the window under
+// the cursor; when it is that window, found below the foreground window, its parents are visible
+// (the descent takes visible children, and their siblings), and its own style says it too.
 CGlo_DLLApplication* CGlo_PluginHost::findEventTarget(CGlo_Event&) {
     HWND foreground = GetForegroundWindow();
-    if (!isUsable(foreground) || isConfigurationWindow(foreground))
+    if (!isShownAndRestored(foreground) || isConfigurationWindow(foreground))
         return nullptr;
-    if (foreground != cachedForeground || (cachedFocus && !isUsable(cachedFocus)))
-        cachedFocus = nullptr;
 
-    HWND target = windowUnderCursor();
+    HWND active = nullptr;
+    HWND target = underCursor(active);
+    if (foreground != cachedForeground) {
+        cachedFocus = nullptr;
+    } else if (cachedFocus && (!target || target == cachedFocus)) {
+        const bool found = target == cachedFocus && active == foreground;
+        if (!(found ? isShownAndRestored(cachedFocus) : isUsable(cachedFocus)))
+            cachedFocus = nullptr;
+    }
     if (!target) {
         target = cachedFocus;
         if (!target) {
@@ -422,15 +457,8 @@ CGlo_DLLApplication* CGlo_PluginHost::matchApplication(HWND window) {
 }
 
 HWND CGlo_PluginHost::windowUnderCursor() {
-    POINT cursor;
-    if (!GetCursorPos(&cursor))
-        return nullptr;
-    GUITHREADINFO info;
-    info.cbSize = sizeof(info);
-    // Thread 0: the foreground thread.
-    if (!GetGUIThreadInfo(0, &info))
-        return nullptr;
-    return glo_windows::windowAtPoint(info.hwndActive, cursor);
+    HWND active = nullptr;
+    return underCursor(active);
 }
 
 int CGlo_PluginHost::isValidHandle(HWND window) {

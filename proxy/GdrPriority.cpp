@@ -66,12 +66,16 @@ int CGdrProxy::raiseProcessPriority() {
     return result;
 }
 
+// Runs under the loader lock, which every thread that starts or loads a library waits for: a
+// level the table keeps (a plug-in's worker, given its level before it first ran) is left without
+// asking for the process's class or setting it again.
 void CGdrProxy::adjustThreadPriority() {
-    if (GetPriorityClass(GetCurrentProcess()) != REALTIME_PRIORITY_CLASS)
-        return;
     HANDLE thread = GetCurrentThread();
     const int current = GetThreadPriority(thread);
     if (current == THREAD_PRIORITY_ERROR_RETURN)
         return;
-    SetThreadPriority(thread, adjustedThreadPriority(current));
+    const int adjusted = adjustedThreadPriority(current);
+    if (adjusted == current || GetPriorityClass(GetCurrentProcess()) != REALTIME_PRIORITY_CLASS)
+        return;
+    SetThreadPriority(thread, adjusted);
 }

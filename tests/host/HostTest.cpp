@@ -162,6 +162,54 @@ TEST_F(Dispatch, MatchIsCachedUntilTheTargetChanges) {
     EXPECT_EQ(host.getCurrentApplication(), nullptr);
 }
 
+// The target found is kept while it is shown and not minimised, also when the pointer leaves it
+// for a part of the window without a child; a minimised foreground window serves nothing.
+TEST_F(Dispatch, TheTargetIsKeptOnlyWhileShownAndNotMinimised) {
+    HWND frame = window(L"hosttest_plain", 100, 300);
+    HWND left = window(L"hosttest_a4", 0, 150, frame);
+    ASSERT_TRUE(glotest::focusAndPoint(frame, left));
+    motion();
+    auto pointAt = [](HWND window, int dx) {
+        RECT r;
+        GetWindowRect(window, &r);
+        SetCursorPos((r.left + r.right) / 2 + dx, (r.top + r.bottom) / 2);
+    };
+    pointAt(frame, 75); // beside the child
+    motion();
+    EXPECT_EQ(alpha->matchCalls, 1);
+    EXPECT_EQ(std::wstring(alpha->kinds), L"MM");
+
+    // Minimised, under the pointer: asked anew at every event; used again once restored.
+    ShowWindow(left, SW_MINIMIZE);
+    pointAt(left, 0);
+    motion();
+    motion();
+    EXPECT_EQ(alpha->matchCalls, 3);
+    ShowWindow(left, SW_RESTORE);
+    pointAt(left, 0);
+    motion();
+    motion();
+    EXPECT_EQ(alpha->matchCalls, 3);
+    EXPECT_EQ(std::wstring(alpha->kinds), L"MMMMMM");
+
+    // Hidden, with the pointer beside it: the frame itself is the target, which nobody serves.
+    ShowWindow(left, SW_HIDE);
+    pointAt(frame, 75);
+    motion();
+    EXPECT_EQ(std::wstring(alpha->kinds), L"MMMMMM0");
+    EXPECT_EQ(host.getCurrentApplication(), nullptr);
+
+    // Shown again and under the pointer, until the foreground window is minimised.
+    ShowWindow(left, SW_SHOWNA);
+    pointAt(left, 0);
+    motion();
+    ShowWindow(frame, SW_MINIMIZE);
+    EXPECT_EQ(GetForegroundWindow(), frame);
+    motion();
+    EXPECT_EQ(std::wstring(alpha->kinds), L"MMMMMM0M0");
+    EXPECT_EQ(host.getCurrentApplication(), nullptr);
+}
+
 TEST_F(Dispatch, HighestScoreWinsTiesGoToTableOrderAndValidHandleAsksTheSame) {
     HWND tie = window(L"hosttest_a5_b5", 100, 300), unequal = window(L"hosttest_a3_b7", 500, 300);
     HWND unserved = window(L"hosttest_plain", 100, 100);

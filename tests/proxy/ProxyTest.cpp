@@ -290,3 +290,36 @@ TEST_F(Proxy, RegisteredMessagesAndCloneCopies) {
 }
 
 } // namespace
+
+// Every thread that starts in the driver's realtime process is moved by the table, so that only
+// the event path stays high; a level the table keeps (a plug-in worker's) stays, and outside the
+// realtime class nothing changes.
+TEST(ThreadAttach, NewThreadsGetTheirLevelFromTheTable) {
+    auto startedAt = [](int level) {
+        static int seen = 0;
+        seen = INT_MIN;
+        const HANDLE thread = CreateThread(
+            nullptr, 0,
+            [](LPVOID) -> DWORD {
+                seen = GetThreadPriority(GetCurrentThread());
+                return 0;
+            },
+            nullptr, CREATE_SUSPENDED, nullptr);
+        SetThreadPriority(thread, level);
+        ResumeThread(thread);
+        WaitForSingleObject(thread, 5000);
+        CloseHandle(thread);
+        return seen;
+    };
+    const HANDLE process = GetCurrentProcess();
+    const DWORD before = GetPriorityClass(process);
+    ASSERT_TRUE(SetPriorityClass(process, REALTIME_PRIORITY_CLASS));
+    EXPECT_EQ(startedAt(THREAD_PRIORITY_NORMAL), THREAD_PRIORITY_IDLE);
+    EXPECT_EQ(startedAt(THREAD_PRIORITY_ABOVE_NORMAL), -5);
+    EXPECT_EQ(startedAt(THREAD_PRIORITY_TIME_CRITICAL), -4);
+    EXPECT_EQ(startedAt(-6), -6);
+    ASSERT_TRUE(SetPriorityClass(process, NORMAL_PRIORITY_CLASS));
+    EXPECT_EQ(startedAt(THREAD_PRIORITY_NORMAL), THREAD_PRIORITY_NORMAL);
+    EXPECT_EQ(startedAt(THREAD_PRIORITY_ABOVE_NORMAL), THREAD_PRIORITY_ABOVE_NORMAL);
+    SetPriorityClass(process, before);
+}
