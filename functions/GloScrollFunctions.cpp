@@ -5,11 +5,13 @@
 #include <atomic>
 #include <climits>
 
+#include "windows/GloBarlessList.h"
 #include "windows/GloBoundedSend.h"
 #include "GloInput.h"
 #include "log/GdrLog.h"
 
 using glo_functions::actsOnce;
+using glo_windows::isListWithoutBar;
 using glo_windows::kSendBoundMs;
 using glo_windows::readScrollInfo;
 using glo_windows::sendBounded;
@@ -204,10 +206,11 @@ void CGlo_Plugin::thumbPan(const CGlo_Event& event) {
 }
 
 // A view scrolls vertically when it can; one that only scrolls sideways (a list laid out in
-// columns) has its items in that direction.
+// columns) has its items in that direction. A list box without bars lists them one below the
+// other.
 bool CGlo_Plugin::scrollsVertically(const CGloWindow& window) {
     return (GetWindowLongW(window, GWL_STYLE) & WS_VSCROLL) != 0 ||
-           window.GetVScrollbar().IsScrollable(WS_VSCROLL);
+           window.GetVScrollbar().IsScrollable(WS_VSCROLL) || isListWithoutBar(window);
 }
 
 void CGlo_Plugin::lineAlong(const CGlo_Event& event) {

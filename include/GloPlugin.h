@@ -124,7 +124,9 @@ public:
 protected:
     // First-base slots 2 and 3 (after FindChildScrollbar and IsWindowScrollbar).
     // The window scrolls in a direction of `bars`: its own style, or a usable scroll-bar
-    // control beside it (for a top-level window, among its own children only). Browser views
+    // control beside it (for a top-level window, among its own children only), or, vertically,
+    // it is a list box made without scroll bars that holds more entries than it shows (such a
+    // list follows scroll messages as if it had a bar). Browser views
     // ("Internet Explorer_Server") always scroll; scroll-bar controls and toolbars
     // ("MsoCommand") never do.
     virtual bool isWindowScrollable(CGloWindow& window, unsigned long bars);

@@ -1,8 +1,9 @@
-// Trees and lists: tree views, list views and list boxes (regedit, winefile, file dialogs).
-// Pushing the cap scrolls the list by lines and a twist by pages, through its own scroll bar (a
-// list laid out in columns sideways); a tilt moves the selection, sideways opens and closes tree
-// branches (the arrow keys); the buttons copy and paste. The page keys would move the selection
-// to the edge of the page first.
+// Trees and lists: tree views, list views and list boxes, a combo box's list too (regedit,
+// winefile, file dialogs). Pushing the cap scrolls the list by lines and a twist by pages,
+// through its own scroll bar (a list laid out in columns sideways; a list without a bar as if it
+// had one); a tilt moves the selection, sideways opens and closes tree branches (the arrow
+// keys); the buttons copy and paste. The page keys would move the selection to the edge of the
+// page first.
 #include "GloPluginKit.h"
 #include "common/OfficeEntries.h"
 
@@ -39,7 +40,7 @@ CGlo_FunctionSetup s_buttons[] = {
 
 int matchTreesAndLists(HWND window) {
     return hasClassAbove(window, L"SysTreeView32") || hasClassAbove(window, L"SysListView32") ||
-                   hasClassAbove(window, L"ListBox")
+                   hasClassAbove(window, L"ListBox") || hasClassAbove(window, L"ComboLBox")
                ? 5
                : 0;
 }

@@ -3,7 +3,8 @@
 // plug-ins, and the view's position is read from outside the program while it plays. Notepad and
 // wordpad, regedit's tree and value list, winecfg's list of applications (in columns, inside a
 // group box of a property sheet), the system's file dialog on a folder of hundreds of files, and
-// a dialog and property sheet of the test's own with views inside nested group boxes.
+// dialogs and a property sheet of the test's own with views inside group boxes, a combo box's
+// list without a scroll bar among them.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -317,6 +318,20 @@ TEST_F(ScrolledViews, ListsAndPanesInsideGroupBoxesOfDialogsAndPropertySheets) {
     expectBothWays(travel(pane, kPush, kPull, position(SB_VERT)), 5);
     expectBothWays(travel(pane, kSlideRight, kSlideLeft, position(SB_HORZ)), 5);
     expectBothWays(travel(pane, kTwist, kTwistBack, position(SB_VERT), 12), dialog::kPanePage);
+}
+
+// The always-shown list of a simple combo box without a scroll-bar style, which the system's
+// wheel scrolls, scrolls on a push and pull too, and a tilt moves its selection (the combo box
+// has the keyboard focus).
+TEST_F(ScrolledViews, ComboListWithoutAScrollBarMovesOnPushAndTilt) {
+    HWND list =
+        start(std::wstring(dialog::kProgram) + L" lists", L"#32770", dialog::kTitle, L"ComboLBox");
+    ASSERT_NE(list, nullptr);
+    ASSERT_FALSE(GetWindowLongW(list, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL));
+    auto top = [list] { return long(SendMessageW(list, LB_GETTOPINDEX, 0, 0)); };
+    expectBothWays(travel(list, kPush, kPull, top), 5);
+    auto selected = [list] { return long(SendMessageW(list, LB_GETCURSEL, 0, 0)); };
+    expectBothWays(travel(list, kTilt, kTiltBack, selected), 2);
 }
 
 } // namespace
