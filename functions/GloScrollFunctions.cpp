@@ -246,6 +246,30 @@ void CGlo_Plugin::IScrollLines(const CGlo_Event& event) {
     choosePanFocus(event, WS_VSCROLL | WS_HSCROLL, &CGlo_Plugin::lineAlong);
 }
 
+// Trees open and close branches with these keys, whatever scroll bars they show. The
+// decision is made where no window is being scrolled yet: a gesture that started scrolling
+// goes on (the pan focus is kept until the cap comes to rest).
+bool CGlo_Plugin::scrollsSidewaysUnderCursor() {
+    HWND under = getWindowUnderCursor();
+    if (under != nullptr && CGloHWND(under).IsScrollbar())
+        under = findScrollbarParent(under);
+    if (under == nullptr)
+        return false;
+    CGloWindow view(under);
+    return !view.IsWindowClass(L"treeview") && isWindowScrollable(view, WS_HSCROLL);
+}
+
+void CGlo_Plugin::IScrollSideways(const CGlo_Event& event) {
+    if (!event.isMotionEvent()) { // either may have run in this gesture
+        ILineLeftRight(event);
+        cursorLeftRight(event);
+    } else if (currentPanFocus.GetHWND() != nullptr || scrollsSidewaysUnderCursor()) {
+        ILineLeftRight(event);
+    } else {
+        cursorLeftRight(event);
+    }
+}
+
 void CGlo_Plugin::IScrollPageDown(const CGlo_Event& event) {
     pageStep(event, SB_PAGEDOWN);
 }
