@@ -5,11 +5,13 @@
 #include <atomic>
 #include <climits>
 
+#include "windows/GloBarlessList.h"
 #include "windows/GloBoundedSend.h"
 #include "GloInput.h"
 #include "log/GdrLog.h"
 
 using glo_functions::actsOnce;
+using glo_windows::isListWithoutBar;
 using glo_windows::kSendBoundMs;
 using glo_windows::readScrollInfo;
 using glo_windows::sendBounded;
@@ -204,10 +206,11 @@ void CGlo_Plugin::thumbPan(const CGlo_Event& event) {
 }
 
 // A view scrolls vertically when it can; one that only scrolls sideways (a list laid out in
-// columns) has its items in that direction.
+// columns) has its items in that direction. A list box without bars lists them one below the
+// other.
 bool CGlo_Plugin::scrollsVertically(const CGloWindow& window) {
     return (GetWindowLongW(window, GWL_STYLE) & WS_VSCROLL) != 0 ||
-           window.GetVScrollbar().IsScrollable(WS_VSCROLL);
+           window.GetVScrollbar().IsScrollable(WS_VSCROLL) || isListWithoutBar(window);
 }
 
 void CGlo_Plugin::lineAlong(const CGlo_Event& event) {
@@ -241,6 +244,30 @@ void CGlo_Plugin::pageStep(const CGlo_Event& event, WPARAM code) {
 
 void CGlo_Plugin::IScrollLines(const CGlo_Event& event) {
     choosePanFocus(event, WS_VSCROLL | WS_HSCROLL, &CGlo_Plugin::lineAlong);
+}
+
+// Trees open and close branches with these keys, whatever scroll bars they show. The
+// decision is made where no window is being scrolled yet: a gesture that started scrolling
+// goes on (the pan focus is kept until the cap comes to rest).
+bool CGlo_Plugin::scrollsSidewaysUnderCursor() {
+    HWND under = getWindowUnderCursor();
+    if (under != nullptr && CGloHWND(under).IsScrollbar())
+        under = findScrollbarParent(under);
+    if (under == nullptr)
+        return false;
+    CGloWindow view(under);
+    return !view.IsWindowClass(L"treeview") && isWindowScrollable(view, WS_HSCROLL);
+}
+
+void CGlo_Plugin::IScrollSideways(const CGlo_Event& event) {
+    if (!event.isMotionEvent()) { // either may have run in this gesture
+        ILineLeftRight(event);
+        cursorLeftRight(event);
+    } else if (currentPanFocus.GetHWND() != nullptr || scrollsSidewaysUnderCursor()) {
+        ILineLeftRight(event);
+    } else {
+        cursorLeftRight(event);
+    }
 }
 
 void CGlo_Plugin::IScrollPageDown(const CGlo_Event& event) {

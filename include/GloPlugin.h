@@ -54,6 +54,12 @@ public:
     void IScrollLines(const CGlo_Event& event);
     void IScrollPageDown(const CGlo_Event& event);
     void IScrollPageUp(const CGlo_Event& event);
+    // Sideways in lists, branches in trees: the window under the cursor scrolls sideways by
+    // lines as with ILineLeftRight when it can (a list with columns wider than itself, a list
+    // laid out in columns); a tree view, or a window that does not scroll sideways, gets the
+    // arrow keys of cursorLeftRight instead, which open and close a tree's branches. A gesture
+    // that started scrolling goes on scrolling.
+    void IScrollSideways(const CGlo_Event& event);
     // One wheel movement of axis 0 / 10 per motion event (positive: away from the user),
     // delivered wherever the system sends wheel input.
     void mouseWheel(const CGlo_Event& event);
@@ -138,7 +144,9 @@ public:
 protected:
     // First-base slots 2 and 3 (after FindChildScrollbar and IsWindowScrollbar).
     // The window scrolls in a direction of `bars`: its own style, or a usable scroll-bar
-    // control beside it (for a top-level window, among its own children only). Browser views
+    // control beside it (for a top-level window, among its own children only), or, vertically,
+    // it is a list box made without scroll bars that holds more entries than it shows (such a
+    // list follows scroll messages as if it had a bar). Browser views
     // ("Internet Explorer_Server") always scroll; scroll-bar controls and toolbars
     // ("MsoCommand") never do.
     virtual bool isWindowScrollable(CGloWindow& window, unsigned long bars);
@@ -261,6 +269,7 @@ private:
     void thumbStep(const CGlo_Event& event, bool vertical);
     void pageStep(const CGlo_Event& event, WPARAM code);
     void lineAlong(const CGlo_Event& event);
+    bool scrollsSidewaysUnderCursor();
     static bool scrollsVertically(const CGloWindow& window);
     bool sendScroll(UINT message, WPARAM code, const CGloHWND& bar);
     void forgetVanishedPanFocus(HWND bar);

@@ -2,6 +2,7 @@
 // scroll-bar controls, and which window a scroll-bar control serves.
 #include "GloPlugin.h"
 
+#include "GloBarlessList.h"
 #include "GloScrollbarSearch.h"
 #include "GloWindowAtPoint.h"
 
@@ -43,7 +44,7 @@ HWND besideSpan(HWND from, LONG low, LONG high, bool horizontalAxis, LONG& probe
 
 } // namespace
 
-// Step 5 reads the window's real style; the wrapper's style word is the caller's own. A
+// The style test reads the window's real style; the wrapper's style word is the caller's own. A
 // top-level window has the desktop for its parent, whose children are other programs' windows:
 // it has no parent to search.
 bool CGlo_Plugin::isWindowScrollable(CGloWindow& window, unsigned long bars) {
@@ -62,7 +63,8 @@ bool CGlo_Plugin::isWindowScrollable(CGloWindow& window, unsigned long bars) {
     if (findChildScrollbar(window, mask, window) != nullptr ||
         (parent != nullptr && findChildScrollbar(parent, mask, window) != nullptr))
         return window.IsScrollable(mask);
-    return false;
+    // No bar anywhere, yet a list box made without one scrolls all the same (vertically).
+    return (mask & WS_VSCROLL) != 0 && scrollsWithoutBar(window);
 }
 
 // The search is a descent through the window tree and scroll-bar searches beside the windows

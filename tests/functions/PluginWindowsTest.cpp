@@ -118,6 +118,17 @@ TEST_F(Desk, ScrollabilityReadsTheRealStyleAndTheBarsBeside) {
     EXPECT_FALSE(probe.isWindowScrollable(tool, WS_VSCROLL));
     EXPECT_FALSE(probe.isWindowScrollable(inTool, WS_VSCROLL));
 
+    // A list box made without bars scrolls vertically once it holds more than it shows.
+    HWND list = makeWindow(L"ListBox", WS_VISIBLE | LBS_NOINTEGRALHEIGHT, 0, 0, 180, 90, plain);
+    CGloWindow barless(list);
+    for (int entries = 0; entries < 40; ++entries) {
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"entry"));
+        if (entries == 1)
+            EXPECT_FALSE(probe.isWindowScrollable(barless, WS_VSCROLL)) << "two entries fit";
+    }
+    EXPECT_TRUE(probe.isWindowScrollable(barless, WS_VSCROLL));
+    EXPECT_FALSE(probe.isWindowScrollable(barless, WS_HSCROLL));
+
     // A top-level window's parent is the desktop: another program's bar beside it is not its own.
     HWND program = makeWindow(L"GloTestFrame", WS_VISIBLE, 0, 0, 50, 600, nullptr);
     makeBar(program, SBS_VERT, 0, 0, 16, 600);

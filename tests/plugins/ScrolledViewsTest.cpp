@@ -3,7 +3,8 @@
 // plug-ins, and the view's position is read from outside the program while it plays. Notepad and
 // wordpad (zoomed, too), regedit's tree and value list, winecfg's list of applications (in columns,
 // inside a group box of a property sheet), the system's file dialog on a folder of hundreds of
-// files, and a dialog and property sheet of the test's own with views inside nested group boxes.
+// files, and dialogs and a property sheet of the test's own with views inside group boxes: a
+// report with wide columns, a wide tree, a combo box's list without a scroll bar.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -341,6 +342,59 @@ TEST_F(ScrolledViews, ListsAndPanesInsideGroupBoxesOfDialogsAndPropertySheets) {
     expectBothWays(travel(pane, kPush, kPull, position(SB_VERT)), 5);
     expectBothWays(travel(pane, kSlideRight, kSlideLeft, position(SB_HORZ)), 5);
     expectBothWays(travel(pane, kTwist, kTwistBack, position(SB_VERT), 12), dialog::kPanePage);
+}
+
+// A slide in a list in report view with columns wider than itself scrolls it sideways through its
+// own horizontal bar, read from outside by where the list puts its header; a push scrolls it
+// down and up. A tree wider than itself keeps its arrow keys: the branch clicked opens and closes.
+TEST_F(ScrolledViews, SlideScrollsAWideListSidewaysAndOpensATreesBranch) {
+    HWND list = start(std::wstring(dialog::kProgram) + L" lists", L"#32770", dialog::kTitle,
+                      L"SysListView32");
+    ASSERT_NE(list, nullptr);
+    HWND header = FindWindowExW(list, nullptr, L"SysHeader32", nullptr);
+    ASSERT_NE(header, nullptr);
+    auto scrolled = [list, header] {
+        RECT rect;
+        GetWindowRect(header, &rect);
+        POINT left = {rect.left, rect.top};
+        ScreenToClient(list, &left);
+        return long(-left.x);
+    };
+    expectBothWays(travel(list, kSlideRight, kSlideLeft, scrolled, 60), 10);
+    expectBothWays(travel(list, kPush, kPull, [list] { return topIndex(list); }), 5);
+
+    HWND tree = findChild(GetAncestor(list, GA_ROOT), L"SysTreeView32");
+    ASSERT_NE(tree, nullptr);
+    ASSERT_TRUE(GetWindowLongW(tree, GWL_STYLE) & WS_HSCROLL);
+    RECT rect;
+    GetWindowRect(tree, &rect);
+    SetCursorPos(rect.left + 40, rect.top + 8); // the first branch
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, click, sizeof(INPUT));
+    pumpMessages(300);
+    const LRESULT branch = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    ASSERT_NE(branch, 0);
+    auto open = [tree, branch] {
+        return long(SendMessageW(tree, TVM_GETITEMSTATE, branch, TVIS_EXPANDED) & TVIS_EXPANDED);
+    };
+    expectBothWays(travel(tree, kSlideRight, kSlideLeft, open, 80), 1);
+}
+
+// The always-shown list of a simple combo box without a scroll-bar style, which the system's
+// wheel scrolls, scrolls on a push and pull too, and a tilt moves its selection (the combo box
+// has the keyboard focus).
+TEST_F(ScrolledViews, ComboListWithoutAScrollBarMovesOnPushAndTilt) {
+    HWND list =
+        start(std::wstring(dialog::kProgram) + L" lists", L"#32770", dialog::kTitle, L"ComboLBox");
+    ASSERT_NE(list, nullptr);
+    ASSERT_FALSE(GetWindowLongW(list, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL));
+    auto top = [list] { return long(SendMessageW(list, LB_GETTOPINDEX, 0, 0)); };
+    expectBothWays(travel(list, kPush, kPull, top), 5);
+    auto selected = [list] { return long(SendMessageW(list, LB_GETCURSEL, 0, 0)); };
+    expectBothWays(travel(list, kTilt, kTiltBack, selected), 2);
 }
 
 } // namespace
