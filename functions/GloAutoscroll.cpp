@@ -8,11 +8,13 @@
 #include <algorithm>
 
 #include "windows/GloBoundedSend.h"
+#include "GloGestureScope.h"
 #include "GloHandles.h"
 #include "GloInput.h"
-#include "runtime/GloWorkerControl.h"
 
+using glo_functions::CGestureScope;
 using glo_functions::isKeyHeld;
+using glo_functions::stopAsked;
 using glo_windows::sendBounded;
 
 namespace {
@@ -66,38 +68,10 @@ void showCannotExit() {
     }
 }
 
-bool stopAsked(CGlo_WorkerControl* control) {
-    return control != nullptr && control->timeBeforeStop() != INFINITE;
-}
-
-// While the worker is inside the core's own gesture code, a stop waits for it rather than let
-// the object go under it; the code keeps its waits within the stop's budget. Elsewhere (a
-// function called on another thread) there is nothing to guard.
-class CGestureScope {
-public:
-    explicit CGestureScope(CGlo_WorkerControl* control)
-        : control(control), entered(control == nullptr || control->enterApplication()) {}
-    ~CGestureScope() {
-        if (control != nullptr && entered)
-            control->leaveApplication();
-    }
-    CGestureScope(const CGestureScope&) = delete;
-    CGestureScope& operator=(const CGestureScope&) = delete;
-    // False: the object is gone and must not be touched.
-    bool mayTouch() const { return entered; }
-    bool stopping() const { return stopAsked(control); }
-
-private:
-    CGlo_WorkerControl* const control;
-    const bool entered;
-};
-
 } // namespace
 
 void CGlo_Plugin::IPanWindow(const CGlo_Event& event) {
-    const CGestureScope scope(workerGestureControl());
-    if (scope.mayTouch())
-        choosePanFocus(event, WS_HSCROLL | WS_VSCROLL, &CGlo_Plugin::autoScroll);
+    choosePanFocus(event, WS_HSCROLL | WS_VSCROLL, &CGlo_Plugin::autoScroll);
 }
 
 void CGlo_Plugin::autoScroll(const CGlo_Event& event) {
@@ -261,7 +235,10 @@ bool CGlo_Plugin::startAutoscroll(AutoscrollKind kind, GUITHREADINFO& info) {
     hideThreadCursor(target);
     cursorMoved = true;
     if (pan && targetClass.IsWindowClass(L"Internet Explorer")) {
-        findSafeIEPos(target);
+        if (!findSafeIEPos(target) && stopAsked(workerGestureControl())) {
+            restoreUser(); // the search gave up for a stop: no click
+            return false;
+        }
     } else {
         SetCursorPos(origin.x, origin.y);
         if (!held) {

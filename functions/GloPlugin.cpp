@@ -2,8 +2,8 @@
 
 #include <cmath>
 
+#include "GloGestureScope.h"
 #include "GloInput.h"
-#include "runtime/GloWorkerControl.h"
 #include "windows/GloWindowAtPoint.h"
 
 namespace {
@@ -248,7 +248,8 @@ bool CGlo_Plugin::assertNotAutoscroll(HWND) {
 }
 
 // Probes along both diagonals through the centre, widening by 4 pixels per pass. GetCursor
-// reports the view's cursor only while the input is attached to the view's thread.
+// reports the view's cursor only while the input is attached to the view's thread. Hundreds of
+// probes of a millisecond or more each: a stop asked meanwhile ends the search.
 bool CGlo_Plugin::findSafeIEPos(HWND view) {
     const HCURSOR arrow = arrowCursor();
     WINDOWINFO info;
@@ -269,11 +270,14 @@ bool CGlo_Plugin::findSafeIEPos(HWND view) {
         Sleep(1);
         return GetCursor() == arrow;
     };
+    CGlo_WorkerControl* const control = workerGestureControl();
     for (int r = 0; r < radius; r += 4) {
         int step = static_cast<int>(std::sqrt(static_cast<double>(r * r / 2)));
         if (step < 1)
             step = 1;
         for (int i = -r; i <= r; i += step) {
+            if (glo_functions::stopAsked(control))
+                return false;
             if (probe(cx + i, cy - i))
                 return true;
             if (i != 0 && probe(cx + i, cy + i))

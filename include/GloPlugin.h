@@ -161,7 +161,8 @@ protected:
     // detached; a release the system refuses is tried again with the next event and when the
     // worker stops. The end's click is the user's primary button. While a menu is open, or
     // another window holds the mouse capture, a line function runs instead: lineLeftRight for
-    // autoScrollLeftRight, lineUpDown for the two up-down functions, linePan for the others.
+    // autoScrollLeftRight, lineUpDown for the two up-down functions, linePan for the others (a
+    // plug-in's own line functions count as its code).
     void autoScroll(const CGlo_Event& event);
     void autoScrollLeftRight(const CGlo_Event& event);
     void autoScrollUpDown(const CGlo_Event& event);

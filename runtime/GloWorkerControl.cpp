@@ -9,7 +9,8 @@
 namespace {
 SRWLOCK s_registryLock = SRWLOCK_INIT;
 CGlo_WorkerControl* s_registry = nullptr;
-// A worker outside plug-in functions only selects or waits; beyond this something is broken.
+// The core's own code ends soon after a stop's budget; beyond this something is broken, and the
+// driver's thread goes on where the application can be left to the worker.
 const DWORD kHardLimitMs = 10000;
 const DWORD kPollMs = 20;
 
@@ -236,10 +237,13 @@ CGlo_WorkerControl::StopResult CGlo_WorkerControl::waitForLeave(DWORD timeoutMs,
             CSection section(lock);
             if (phase == Left)
                 return WorkerLeft;
-            // Plug-in code may never come back; the core's own code inside a function keeps
-            // its waits within the stop's budget and is let finish.
-            if ((phase == InFunction && ownCodeDepth == 0) || elapsed >= kHardLimitMs) {
-                if (unload != nullptr || library != nullptr) {
+            // Plug-in code may never come back. The core's own code touches the application
+            // and ends soon after the stop's budget: giving up on it would let it write into a
+            // destroyed object, unless the object's unload is left to the worker.
+            const bool handOver = unload != nullptr || library != nullptr;
+            if ((phase == InFunction && ownCodeDepth == 0) ||
+                (handOver && elapsed >= kHardLimitMs)) {
+                if (handOver) {
                     handedOverUnload = unload;
                     handedOverLibrary = library;
                 } else {

@@ -48,10 +48,10 @@ public:
     bool call(void (*function)(const CGlo_Event&), const CGlo_Event& event);
     // Worker side: runs the application's give-back, if it has one.
     void giveBack();
-    // Worker side, inside a function: the application's own code, whose waits keep within
-    // timeBeforeStop(), touches the application until leaveApplication(). A stop waits for it
-    // beyond its time-out (up to a hard limit) rather than let the application go under it.
-    // False when the application is already gone; nests.
+    // Worker side, inside a function: the core's own code, which runs no plug-in code and keeps
+    // its waits within timeBeforeStop(), touches the application until leaveApplication(). A
+    // stop waits for it rather than let the application go under it. False when the
+    // application is already gone; nests.
     bool enterApplication();
     void leaveApplication();
     // Milliseconds left of the budget of a stop that was asked for; INFINITE while none was.
@@ -68,11 +68,13 @@ public:
     [[noreturn]] void exitWorker(DWORD code);
 
     // Waits up to `timeoutMs` for the worker to leave, serving messages sent to this thread
-    // meanwhile (a function may be waiting on one of its windows). A worker still in a function
-    // then is given up: either abandoned (it will not touch the application again) or, when
-    // `unload` is given, handed the unload of the application and its library, which it runs
-    // once the function returns. A worker outside functions only has short work left, so it is
-    // waited for beyond `timeoutMs`, up to a hard limit.
+    // meanwhile (a function may be waiting on one of its windows). A worker still in plug-in
+    // code then is given up: either abandoned (it will not touch the application again) or,
+    // when `unload` is given, handed the unload of the application and its library, which it
+    // runs once it has left. A worker in the core's own code (between functions, or inside
+    // enterApplication()) touches the application and ends soon after the stop's budget: it is
+    // waited for until it leaves, or, with an unload to hand over, up to a hard limit (the
+    // application then lives on until the worker has left it).
     StopResult waitForLeave(DWORD timeoutMs, UnloadProc unload = nullptr,
                             HMODULE library = nullptr);
     // Called on the worker itself (a function stopping or destroying its own application):
