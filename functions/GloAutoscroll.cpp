@@ -364,19 +364,25 @@ void CGlo_Plugin::endHeldMode(HWND capture, bool userMiddle) {
     restoreUser();
 }
 
-// A release the system refuses (a secure desktop in front) is kept as owed: the next event and
-// the worker's stop try again.
+// A release the system refuses (a secure desktop in front) is kept as owed: the worker tries
+// again on its give-back timer until it goes through, before its next event and when it stops.
 void CGlo_Plugin::releaseButtons() {
     for (const DWORD up : {MOUSEEVENTF_MIDDLEUP, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_RIGHTUP})
         if ((buttonsDown & up) != 0 && glo_functions::releaseMouseButton(up, inputSender))
             buttonsDown &= ~up;
+    if (buttonsDown != 0 && gestureControl != nullptr)
+        gestureControl->giveBackSoon();
 }
 
-// On the worker, between functions: only what no gesture holds any more is released.
-void CGlo_Plugin::giveBackButtons(CGlo_PluginThread& application) {
+// On the worker, between functions: only what no gesture holds any more is given back (a
+// running gesture gives back at its end). True while something is still owed.
+bool CGlo_Plugin::giveBackToUser(CGlo_PluginThread& application) {
     CGlo_Plugin& plugin = static_cast<CGlo_Plugin&>(application);
-    if (plugin.buttonsDown != 0 && plugin.attachedWindow == nullptr)
+    if (plugin.attachedWindow != nullptr)
+        return false;
+    if (plugin.buttonsDown != 0)
         plugin.releaseButtons();
+    return plugin.buttonsDown != 0;
 }
 
 void CGlo_Plugin::restoreUser() {

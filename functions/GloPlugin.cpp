@@ -30,10 +30,10 @@ CGlo_Plugin::CGlo_Plugin()
       lastSearchBars(0), lastSearchStep(0), unansweredScrollTarget(nullptr),
       gestureControl(nullptr), inputSender(&SendInput) {
     CGlo_Plugin::init();
-    // A button the system refused to let go is released by the worker when it can.
+    // What a gesture could not give back at its end, the worker gives back when it can.
     gestureControl = CGlo_WorkerControl::find(this);
     if (gestureControl != nullptr)
-        gestureControl->setGiveBack(&CGlo_Plugin::giveBackButtons);
+        gestureControl->setGiveBack(&CGlo_Plugin::giveBackToUser);
 }
 
 // The worker may be inside a function that uses the members below: it is stopped first.

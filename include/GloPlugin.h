@@ -158,8 +158,8 @@ protected:
     // is deflected. Each motion event places the hidden cursor at the origin plus the
     // deflection (two thirds of it in held mode), within the window. A zero or button event
     // ends it: the button is released, the cursor shown again where the user had it, the input
-    // detached; a release the system refuses is tried again with the next event and when the
-    // worker stops. The end's click is the user's primary button. While a menu is open, or
+    // detached; a release the system refuses is tried again by the worker every 50 ms until it
+    // goes through. The end's click is the user's primary button. While a menu is open, or
     // another window holds the mouse capture, a line function runs instead: lineLeftRight for
     // autoScrollLeftRight, lineUpDown for the two up-down functions, linePan for the others (a
     // plug-in's own line functions count as its code).
@@ -269,7 +269,7 @@ private:
     // Releases the buttons still held, returns the cursor, shows it and detaches.
     void restoreUser();
     void releaseButtons();
-    static void giveBackButtons(CGlo_PluginThread& application);
+    static bool giveBackToUser(CGlo_PluginThread& application);
     // The longest a gesture may wait for a program now: all of `wantedMs`, or what a stop that
     // was asked for leaves for it.
     LONGLONG waitAllowance(LONGLONG wantedMs);

@@ -30,9 +30,10 @@ private:
 
 CGlo_WorkerControl::CGlo_WorkerControl(CGlo_PluginThread* application, HANDLE stopSignal)
     : references(2), leftSignal(CreateEventW(nullptr, TRUE, FALSE, nullptr)), stopSignal(nullptr),
-      codeModule(nullptr), phase(InApplication), ownCodeDepth(0), abandoned(false),
-      stopRequested(false), stopDeadline(0), giveBackProc(nullptr), handedOverUnload(nullptr),
-      handedOverLibrary(nullptr), application(application), owner(application), next(nullptr) {
+      retryTimer(CreateWaitableTimerW(nullptr, FALSE, nullptr)), codeModule(nullptr),
+      phase(InApplication), ownCodeDepth(0), abandoned(false), stopRequested(false),
+      stopDeadline(0), giveBackProc(nullptr), handedOverUnload(nullptr), handedOverLibrary(nullptr),
+      application(application), owner(application), next(nullptr) {
     InitializeCriticalSection(&lock);
     if (stopSignal != nullptr)
         DuplicateHandle(GetCurrentProcess(), stopSignal, GetCurrentProcess(), &this->stopSignal, 0,
@@ -53,6 +54,8 @@ CGlo_WorkerControl::~CGlo_WorkerControl() {
         CloseHandle(leftSignal);
     if (stopSignal != nullptr)
         CloseHandle(stopSignal);
+    if (retryTimer != nullptr)
+        CloseHandle(retryTimer);
     DeleteCriticalSection(&lock);
 }
 
@@ -128,8 +131,16 @@ void CGlo_WorkerControl::giveBack() {
         CSection section(lock);
         proc = abandoned ? nullptr : giveBackProc;
     }
-    if (proc != nullptr)
-        proc(*application);
+    if (proc != nullptr && proc(*application))
+        giveBackSoon();
+}
+
+void CGlo_WorkerControl::giveBackSoon() {
+    if (retryTimer == nullptr)
+        return;
+    LARGE_INTEGER due;
+    due.QuadPart = -static_cast<LONGLONG>(kGiveBackRetryMs) * 10000; // relative, 100 ns units
+    SetWaitableTimer(retryTimer, &due, 0, nullptr, nullptr, FALSE);
 }
 
 bool CGlo_WorkerControl::enterApplication() {

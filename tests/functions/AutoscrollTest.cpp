@@ -412,7 +412,7 @@ UINT WINAPI refusingReleases(UINT count, LPINPUT inputs, int size) {
 } // namespace
 
 // A release the system refuses stays owed, while the user gets everything else back: the
-// worker releases the button before its next event, or when the application goes.
+// worker releases the button as soon as the system takes it, or when the application goes.
 TEST_F(Autoscroll, AReleaseTheSystemRefusesIsTriedAgain) {
     start({L"GloAutoscrollView:held:100:100:500:400", L"GloAutoscrollView:click:560:100:960:400"});
     Access::setSender(probe, &refusingReleases);
@@ -427,9 +427,7 @@ TEST_F(Autoscroll, AReleaseTheSystemRefusesIsTriedAgain) {
     EXPECT_TRUE(isDown(VK_MBUTTON));
     EXPECT_EQ(at(cursorPos()), at(home));
     EXPECT_FALSE(Access::attached(probe, nullptr));
-    g_refuseReleases = false;
-    CGlo_Event next = motion(60);
-    probe.sendevent(next);
+    g_refuseReleases = false; // no event comes: the worker tries again on its own
     EXPECT_TRUE(settles([] { return !isDown(VK_MBUTTON); }));
     expectRestored(view);
 
