@@ -28,7 +28,7 @@ CGlo_Plugin::CGlo_Plugin()
       refusedStartWindow(nullptr), lastSearchCursor{0, 0}, lastSearchActive(nullptr),
       lastSearchFocus(nullptr), lastSearchAtPoint(nullptr), lastSearchCandidates{},
       lastSearchBars(0), lastSearchStep(0), unansweredScrollTarget(nullptr),
-      gestureControl(nullptr), inputSender(&SendInput) {
+      gestureControl(nullptr), inputSender(&SendInput), lateCaptureDeadline(0) {
     CGlo_Plugin::init();
     // What a gesture could not give back at its end, the worker gives back when it can.
     gestureControl = CGlo_WorkerControl::find(this);

@@ -370,6 +370,64 @@ TEST_F(Autoscroll, EveryWayOutGivesEverythingBack) {
     expectRestored(view);
 }
 
+// A busy program takes the capture for a click-mode start only after the start gave up waiting:
+// when that comes with the end, or after it (while the worker watches for it, or while the
+// application stops), the program is still clicked out of its scrolling and the cursor goes back
+// to where the user has it then. While the user holds a button (an X button too) the capture is
+// the user's.
+TEST_F(Autoscroll, ALateCaptureIsEndedWhenItComes) {
+    start({L"GloAutoscrollView:busy:100:100:500:400"});
+    const HWND busy = use(0);
+    const std::wstring clicked = L"M400,250 m L396,246 l";
+    // The worker's end clicks first and detaches last.
+    auto workerEnded = [this] { settles([this] { return !Access::attached(probe, nullptr); }); };
+
+    probe.autoScroll(motion(60)); // no capture within a second: given back at once
+    expectUserHasAll();
+    home = POINT{880, 680}; // the user moves on
+    SetCursorPos(home.x, home.y);
+    probe.autoScroll(kZero); // a flick, over before the program answers
+    ask(busy, kAnswerClick);
+    EXPECT_EQ(settledLog(busy, clicked), clicked);
+    workerEnded();
+    expectRestored(busy);
+
+    use(0);
+    probe.autoScroll(motion(60));
+    ask(busy, kAnswerClick);
+    probe.autoScroll(kZero); // the end comes after the capture
+    EXPECT_EQ(settledLog(busy, clicked), clicked);
+    expectRestored(busy);
+
+    home = POINT{300, 300}; // on the program: the button goes to it
+    use(0);
+    probe.autoScroll(motion(60));
+    INPUT x = {};
+    x.type = INPUT_MOUSE;
+    x.mi.mouseData = XBUTTON1;
+    x.mi.dwFlags = MOUSEEVENTF_XDOWN;
+    SendInput(1, &x, sizeof(x));
+    ask(busy, kAnswerClick);
+    probe.autoScroll(kZero);
+    Sleep(300);
+    EXPECT_EQ(logOf(busy), L"M400,250 m"); // not clicked while the user holds the button
+    x.mi.dwFlags = MOUSEEVENTF_XUP;
+    SendInput(1, &x, sizeof(x));
+    EXPECT_EQ(settledLog(busy, clicked), clicked);
+    workerEnded();
+    expectRestored(busy);
+
+    use(0);
+    std::unique_ptr<Probe> stopping(new Probe);
+    stopping->setPanFocus(CGloWindow(busy));
+    stopping->autoScroll(motion(60));
+    stopping->autoScroll(kZero);
+    ask(busy, kAnswerClick);
+    stopping.reset(); // its worker's last look: whether or not it saw the capture before
+    EXPECT_EQ(settledLog(busy, clicked), clicked);
+    expectRestored(busy);
+}
+
 // With a menu open nothing is clicked: line functions run instead, linePan for the held
 // left-right function.
 TEST_F(Autoscroll, WhileAMenuIsOpenOnlyLinesScroll) {
