@@ -8,16 +8,21 @@
 #include <algorithm>
 
 #include "windows/GloBoundedSend.h"
+#include "GloGestureScope.h"
 #include "GloHandles.h"
 #include "GloInput.h"
-#include "runtime/GloWorkerControl.h"
 
+using glo_functions::CGestureScope;
 using glo_functions::isKeyHeld;
+using glo_functions::stopAsked;
 using glo_windows::sendBounded;
 
 namespace {
 
 const unsigned long kCaptureWaitMs = 1000;
+// How long after a gesture's end a click it made that no program answered yet is watched for: a
+// busy program may still take it up.
+const LONGLONG kLateCaptureWatchMs = 5000;
 // What a gesture's end still does after its waits (moves, releases, detaching): the waits leave
 // this much of a stop's budget for it.
 const LONGLONG kGiveBackReserveMs = 250;
@@ -66,38 +71,27 @@ void showCannotExit() {
     }
 }
 
-bool stopAsked(CGlo_WorkerControl* control) {
-    return control != nullptr && control->timeBeforeStop() != INFINITE;
+// A button the user holds: one of the gesture's own whose release the system has not taken yet
+// does not count.
+bool userHoldsAButton(DWORD buttonsDown) {
+    const struct {
+        int vk;
+        DWORD up;
+    } buttons[] = {{VK_LBUTTON, MOUSEEVENTF_LEFTUP},
+                   {VK_RBUTTON, MOUSEEVENTF_RIGHTUP},
+                   {VK_MBUTTON, MOUSEEVENTF_MIDDLEUP},
+                   {VK_XBUTTON1, 0},
+                   {VK_XBUTTON2, 0}};
+    for (const auto& button : buttons)
+        if (isKeyHeld(button.vk) && (buttonsDown & button.up) == 0)
+            return true;
+    return false;
 }
-
-// While the worker is inside the core's own gesture code, a stop waits for it rather than let
-// the object go under it; the code keeps its waits within the stop's budget. Elsewhere (a
-// function called on another thread) there is nothing to guard.
-class CGestureScope {
-public:
-    explicit CGestureScope(CGlo_WorkerControl* control)
-        : control(control), entered(control == nullptr || control->enterApplication()) {}
-    ~CGestureScope() {
-        if (control != nullptr && entered)
-            control->leaveApplication();
-    }
-    CGestureScope(const CGestureScope&) = delete;
-    CGestureScope& operator=(const CGestureScope&) = delete;
-    // False: the object is gone and must not be touched.
-    bool mayTouch() const { return entered; }
-    bool stopping() const { return stopAsked(control); }
-
-private:
-    CGlo_WorkerControl* const control;
-    const bool entered;
-};
 
 } // namespace
 
 void CGlo_Plugin::IPanWindow(const CGlo_Event& event) {
-    const CGestureScope scope(workerGestureControl());
-    if (scope.mayTouch())
-        choosePanFocus(event, WS_HSCROLL | WS_VSCROLL, &CGlo_Plugin::autoScroll);
+    choosePanFocus(event, WS_HSCROLL | WS_VSCROLL, &CGlo_Plugin::autoScroll);
 }
 
 void CGlo_Plugin::autoScroll(const CGlo_Event& event) {
@@ -151,10 +145,8 @@ void CGlo_Plugin::autoscroll(const CGlo_Event& event, AutoscrollKind kind) {
 // the line function of the same axes runs instead.
 bool CGlo_Plugin::steerAutoscroll(const CGlo_Event& event, AutoscrollKind kind) {
     const bool held = kind >= HeldPan;
-    if (!event.isMotionEvent())
-        refusedStartWindow = nullptr; // the gesture ends: the next one may click again
-    else if (refusedStartWindow != nullptr && !held)
-        resumeLateCapture();
+    if (refusedStartWindow != nullptr)
+        followRefusedStart(event.isMotionEvent(), held);
     // The user's own middle button, read before anything is released.
     const bool userMiddle =
         held && isKeyHeld(VK_MBUTTON) && (buttonsDown & MOUSEEVENTF_MIDDLEUP) == 0;
@@ -194,11 +186,38 @@ bool CGlo_Plugin::steerAutoscroll(const CGlo_Event& event, AutoscrollKind kind) 
     return true;
 }
 
-// Click mode gave everything back when the program did not take the capture in time; a program
-// that takes it later answers the gesture's click after all. The gesture is attached to it
-// again, so that the cursor hides, and the end clicks and returns the cursor to the user. A
-// capture of another program, or one taken while the user holds a button (a drag of the
-// user's own), is not ours to steer or end with a click.
+// A start whose click the program did not answer in time gave everything back at once. Held
+// mode let go of its press with it: there is nothing left to end. In click mode a busy program
+// may still take the capture for the click: the gesture then takes it up as its own (steers
+// it, ends it), also when it comes with the end; one that comes after the end is watched for a
+// while and ended by the worker's give-back. A new gesture clicks afresh.
+void CGlo_Plugin::followRefusedStart(bool gestureGoesOn, bool held) {
+    const bool watched = lateCaptureDeadline != 0;
+    lateCaptureDeadline = 0;
+    if (held) {
+        if (!gestureGoesOn || watched)
+            refusedStartWindow = nullptr;
+        return;
+    }
+    resumeLateCapture();
+    const bool takenUp = attachedWindow != nullptr;
+    if (gestureGoesOn) {
+        if (watched && !takenUp)
+            refusedStartWindow = nullptr;
+        return;
+    }
+    if (takenUp) {
+        refusedStartWindow = nullptr; // the end below ends it
+        return;
+    }
+    lateCaptureDeadline = getMilliSeconds() + kLateCaptureWatchMs;
+    if (gestureControl != nullptr)
+        gestureControl->giveBackSoon();
+}
+
+// A capture of another program, or one taken while the user holds a button (a drag or an
+// autoscroll of the user's own), is not the gesture's to steer or end with a click. The cursor
+// goes back to where the user has it then, which may not be where the gesture gave it back.
 void CGlo_Plugin::resumeLateCapture() {
     GUITHREADINFO info;
     info.cbSize = sizeof(info);
@@ -206,9 +225,31 @@ void CGlo_Plugin::resumeLateCapture() {
         return;
     const DWORD clicked = GetWindowThreadProcessId(refusedStartWindow, nullptr);
     if (clicked == 0 || GetWindowThreadProcessId(info.hwndCapture, nullptr) != clicked ||
-        isKeyHeld(VK_LBUTTON) || isKeyHeld(VK_RBUTTON))
+        userHoldsAButton(buttonsDown))
         return;
+    POINT cursor;
+    if (!cursorMoved && GetCursorPos(&cursor))
+        savedCursorPos = cursor;
     attachThread(info.hwndCapture);
+}
+
+// After the gesture's end, on the worker: a capture the clicked program took since is ended as
+// the end would have. A stopping worker is the last to look: it waits for the capture within
+// the stop's budget.
+void CGlo_Plugin::endLateCapture() {
+    const bool last = stopAsked(workerGestureControl());
+    if (last)
+        waitForMouseCapture(refusedStartWindow, kCaptureWaitMs);
+    resumeLateCapture();
+    if (attachedWindow != nullptr) {
+        GUITHREADINFO info;
+        info.cbSize = sizeof(info);
+        endClickMode(GetGUIThreadInfo(0, &info) ? info.hwndCapture : nullptr);
+    } else if (!last && IsWindow(refusedStartWindow) && getMilliSeconds() < lateCaptureDeadline) {
+        return; // watched on
+    }
+    lateCaptureDeadline = 0;
+    refusedStartWindow = nullptr;
 }
 
 // False when this event goes no further (no window, no attachment, no capture in time).
@@ -261,7 +302,10 @@ bool CGlo_Plugin::startAutoscroll(AutoscrollKind kind, GUITHREADINFO& info) {
     hideThreadCursor(target);
     cursorMoved = true;
     if (pan && targetClass.IsWindowClass(L"Internet Explorer")) {
-        findSafeIEPos(target);
+        if (!findSafeIEPos(target) && stopAsked(workerGestureControl())) {
+            restoreUser(); // the search gave up for a stop: no click
+            return false;
+        }
     } else {
         SetCursorPos(origin.x, origin.y);
         if (!held) {
@@ -387,19 +431,27 @@ void CGlo_Plugin::endHeldMode(HWND capture, bool userMiddle) {
     restoreUser();
 }
 
-// A release the system refuses (a secure desktop in front) is kept as owed: the next event and
-// the worker's stop try again.
+// A release the system refuses (a secure desktop in front) is kept as owed: the worker tries
+// again on its give-back timer until it goes through, before its next event and when it stops.
 void CGlo_Plugin::releaseButtons() {
     for (const DWORD up : {MOUSEEVENTF_MIDDLEUP, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_RIGHTUP})
         if ((buttonsDown & up) != 0 && glo_functions::releaseMouseButton(up, inputSender))
             buttonsDown &= ~up;
+    if (buttonsDown != 0 && gestureControl != nullptr)
+        gestureControl->giveBackSoon();
 }
 
-// On the worker, between functions: only what no gesture holds any more is released.
-void CGlo_Plugin::giveBackButtons(CGlo_PluginThread& application) {
+// On the worker, between functions: only what no gesture holds any more is given back (a
+// running gesture gives back at its end). True while something is still owed.
+bool CGlo_Plugin::giveBackToUser(CGlo_PluginThread& application) {
     CGlo_Plugin& plugin = static_cast<CGlo_Plugin&>(application);
-    if (plugin.buttonsDown != 0 && plugin.attachedWindow == nullptr)
+    if (plugin.attachedWindow != nullptr)
+        return false;
+    if (plugin.lateCaptureDeadline != 0)
+        plugin.endLateCapture();
+    if (plugin.buttonsDown != 0)
         plugin.releaseButtons();
+    return plugin.buttonsDown != 0 || plugin.lateCaptureDeadline != 0;
 }
 
 void CGlo_Plugin::restoreUser() {

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
+#include "GloGestureScope.h"
 #include "GloInput.h"
-#include "runtime/GloWorkerControl.h"
 #include "windows/GloWindowAtPoint.h"
 
 namespace {
@@ -28,9 +28,11 @@ CGlo_Plugin::CGlo_Plugin()
       refusedStartWindow(nullptr), lastSearchCursor{0, 0}, lastSearchActive(nullptr),
       lastSearchFocus(nullptr), lastSearchAtPoint(nullptr), lastSearchCandidates{},
       lastSearchBars(0), lastSearchStep(0), unansweredScrollTarget(nullptr),
-      gestureControl(nullptr), inputSender(&SendInput), zooming(false), zoomCtrl(ZoomCtrlUp) {
+      gestureControl(nullptr), inputSender(&SendInput), lateCaptureDeadline(0), zooming(false),
+      zoomCtrl(ZoomCtrlUp) {
     CGlo_Plugin::init();
-    // A button or Ctrl the system refused to let go is released by the worker when it can.
+    // What a gesture could not give back at its end (a button, a zoom's Ctrl), the worker gives
+    // back when it can.
     gestureControl = CGlo_WorkerControl::find(this);
     if (gestureControl != nullptr)
         gestureControl->setGiveBack(&CGlo_Plugin::giveBackInput);
@@ -250,7 +252,8 @@ bool CGlo_Plugin::assertNotAutoscroll(HWND) {
 }
 
 // Probes along both diagonals through the centre, widening by 4 pixels per pass. GetCursor
-// reports the view's cursor only while the input is attached to the view's thread.
+// reports the view's cursor only while the input is attached to the view's thread. Hundreds of
+// probes of a millisecond or more each: a stop asked meanwhile ends the search.
 bool CGlo_Plugin::findSafeIEPos(HWND view) {
     const HCURSOR arrow = arrowCursor();
     WINDOWINFO info;
@@ -271,11 +274,14 @@ bool CGlo_Plugin::findSafeIEPos(HWND view) {
         Sleep(1);
         return GetCursor() == arrow;
     };
+    CGlo_WorkerControl* const control = workerGestureControl();
     for (int r = 0; r < radius; r += 4) {
         int step = static_cast<int>(std::sqrt(static_cast<double>(r * r / 2)));
         if (step < 1)
             step = 1;
         for (int i = -r; i <= r; i += step) {
+            if (glo_functions::stopAsked(control))
+                return false;
             if (probe(cx + i, cy - i))
                 return true;
             if (i != 0 && probe(cx + i, cy + i))

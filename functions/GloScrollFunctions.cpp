@@ -7,10 +7,12 @@
 
 #include "windows/GloBarlessList.h"
 #include "windows/GloBoundedSend.h"
+#include "GloGestureScope.h"
 #include "GloInput.h"
 #include "log/GdrLog.h"
 
 using glo_functions::actsOnce;
+using glo_functions::CGestureScope;
 using glo_windows::isListWithoutBar;
 using glo_windows::kSendBoundMs;
 using glo_windows::readScrollInfo;
@@ -291,19 +293,27 @@ void CGlo_Plugin::mouseWheel(const CGlo_Event& event) {
 // Every motion event asks the (virtual) search again: a plug-in's own choice may change while
 // the cursor rests, and the base search keeps its own result only while nothing it reads has
 // changed, and never beyond the gesture (what a window scrolls is not among what it reads).
+// The search and the delegate may be a plug-in's own and run outside the worker's guard; a stop
+// that gave up on this object meanwhile leaves it untouched.
 void CGlo_Plugin::choosePanFocus(const CGlo_Event& event, unsigned long bars,
                                  ScrollFunction delegate) {
+    CGestureScope scope(workerGestureControl());
+    if (!scope.mayTouch())
+        return;
     if (event.isMotionEvent()) {
         const HWND previous = currentPanFocus.GetHWND();
         CGloWindow found;
-        getMouseCursorPanFocus(found, bars);
-        if (previous != nullptr && previous != found.GetHWND())
-            (this->*delegate)(CGlo_Event()); // ends its work on the old focus
+        if (!scope.outside([&] { getMouseCursorPanFocus(found, bars); }))
+            return;
+        if (previous != nullptr && previous != found.GetHWND() &&
+            !scope.outside([&] { (this->*delegate)(CGlo_Event()); })) // ends its old focus' work
+            return;
         setPanFocus(found);
     }
     if (currentPanFocus.GetHWND() == nullptr)
         return;
-    (this->*delegate)(event);
+    if (!scope.outside([&] { (this->*delegate)(event); }))
+        return;
     if (event.isZeroEvent() || event.isButtonEvent()) {
         setPanFocus(emptyWindow);
         forgetPanFocusSearch();

@@ -78,12 +78,15 @@ void CGlo_Plugin::releaseZoomCtrl() {
     CKeySequence release;
     release.key(VK_CONTROL, true);
     zoomCtrl = release.send(inputSender) == 1 ? ZoomCtrlUp : ZoomCtrlOwed;
+    if (zoomCtrl == ZoomCtrlOwed && gestureControl != nullptr)
+        gestureControl->giveBackSoon();
 }
 
 // On the worker, between functions: a Ctrl is released only once its gesture has ended.
-void CGlo_Plugin::giveBackInput(CGlo_PluginThread& application) {
-    giveBackButtons(application);
+bool CGlo_Plugin::giveBackInput(CGlo_PluginThread& application) {
+    const bool owed = giveBackToUser(application);
     CGlo_Plugin& plugin = static_cast<CGlo_Plugin&>(application);
     if (plugin.zoomCtrl == ZoomCtrlOwed)
         plugin.releaseZoomCtrl();
+    return owed || plugin.zoomCtrl == ZoomCtrlOwed;
 }

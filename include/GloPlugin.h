@@ -180,10 +180,12 @@ protected:
     // is deflected. Each motion event places the hidden cursor at the origin plus the
     // deflection (two thirds of it in held mode), within the window. A zero or button event
     // ends it: the button is released, the cursor shown again where the user had it, the input
-    // detached; a release the system refuses is tried again with the next event and when the
-    // worker stops. The end's click is the user's primary button. While a menu is open, or
-    // another window holds the mouse capture, a line function runs instead: lineLeftRight for
-    // autoScrollLeftRight, lineUpDown for the two up-down functions, linePan for the others.
+    // detached; a release the system refuses is tried again by the worker every 50 ms until it
+    // goes through. A program that answers a click-mode start only after a second is ended
+    // too, also when it does so up to 5 s after the end. The end's click is the user's primary
+    // button. While a menu is open, or another window holds the mouse capture, a line function
+    // runs instead: lineLeftRight for autoScrollLeftRight, lineUpDown for the two up-down
+    // functions, linePan for the others (a plug-in's own line functions count as its code).
     void autoScroll(const CGlo_Event& event);
     void autoScrollLeftRight(const CGlo_Event& event);
     void autoScrollUpDown(const CGlo_Event& event);
@@ -284,7 +286,9 @@ private:
     };
     void autoscroll(const CGlo_Event& event, AutoscrollKind kind);
     bool steerAutoscroll(const CGlo_Event& event, AutoscrollKind kind);
+    void followRefusedStart(bool gestureGoesOn, bool held);
     void resumeLateCapture();
+    void endLateCapture();
     bool startAutoscroll(AutoscrollKind kind, GUITHREADINFO& info);
     void stepAutoscroll(const CGlo_Event& event, AutoscrollKind kind, HWND capture);
     void endClickMode(HWND capture);
@@ -292,9 +296,10 @@ private:
     // Releases the buttons still held, returns the cursor, shows it and detaches.
     void restoreUser();
     void releaseButtons();
-    static void giveBackButtons(CGlo_PluginThread& application);
-    // What the worker gives back between functions: buttons and a Ctrl zoom still owes.
-    static void giveBackInput(CGlo_PluginThread& application);
+    static bool giveBackToUser(CGlo_PluginThread& application);
+    // What the worker gives back between functions: buttons, a late capture and a Ctrl zoom still
+    // owes. True while something is still owed.
+    static bool giveBackInput(CGlo_PluginThread& application);
     // The longest a gesture may wait for a program now: all of `wantedMs`, or what a stop that
     // was asked for leaves for it.
     LONGLONG waitAllowance(LONGLONG wantedMs);
@@ -334,7 +339,8 @@ private:
     DWORD buttonsDown;
     bool cursorMoved;
     // The window whose program did not take the capture after this gesture's click: no more
-    // clicks until the gesture ends; a capture its thread takes later is joined. Null if none.
+    // clicks until the gesture ends; a capture its thread takes later is joined, or ended after
+    // the end. Null if none.
     HWND refusedStartWindow;
     // The last pan focus search and what it read (the result's step: 0 under the cursor, 1 to 3
     // the current and previous pan focus, 4 the focus window). Its result is reused only while
@@ -355,6 +361,9 @@ private:
     CGlo_WorkerControl* gestureControl;
     // SendInput, or what a test puts in its place to play a system that refuses input.
     UINT(WINAPI* inputSender)(UINT count, LPINPUT inputs, int size);
+    // Until when (getMilliSeconds) an ended gesture's unanswered click (refusedStartWindow) is
+    // watched for a late capture; 0 when none is.
+    LONGLONG lateCaptureDeadline;
     // Zoom: the pace of its notches, whether a gesture runs (its first notch went), and the Left
     // Ctrl it pressed: up, held for the gesture, or owed (its release was refused).
     enum ZoomCtrl { ZoomCtrlUp, ZoomCtrlHeld, ZoomCtrlOwed };

@@ -69,7 +69,7 @@ DelayProc preciseDelay() {
 }
 
 // Which signal a position of the worker's wait list stands for.
-enum WaitKind { WaitStop, WaitTimer, WaitReady };
+enum WaitKind { WaitStop, WaitTimer, WaitGiveBack, WaitReady };
 
 // Holds a critical section for one scope.
 class CScopedLock {
@@ -400,10 +400,11 @@ void CGlo_PluginThread::work(CGlo_WorkerControl& control) {
     CGlo_Event event;
     const HANDLE timer = repeatTimer;
 
-    // Stop signal, repeat timer, event-ready signal. Without a timer the worker still runs
-    // every event once; without either signal it could neither be woken nor stopped.
-    HANDLE handles[3];
-    WaitKind kinds[3];
+    // Stop signal, repeat timer, give-back timer, event-ready signal (last: a repeating worker
+    // leaves it out). Without a timer the worker still runs every event once; without either
+    // signal it could neither be woken nor stopped.
+    HANDLE handles[4];
+    WaitKind kinds[4];
     DWORD total = 0;
     const bool usable = stopSignal.m_hObject != nullptr && eventReady.m_hObject != nullptr;
     if (usable) {
@@ -412,6 +413,10 @@ void CGlo_PluginThread::work(CGlo_WorkerControl& control) {
         if (timer != nullptr) {
             handles[total] = timer;
             kinds[total++] = WaitTimer;
+        }
+        if (control.giveBackTimer() != nullptr) {
+            handles[total] = control.giveBackTimer();
+            kinds[total++] = WaitGiveBack;
         }
         handles[total] = eventReady.m_hObject;
         kinds[total++] = WaitReady;
@@ -431,6 +436,11 @@ void CGlo_PluginThread::work(CGlo_WorkerControl& control) {
         const WaitKind kind = kinds[result - WAIT_OBJECT_0];
         if (kind == WaitStop)
             break;
+        if (kind == WaitGiveBack) {
+            // Between ticks and at rest alike; a repeating function keeps its grid.
+            control.giveBack();
+            continue;
+        }
         if (kind == WaitTimer && finish != nullptr) {
             const LONGLONG left = due - now();
             if (left > 0) {

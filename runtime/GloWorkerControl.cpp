@@ -9,7 +9,8 @@
 namespace {
 SRWLOCK s_registryLock = SRWLOCK_INIT;
 CGlo_WorkerControl* s_registry = nullptr;
-// A worker outside plug-in functions only selects or waits; beyond this something is broken.
+// The core's own code ends soon after a stop's budget; beyond this something is broken, and the
+// driver's thread goes on where the application can be left to the worker.
 const DWORD kHardLimitMs = 10000;
 const DWORD kPollMs = 20;
 
@@ -29,9 +30,10 @@ private:
 
 CGlo_WorkerControl::CGlo_WorkerControl(CGlo_PluginThread* application, HANDLE stopSignal)
     : references(2), leftSignal(CreateEventW(nullptr, TRUE, FALSE, nullptr)), stopSignal(nullptr),
-      codeModule(nullptr), phase(InApplication), ownCodeDepth(0), abandoned(false),
-      stopRequested(false), stopDeadline(0), giveBackProc(nullptr), handedOverUnload(nullptr),
-      handedOverLibrary(nullptr), application(application), owner(application), next(nullptr) {
+      retryTimer(CreateWaitableTimerW(nullptr, FALSE, nullptr)), codeModule(nullptr),
+      phase(InApplication), ownCodeDepth(0), abandoned(false), stopRequested(false),
+      stopDeadline(0), giveBackProc(nullptr), handedOverUnload(nullptr), handedOverLibrary(nullptr),
+      application(application), owner(application), next(nullptr) {
     InitializeCriticalSection(&lock);
     if (stopSignal != nullptr)
         DuplicateHandle(GetCurrentProcess(), stopSignal, GetCurrentProcess(), &this->stopSignal, 0,
@@ -52,6 +54,8 @@ CGlo_WorkerControl::~CGlo_WorkerControl() {
         CloseHandle(leftSignal);
     if (stopSignal != nullptr)
         CloseHandle(stopSignal);
+    if (retryTimer != nullptr)
+        CloseHandle(retryTimer);
     DeleteCriticalSection(&lock);
 }
 
@@ -127,8 +131,16 @@ void CGlo_WorkerControl::giveBack() {
         CSection section(lock);
         proc = abandoned ? nullptr : giveBackProc;
     }
-    if (proc != nullptr)
-        proc(*application);
+    if (proc != nullptr && proc(*application))
+        giveBackSoon();
+}
+
+void CGlo_WorkerControl::giveBackSoon() {
+    if (retryTimer == nullptr)
+        return;
+    LARGE_INTEGER due;
+    due.QuadPart = -static_cast<LONGLONG>(kGiveBackRetryMs) * 10000; // relative, 100 ns units
+    SetWaitableTimer(retryTimer, &due, 0, nullptr, nullptr, FALSE);
 }
 
 bool CGlo_WorkerControl::enterApplication() {
@@ -236,10 +248,13 @@ CGlo_WorkerControl::StopResult CGlo_WorkerControl::waitForLeave(DWORD timeoutMs,
             CSection section(lock);
             if (phase == Left)
                 return WorkerLeft;
-            // Plug-in code may never come back; the core's own code inside a function keeps
-            // its waits within the stop's budget and is let finish.
-            if ((phase == InFunction && ownCodeDepth == 0) || elapsed >= kHardLimitMs) {
-                if (unload != nullptr || library != nullptr) {
+            // Plug-in code may never come back. The core's own code touches the application
+            // and ends soon after the stop's budget: giving up on it would let it write into a
+            // destroyed object, unless the object's unload is left to the worker.
+            const bool handOver = unload != nullptr || library != nullptr;
+            if ((phase == InFunction && ownCodeDepth == 0) ||
+                (handOver && elapsed >= kHardLimitMs)) {
+                if (handOver) {
                     handedOverUnload = unload;
                     handedOverLibrary = library;
                 } else {

@@ -17,10 +17,13 @@ public:
     // The plug-in's "unload", handed to the worker when it cannot be called now.
     typedef void (*UnloadProc)();
     // What the application still has to give back to the user (a button the system refused to
-    // let go), run by the worker before each event it handles and once more when it stops.
-    typedef void (*GiveBackProc)(CGlo_PluginThread& application);
+    // let go, a capture a busy program took late for a gesture that has ended), run by the
+    // worker before each event it handles, on its give-back timer and once more when it stops.
+    // True while something is still owed: it is then tried again within kGiveBackRetryMs.
+    typedef bool (*GiveBackProc)(CGlo_PluginThread& application);
     // How long a stop waits for the worker to leave a plug-in function.
     static const DWORD kStopWaitMs = 1000;
+    static const DWORD kGiveBackRetryMs = 50;
 
     // Registered under `owner` so that the host can find the worker of an application. Holds
     // one reference for the application and one for the worker; null when out of resources.
@@ -46,12 +49,19 @@ public:
     // the worker's use of the application as well: the fault is reported for the host, and
     // the worker leaves without calling the plug-in again.
     bool call(void (*function)(const CGlo_Event&), const CGlo_Event& event);
-    // Worker side: runs the application's give-back, if it has one.
+    // Worker side: runs the application's give-back, if it has one; what it still owes is
+    // tried again on the give-back timer.
     void giveBack();
-    // Worker side, inside a function: the application's own code, whose waits keep within
-    // timeBeforeStop(), touches the application until leaveApplication(). A stop waits for it
-    // beyond its time-out (up to a hard limit) rather than let the application go under it.
-    // False when the application is already gone; nests.
+    // Any thread: the application owes the user something; the worker's give-back runs within
+    // kGiveBackRetryMs, without waiting for an event.
+    void giveBackSoon();
+    // The one-shot timer the worker waits on for giveBackSoon(); null when it could not be made
+    // (what is owed is then given back with the next event, and when the worker stops).
+    HANDLE giveBackTimer() const { return retryTimer; }
+    // Worker side, inside a function: the core's own code, which runs no plug-in code and keeps
+    // its waits within timeBeforeStop(), touches the application until leaveApplication(). A
+    // stop waits for it rather than let the application go under it. False when the
+    // application is already gone; nests.
     bool enterApplication();
     void leaveApplication();
     // Milliseconds left of the budget of a stop that was asked for; INFINITE while none was.
@@ -68,11 +78,13 @@ public:
     [[noreturn]] void exitWorker(DWORD code);
 
     // Waits up to `timeoutMs` for the worker to leave, serving messages sent to this thread
-    // meanwhile (a function may be waiting on one of its windows). A worker still in a function
-    // then is given up: either abandoned (it will not touch the application again) or, when
-    // `unload` is given, handed the unload of the application and its library, which it runs
-    // once the function returns. A worker outside functions only has short work left, so it is
-    // waited for beyond `timeoutMs`, up to a hard limit.
+    // meanwhile (a function may be waiting on one of its windows). A worker still in plug-in
+    // code then is given up: either abandoned (it will not touch the application again) or,
+    // when `unload` is given, handed the unload of the application and its library, which it
+    // runs once it has left. A worker in the core's own code (between functions, or inside
+    // enterApplication()) touches the application and ends soon after the stop's budget: it is
+    // waited for until it leaves, or, with an unload to hand over, up to a hard limit (the
+    // application then lives on until the worker has left it).
     StopResult waitForLeave(DWORD timeoutMs, UnloadProc unload = nullptr,
                             HMODULE library = nullptr);
     // Called on the worker itself (a function stopping or destroying its own application):
@@ -91,6 +103,7 @@ private:
     CRITICAL_SECTION lock;
     HANDLE leftSignal;  // manual reset
     HANDLE stopSignal;  // a duplicate of the application's
+    HANDLE retryTimer;  // one-shot, automatic reset; null when it could not be made
     HMODULE codeModule; // pinned while the worker runs; null when it is the program itself
     Phase phase;
     int ownCodeDepth; // enterApplication() not yet left

@@ -91,10 +91,12 @@ TEST(AutoscrollRoad, EveryEndOfAGestureGivesEverythingBack) {
         EXPECT_GE(record->zeroCalls, 1);
         EXPECT_EQ(record->cursorCount, 0);
         EXPECT_EQ(record->attached, 0);
-        // The program's and the system's.
-        for (int i = 0; i < 100 && (ask(view, kQueryState) & (Scrolling | HasCapture)); ++i)
-            Sleep(10);
-        EXPECT_EQ(ask(view, kQueryState) & (Scrolling | HasCapture | MiddleDown | LeftDown), 0);
+        // The program's and the system's. A program on a busy machine has been seen seconds
+        // behind with its input: it is given that long, and asked at a gentle pace.
+        const LRESULT busy = Scrolling | HasCapture | MiddleDown | LeftDown;
+        for (int i = 0; i < 300 && ((ask(view, kQueryState) & busy) || logOf(view) != way.log); ++i)
+            Sleep(50);
+        EXPECT_EQ(ask(view, kQueryState) & busy, 0);
         EXPECT_EQ(logOf(view), way.log);
         for (int vk : {VK_LBUTTON, VK_MBUTTON, VK_CONTROL})
             EXPECT_FALSE(GetAsyncKeyState(vk) & 0x8000) << vk;

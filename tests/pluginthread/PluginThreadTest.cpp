@@ -7,6 +7,7 @@
 #include <mutex>
 #include <regex>
 #include <string>
+#include <thread>
 
 #include "GloPlugin.h"
 #include "GloPluginThread.h"
@@ -327,6 +328,159 @@ TEST(PluginThread, AGestureEndsBeforeItsApplicationIsGone) {
     for (int vk : {VK_LBUTTON, VK_MBUTTON})
         EXPECT_FALSE(GetAsyncKeyState(vk) & 0x8000) << vk;
     ask(view, kSetSticky, 0);
+}
+
+// An application on the plug-in base whose one function is IPanWindow; its own pan focus search
+// may be made to block in a message to a program that does not answer.
+class Panner : public CGlo_Plugin {
+public:
+    Panner();
+    int match(HWND) override { return 0; }
+    static void pan(const CGlo_Event& e);
+
+protected:
+    HWND getMouseCursorPanFocus(CGloWindow& focus, unsigned long bars) override;
+};
+
+Panner* gPanner = nullptr;
+HANDLE gPannerThread = nullptr; // outlives the object
+std::atomic<bool> gHangInSearch{false};
+std::atomic<bool> gSearching{false};
+
+void Panner::pan(const CGlo_Event& e) {
+    gPanner->IPanWindow(e);
+}
+
+HWND Panner::getMouseCursorPanFocus(CGloWindow& focus, unsigned long bars) {
+    if (!gHangInSearch)
+        return CGlo_Plugin::getMouseCursorPanFocus(focus, bars);
+    gSearching = true;
+    SendMessageW(gHungWindow, WM_USER, 0, 0);
+    gHangReturned = true;
+    return nullptr; // nothing of the object is touched once the message returns
+}
+
+CGlo_PluginFunction gPanFunctions[] = {
+    {L"Scroll", GLO_TwoAxisFunction, &Panner::pan, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+};
+
+Panner::Panner() {
+    setName(L"PluginThreadTestNoFile");
+    setFunctions(gPanFunctions, sizeof gPanFunctions);
+    initDefaultConfiguration(gScrollSetups, sizeof gScrollSetups);
+    setDefaultConfiguration();
+    DuplicateHandle(GetCurrentProcess(), workerThread, GetCurrentProcess(), &gPannerThread, 0,
+                    FALSE, DUPLICATE_SAME_ACCESS);
+}
+
+// A plug-in's own pan focus search is plug-in code, even when the core's gesture calls it: a stop
+// gives up on it after its second, and the core's code around it touches nothing of the object
+// once it returns.
+TEST(PluginThread, APluginsOwnSearchIsGivenUpLikeAnyPluginCode) {
+    glotest::HungWindow hung;
+    gHungWindow = hung.window();
+    gHangReturned = false;
+    gSearching = false;
+    gHangInSearch = true;
+    InStorage<Panner> storage;
+    gPanner = storage.worker;
+    // Should the stop wait for the search, the program answers after a while.
+    const HANDLE answerNow = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread answer([&] {
+        WaitForSingleObject(answerNow, 5000);
+        hung.answer();
+    });
+    CGlo_Event deflected(200, 0, 0, 0, 0, 0, -1, 0);
+    storage.worker->sendevent(deflected);
+    EXPECT_TRUE(eventually([] { return gSearching.load(); }));
+    const DWORD start = GetTickCount();
+    storage.destroy();
+    EXPECT_GE(msSince(start), 900u);
+    EXPECT_LT(msSince(start), 3000u);
+    SetEvent(answerNow);
+    answer.join();
+    CloseHandle(answerNow);
+    EXPECT_EQ(WaitForSingleObject(gPannerThread, 5000), WAIT_OBJECT_0);
+    CloseHandle(gPannerThread);
+    EXPECT_TRUE(gHangReturned);
+    EXPECT_TRUE(storage.untouched());
+    gHangInSearch = false;
+}
+
+// A browser view on a thread of its own whose pointer is never the arrow: the search for a point
+// to click probes all of it.
+class BrowserView {
+public:
+    BrowserView() : ready(CreateEventW(nullptr, TRUE, FALSE, nullptr)), thread([this] { run(); }) {
+        WaitForSingleObject(ready, 5000);
+    }
+    ~BrowserView() {
+        PostThreadMessageW(threadId, WM_QUIT, 0, 0);
+        thread.join();
+        CloseHandle(ready);
+    }
+    HWND frame = nullptr;
+    HWND view = nullptr;
+
+private:
+    void run() {
+        threadId = GetCurrentThreadId();
+        for (const wchar_t* name : {L"GloBusyFrame", L"Internet Explorer_Server"}) {
+            WNDCLASSW wc = {};
+            wc.lpfnWndProc = DefWindowProcW;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.hCursor = LoadCursorW(nullptr, IDC_WAIT);
+            wc.lpszClassName = name;
+            RegisterClassW(&wc);
+        }
+        frame = CreateWindowExW(0, L"GloBusyFrame", L"", WS_POPUP | WS_VISIBLE, 100, 100, 600, 500,
+                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        view = CreateWindowExW(0, L"Internet Explorer_Server", L"", WS_CHILD | WS_VISIBLE, 0, 0,
+                               600, 500, frame, nullptr, GetModuleHandleW(nullptr), nullptr);
+        SetFocus(view);
+        SetEvent(ready);
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+            DispatchMessageW(&msg);
+        DestroyWindow(frame);
+    }
+    DWORD threadId = 0;
+    HANDLE ready;
+    std::thread thread;
+};
+
+std::atomic<int> gSlowInputs{0};
+UINT WINAPI slowProbe(UINT count, LPINPUT inputs, int size) {
+    ++gSlowInputs;
+    Sleep(30);
+    return SendInput(count, inputs, size);
+}
+
+// The search for a browser's safe click point takes hundreds of probes (seconds where each
+// sleeps a clock tick): a stop asked meanwhile ends it within the stop's budget, nothing is
+// clicked, and the user's cursor is back.
+TEST(PluginThread, AStopEndsTheSearchForASafeClickPoint) {
+    BrowserView browser;
+    ASSERT_NE(browser.view, nullptr);
+    ASSERT_TRUE(glotest::bringToFront(browser.frame));
+    SetCursorPos(400, 350); // on the view
+    InStorage<Panner> storage;
+    gPanner = storage.worker;
+    CGlo_PluginTestAccess::setSender(*storage.worker, &slowProbe);
+    gSlowInputs = 0;
+    CGlo_Event deflected(200, 0, 0, 0, 0, 0, -1, 0);
+    storage.worker->sendevent(deflected);
+    ASSERT_TRUE(eventually([] { return gSlowInputs >= 3; }));
+    const DWORD start = GetTickCount();
+    storage.destroy();
+    EXPECT_LT(msSince(start), 3000u);
+    EXPECT_EQ(WaitForSingleObject(gPannerThread, 15000), WAIT_OBJECT_0);
+    CloseHandle(gPannerThread);
+    EXPECT_TRUE(storage.untouched());
+    POINT cursor;
+    GetCursorPos(&cursor);
+    EXPECT_TRUE(cursor.x == 400 && cursor.y == 350) << cursor.x << "," << cursor.y;
+    EXPECT_FALSE(GetAsyncKeyState(VK_MBUTTON) & 0x8000);
 }
 
 // Every function hears the zero event at rest, once: one-shots too, and continuous functions
