@@ -7,6 +7,7 @@
 
 #include <thread>
 
+#include "CrashReport.h"
 #include "FakeDriver.h"
 #include "PluginHome.h"
 #include "TestWindow.h"
@@ -108,8 +109,7 @@ void broadcast() {
 class Lifecycle : public ::testing::Test {
 protected:
     void SetUp() override {
-        // A fault would start the debugger and hang the run: end at once instead.
-        SetUnhandledExceptionFilter([](EXCEPTION_POINTERS*) -> LONG { ExitProcess(3); });
+        glotest::endProcessOnFault();
         ASSERT_FALSE(coreLoaded());
     }
     void TearDown() override {
