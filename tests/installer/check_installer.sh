@@ -4,8 +4,10 @@
 # the tools feature added later), the installed substitute driver scrolling Wine's notepad
 # through the installed core and plug-ins, a setup removed in the core's configuration dialog
 # (saved in the user's file, the default beside the library untouched), repair, the upgrade to
-# the next version (the user's file kept and used), a refused downgrade, the uninstall, and the
-# install into the home of a driver that is present.
+# the next version (the user's file kept and used), a refused downgrade, the uninstall; then a
+# driver installed after Glidora, whose value of the home survives repair, upgrade and uninstall,
+# the install into the home of a driver that is present (named by an expandable value), and a
+# driver's value the installer cannot use as a folder.
 # Usage: check_installer.sh SOURCE_DIR BUILD_DIR PACKAGE NEXT_PACKAGE
 set -uo pipefail
 source_dir=$1 build=$2 package=$3 next_package=$4
@@ -74,6 +76,13 @@ installed_core() { # COMMAND
     (cd "$home" && wine "$helper_dir/glo_installed_core.exe" "$1" TextEditor </dev/null 2>&1 |
         tr -d '\r')
 }
+halcyra='HKLM\SOFTWARE\Veltrana\Halcyra'
+home_value() { # type and data of the value of the home, or nothing
+    run reg query "$halcyra" /v 'Home Directory' /reg:64 | tr -d '\r' |
+        sed -n 's/^ *Home Directory *\(REG_[A-Z_]*\) */\1 /p'
+}
+# (Wine's msiexec /f takes neither a package nor a product code: the same by properties.)
+repair() { msiexec /i "$(winepath -w "$1")" REINSTALL=ALL REINSTALLMODE=omus; }
 products() {
     run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:64 |
         tr -d '\r' | sed -n 's/^ *DisplayName *REG_SZ *Glidora$/Glidora/p; s/^ *DisplayVersion *REG_SZ *//p'
@@ -83,8 +92,7 @@ step "silent install without a driver"
 msiexec /i "$(winepath -w "$package")" || fail "install exit code $?"
 expect_files "$home" "${layout[@]}"
 expect_build_files "$home"
-[ "$(query 'HKLM\SOFTWARE\Veltrana\Halcyra' 'Home Directory')" = 'C:\Program Files\Glidora\' ] ||
-    fail "home value: '$(query 'HKLM\SOFTWARE\Veltrana\Halcyra' 'Home Directory')'"
+[ "$(home_value)" = 'REG_SZ C:\Program Files\Glidora\' ] || fail "home value: '$(home_value)'"
 [ -z "$(query 'HKLM\SOFTWARE\Veltrana\Halcyra' 'Home Directory' 32)" ] ||
     fail "the x64 package wrote the 32-bit view"
 
@@ -131,13 +139,13 @@ cmp -s "$default_file" "$work/default.cfg" || fail "the default beside the libra
 expect_files "$home/Office/Plugins" TextEditor.cfg "${shipped[@]/%/.dll}"
 cp "$user_file" "$work/user.cfg"
 
-step "repair puts back a deleted plug-in"
+step "repair puts back a deleted plug-in and the package's own value of the home"
 rm "$home/Office/Plugins/glo_generic.dll"
-# (Wine's msiexec /f takes neither a package nor a product code: the same by properties.)
-msiexec /i "$(winepath -w "$package")" REINSTALL=ALL REINSTALLMODE=omus ||
-    fail "repair exit code $?"
+run reg delete "$halcyra" /v 'Home Directory' /f /reg:64 >/dev/null
+repair "$package" || fail "repair exit code $?"
 cmp -s "$home/Office/Plugins/glo_generic.dll" "$build/plugins/glo_generic.dll" ||
     fail "the plug-in is not back"
+[ "$(home_value)" = 'REG_SZ C:\Program Files\Glidora\' ] || fail "home value: '$(home_value)'"
 
 step "upgrade to the next version"
 msiexec /i "$(winepath -w "$next_package")" || fail "upgrade exit code $?"
@@ -149,8 +157,8 @@ expect_files "$home/Office" "${office[@]}" Plugins/TextEditor.cfg
 cmp -s "$user_file" "$work/user.cfg" || fail "the user's file changed in the upgrade"
 [ "$(installed_core setups | grep '^setup')" = "$(echo "$changed" | grep '^setup')" ] ||
     fail "the user's setups are not used after the upgrade: $(installed_core setups)"
-[ "$(query 'HKLM\SOFTWARE\Veltrana\Halcyra' 'Home Directory')" = 'C:\Program Files\Glidora\' ] ||
-    fail "home value after the upgrade: '$(query 'HKLM\SOFTWARE\Veltrana\Halcyra' 'Home Directory')'"
+[ "$(home_value)" = 'REG_SZ C:\Program Files\Glidora\' ] ||
+    fail "home value after the upgrade: '$(home_value)'"
 
 step "downgrade refused"
 msiexec /i "$(winepath -w "$package")" && fail "the older package installed"
@@ -163,7 +171,7 @@ msiexec /x "$(winepath -w "$next_package")" || fail "uninstall exit code $?"
 expect_files "$home" Office/Plugins/TextEditor.cfg
 [ "$(cd "$home" && find . -mindepth 1 -type d | sort | tr '\n' ' ')" = "./Office ./Office/Plugins " ] ||
     fail "folders stay: $(cd "$home" && find . -mindepth 1 -type d)"
-[ -z "$(query 'HKLM\SOFTWARE\Veltrana\Halcyra' 'Home Directory')" ] || fail "the value stays"
+[ -z "$(home_value)" ] || fail "the value stays"
 for key in 'HKLM\SOFTWARE\Glidora' 'HKLM\SOFTWARE\Veltrana'; do
     run reg query "$key" /reg:64 >/dev/null && fail "$key stays"
 done
@@ -171,22 +179,50 @@ done
 cmp -s "$user_file" "$work/user.cfg" || fail "the user's file did not stay"
 rm -rf "$home"
 
-step "with a driver present"
+# Nothing of the package is left; the driver's home and value are as the driver made them.
+expect_gone() { # DRIVER_HOME VALUE
+    expect_files "$1" driver.exe
+    [ -z "$(find "$1" -mindepth 1 -type d)" ] || fail "folders stay in the driver's home"
+    [ ! -e "$home" ] || fail "$home stays"
+    [ "$(home_value)" = "$2" ] || fail "the driver's value changed: '$(home_value)'"
+    run reg query 'HKLM\SOFTWARE\Glidora' /reg:64 >/dev/null && fail "HKLM\SOFTWARE\Glidora stays"
+    [ -z "$(products)" ] || fail "still installed: $(products)"
+}
 driver_home="$WINEPREFIX/drive_c/Halcyra"
 mkdir -p "$driver_home"
 echo driver >"$driver_home/driver.exe"
-run reg add 'HKLM\SOFTWARE\Veltrana\Halcyra' /v 'Home Directory' /d 'C:\Halcyra' /f /reg:64 >/dev/null
+
+step "a driver installed later keeps its home through repair, upgrade and uninstall"
+msiexec /i "$(winepath -w "$package")" || fail "install exit code $?"
+[ "$(home_value)" = 'REG_SZ C:\Program Files\Glidora\' ] || fail "home value: '$(home_value)'"
+run reg add "$halcyra" /v 'Home Directory' /d 'C:\Halcyra' /f /reg:64 >/dev/null
+repair "$package" || fail "repair exit code $?"
+[ "$(home_value)" = 'REG_SZ C:\Halcyra' ] || fail "the repair changed the driver's value: '$(home_value)'"
+msiexec /i "$(winepath -w "$next_package")" || fail "upgrade exit code $?"
+[ "$(home_value)" = 'REG_SZ C:\Halcyra' ] || fail "the upgrade changed the driver's value: '$(home_value)'"
+# The newer version goes where the driver now loads its core from.
+expect_files "$driver_home" driver.exe "${layout[@]}"
+msiexec /x "$(winepath -w "$next_package")" || fail "uninstall exit code $?"
+expect_gone "$driver_home" 'REG_SZ C:\Halcyra'
+
+step "with a driver present, its home named by an expandable value"
+run reg add "$halcyra" /v 'Home Directory' /t REG_EXPAND_SZ /d '%SystemDrive%\Halcyra' /f \
+    /reg:64 >/dev/null
 msiexec /i "$(winepath -w "$package")" || fail "install exit code $?"
 expect_files "$driver_home" driver.exe "${layout[@]}"
 expect_build_files "$driver_home"
 [ ! -e "$home" ] || fail "installed into Program Files too"
-[ "$(query 'HKLM\SOFTWARE\Veltrana\Halcyra' 'Home Directory')" = 'C:\Halcyra' ] ||
-    fail "the driver's value changed: '$(query 'HKLM\SOFTWARE\Veltrana\Halcyra' 'Home Directory')'"
+[ "$(home_value)" = 'REG_EXPAND_SZ %SystemDrive%\Halcyra' ] ||
+    fail "the driver's value changed: '$(home_value)'"
 msiexec /x "$(winepath -w "$package")" || fail "uninstall exit code $?"
-expect_files "$driver_home" driver.exe
-[ -z "$(find "$driver_home" -mindepth 1 -type d)" ] || fail "folders stay in the driver's home"
-[ "$(query 'HKLM\SOFTWARE\Veltrana\Halcyra' 'Home Directory')" = 'C:\Halcyra' ] ||
-    fail "the driver's value did not stay"
+expect_gone "$driver_home" 'REG_EXPAND_SZ %SystemDrive%\Halcyra'
+
+step "a driver's value that is no folder the installer can find is refused"
+# (A raw value beginning with "#" is the installer's escape: no path it can use as it stands.)
+run reg add "$halcyra" /v 'Home Directory' /d '#C:\Halcyra' /f /reg:64 >/dev/null
+msiexec /i "$(winepath -w "$package")" && fail "installed for a home it cannot name"
+expect_gone "$driver_home" 'REG_SZ #C:\Halcyra'
+[ -z "$(find "$WINEPREFIX/drive_c" -maxdepth 3 -name '#*')" ] || fail "a folder named '#...' was made"
 
 [ $failures -eq 0 ] && echo "the package installs, upgrades and uninstalls as it should"
 exit $((failures > 0))

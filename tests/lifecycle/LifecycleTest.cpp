@@ -5,13 +5,19 @@
 
 #include <windows.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <thread>
 
+#include "CrashReport.h"
 #include "FakeDriver.h"
 #include "PluginHome.h"
+#include "TestProgram.h"
 #include "TestWindow.h"
 #include "ZuVidDriver.h"
 #include "bench/ProcessCounters.h"
+#include "fixtures/e2e_recorder/E2eRecording.h"
 
 namespace {
 
@@ -108,8 +114,7 @@ void broadcast() {
 class Lifecycle : public ::testing::Test {
 protected:
     void SetUp() override {
-        // A fault would start the debugger and hang the run: end at once instead.
-        SetUnhandledExceptionFilter([](EXCEPTION_POINTERS*) -> LONG { ExitProcess(3); });
+        glotest::endProcessOnFault();
         ASSERT_FALSE(coreLoaded());
     }
     void TearDown() override {
@@ -192,6 +197,54 @@ TEST_F(Lifecycle, CloseAfterTheStartingThreadEnded) {
     EXPECT_FALSE(IsWindow(glotest::lastAnnouncedWindow()));
     core.close(glotest::lastAnnouncedWindow());
     EXPECT_EQ(GetModuleHandleW(plugin.c_str()), nullptr);
+}
+
+// The driver's process may end at any time, the core started and a gesture running on a
+// plug-in's worker: it ends at once (the system has ended the workers already, so the core must
+// not wait for them nor call the plug-ins), and without a fault. The driver is a process of
+// its own, this program again in the role below.
+TEST_F(Lifecycle, TheDriversProcessEndsAtOnceWhileTheCoreServes) {
+    home.add(L"e2e_recorder");
+    wchar_t self[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring output = home.home + L"\\driver.txt";
+    home.files.push_back(output);
+    SetEnvironmentVariableW(L"GLO_LIFECYCLE_DRIVER", L"1");
+    glotest::TestProgram driver(L"\"" + std::wstring(self) +
+                                    L"\" --gtest_filter=DriverProcess.EndsWhileTheCoreServes",
+                                output);
+    SetEnvironmentVariableW(L"GLO_LIFECYCLE_DRIVER", nullptr);
+    ASSERT_TRUE(driver.started());
+    const DWORD code = driver.wait(60000);
+    const ULONGLONG ended = GetTickCount64();
+    const std::string said = glotest::readFile(output);
+    EXPECT_EQ(code, 0u) << said;
+    const std::size_t at = said.find("ending at ");
+    ASSERT_NE(at, std::string::npos) << said;
+    EXPECT_LT(ended - std::strtoull(said.c_str() + at + 10, nullptr, 10), 3000u) << said;
+}
+
+// The driver of the test above: the core started with the recorder's window in the
+// foreground, motion on it, then the process's end.
+TEST(DriverProcess, EndsWhileTheCoreServes) {
+    if (GetEnvironmentVariableW(L"GLO_LIFECYCLE_DRIVER", nullptr, 0) == 0)
+        GTEST_SKIP() << "the driver of Lifecycle.TheDriversProcessEndsAtOnceWhileTheCoreServes";
+    glotest::endProcessOnFault();
+    const HWND target =
+        glotest::makeWindow(e2e::kTargetClass, WS_POPUP | WS_VISIBLE, 150, 120, 400, 300);
+    ASSERT_TRUE(glotest::focusAndPoint(target));
+    Core core;
+    core.start();
+    const auto send = entry<ZuVidSendEventProc>(core.module, "ZuVidSendEvent");
+    ASSERT_NE(send, nullptr);
+    const ZuVidEventRecord motion = {ZUVID_EVENT_MOTION, {}, 0, 0, {200, 0, 200, 0, 0, 0}};
+    for (int i = 0; i < 20; ++i) {
+        send(target, &motion);
+        glotest::pumpMessages(5);
+    }
+    std::printf("ending at %llu\n", GetTickCount64());
+    std::fflush(stdout);
+    ExitProcess(0);
 }
 
 } // namespace

@@ -5,7 +5,9 @@
 // and windows as before, and handles and memory within a small bound; every gesture ended.
 // GLO_SOAK_EVENTS sets the number of events (100,000 by default; scripts/bench --long: 10^6).
 // The soak runs on a desktop of its own, whose foreground window and cursor no other test moves
-// (under Wine each desktop has both), so that it need not keep the other tests waiting.
+// (under Wine each desktop has both), so that it need not keep the other tests waiting. That
+// thread only drives and measures; the checks are made on the test's own thread once it has
+// ended, and the process ends with no thread of the core or of the test left running.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -16,6 +18,7 @@
 
 #include "../bench/BenchFigures.h"
 #include "../bench/ProcessCounters.h"
+#include "CrashReport.h"
 #include "FakeDriver.h"
 #include "GdrProxy.h"
 #include "PluginHome.h"
@@ -54,13 +57,24 @@ Resources measure(const process_counters::LinuxView& linux) {
             process_counters::privateBytes(linux)};
 }
 
+// What the soak thread saw, for the checks on the test's thread.
+struct SoakResult {
+    std::string failure; // why the soak could not run; empty when it ran
+    long events = 0, sent = 0;
+    double seconds = 0;
+    Resources before = {}, after = {};
+    int restarts = 0, reloads = 0, switches = 0;
+    e2e::Recording counts[2] = {}; // SoakA's and SoakB's, copied before they are unloaded
+    long threadsBeforeStart = 0, threadsAfterClose = 0;
+};
+
 long soakEvents() {
     const char* text = std::getenv("GLO_SOAK_EVENTS");
     return text != nullptr && *text != '\0' ? std::strtol(text, nullptr, 10) : 100000;
 }
 
-void runSoak() {
-    const long events = soakEvents();
+void runSoak(SoakResult& result) {
+    const long events = result.events = soakEvents();
     process_counters::LinuxView linux;
 
     glotest::PluginHome home(L"glo_soak");
@@ -69,15 +83,24 @@ void runSoak() {
     const HWND a = makeWindow(L"GloSoak_a", WS_CHILD, 0, 300, frame);
     const HWND b = makeWindow(L"GloSoak_b", WS_CHILD, 300, 300, frame);
     const HWND other = makeWindow(L"GloSoak_other", WS_POPUP, 750, 200, nullptr);
-    ASSERT_TRUE(glotest::focusAndPoint(frame, a));
+    if (!glotest::focusAndPoint(frame, a)) {
+        result.failure = "the soak's window is not in the foreground";
+        return;
+    }
 
     // The plug-ins read their configuration files from the working directory.
     wchar_t previous[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, previous);
     SetCurrentDirectoryW(home.home.c_str());
+    result.threadsBeforeStart = process_counters::threadCount();
     start();
     CGlo_PluginHost& host = getPluginHost();
-    ASSERT_EQ(host.getNumberOfPlugins(), 2);
+    if (host.getNumberOfPlugins() != 2) {
+        result.failure = "plug-ins loaded: " + std::to_string(host.getNumberOfPlugins());
+        ZuVidCloseHdl(g_core);
+        SetCurrentDirectoryW(previous);
+        return;
+    }
     for (int i = 0; i < host.getNumberOfPlugins(); ++i)
         host.getLoadedPlugin(i)->serialize(); // the files the reloads read
     home.files.push_back(home.home + L"\\SoakA.cfg");
@@ -86,19 +109,21 @@ void runSoak() {
     HMODULE modules[2] = {};
     e2e::Recording* counts[2] = {};
     for (int i = 0; i < 2; ++i) {
-        ASSERT_TRUE(GetModuleHandleExW(0, (i ? pluginB : pluginA).c_str(), &modules[i]));
-        counts[i] = reinterpret_cast<e2e::Recording* (*)()>(
-            reinterpret_cast<void*>(GetProcAddress(modules[i], "recorded")))();
+        const auto recorded = GetModuleHandleExW(0, (i ? pluginB : pluginA).c_str(), &modules[i])
+                                  ? reinterpret_cast<e2e::Recording* (*)()>(reinterpret_cast<void*>(
+                                        GetProcAddress(modules[i], "recorded")))
+                                  : nullptr;
+        counts[i] = recorded ? recorded() : &result.counts[i]; // counts nothing: fails the check
     }
 
     const UINT configChanged = RegisterWindowMessageW(GDR_MSG_CONFIGCHANGED);
     const long warmUp = events / 20;
-    Resources before = {};
-    int restarts = 0, reloads = 0, switches = 0;
+    Resources& before = result.before;
+    int &restarts = result.restarts, &reloads = result.reloads, &switches = result.switches;
     const DWORD begin = GetTickCount();
     // Bounded: a hang shows as a failure, not as a run that never ends.
     const DWORD limit = static_cast<DWORD>(events) * 3 + 60000;
-    long sent = 0;
+    long& sent = result.sent;
     for (long i = 0; i < events; ++i, ++sent) {
         if (i == warmUp) {
             const ZuVidEventRecord zero = {ZUVID_EVENT_ZERO, {}, 0, 0, {}};
@@ -158,13 +183,30 @@ void runSoak() {
         if (i % 1000 == 500)
             ZuVidIsValidHdl(a);
     }
-    const double seconds = (GetTickCount() - begin) / 1000.0;
+    result.seconds = (GetTickCount() - begin) / 1000.0;
     const ZuVidEventRecord zero = {ZUVID_EVENT_ZERO, {}, 0, 0, {}};
     ZuVidSendEvent(frame, &zero);
     glotest::pumpMessages(500);
-    const Resources after = measure(linux);
+    result.after = measure(linux);
 
-    EXPECT_EQ(sent, events) << "stopped after " << seconds << " s";
+    ZuVidCloseHdl(g_core);
+    SetCurrentDirectoryW(previous);
+    for (int i = 0; i < 2; ++i) {
+        result.counts[i] = *counts[i];
+        FreeLibrary(modules[i]);
+    }
+    for (HWND window : {frame, other})
+        DestroyWindow(window);
+    // The workers end once they have left their plug-ins: none may outlive the close.
+    glotest::eventually(
+        [&] { return process_counters::threadCount() <= result.threadsBeforeStart; }, 5000);
+    result.threadsAfterClose = process_counters::threadCount();
+}
+
+void check(const SoakResult& result) {
+    ASSERT_EQ(result.failure, "");
+    const Resources &before = result.before, &after = result.after;
+    EXPECT_EQ(result.sent, result.events) << "stopped after " << result.seconds << " s";
     EXPECT_EQ(after.threads, before.threads);
     EXPECT_EQ(after.windows, before.windows);
     if (before.handles >= 0) {
@@ -175,22 +217,25 @@ void runSoak() {
         EXPECT_LE(after.privateBytes - before.privateBytes, 8 * 1024 * 1024);
     }
     for (int i = 0; i < 2; ++i) {
-        SCOPED_TRACE(i ? "SoakB" : "SoakA");
-        EXPECT_EQ(counts[i]->loads, restarts + 1);
-        EXPECT_GT(counts[i]->panMotions, 100);
-        EXPECT_GT(counts[i]->flips, 0);
-        EXPECT_GT(counts[i]->clicks, 0);
-        EXPECT_GT(counts[i]->panZeros, 0);
-        EXPECT_EQ(counts[i]->open, 0); // the last gesture heard its zero
+        const e2e::Recording& counts = result.counts[i];
+        const char* name = i ? "SoakB" : "SoakA";
+        EXPECT_EQ(counts.loads, result.restarts + 1) << name;
+        EXPECT_GT(counts.panMotions, 100) << name;
+        EXPECT_GT(counts.flips, 0) << name;
+        EXPECT_GT(counts.clicks, 0) << name;
+        EXPECT_GT(counts.panZeros, 0) << name;
+        EXPECT_EQ(counts.open, 0) << name; // the last gesture heard its zero
     }
-    EXPECT_GT(g_logLines, 2 * events - 10);
+    EXPECT_GT(g_logLines, 2 * result.events - 10);
+    EXPECT_LE(result.threadsAfterClose, result.threadsBeforeStart) << "threads after the close";
 
     std::printf("%ld events in %.1f s: %d target switches, %d reloads, %d restarts; "
                 "runs A %ld, B %ld (slow)\n",
-                sent, seconds, switches, reloads, restarts, long(counts[0]->panMotions),
-                long(counts[1]->panMotions));
-    benchFigure("soak: events through the exports", double(sent), 0, "events");
-    benchFigure("soak: events per second", sent / seconds, 0, "events/s");
+                result.sent, result.seconds, result.switches, result.reloads, result.restarts,
+                long(result.counts[0].panMotions), long(result.counts[1].panMotions));
+    const double sent = double(result.sent);
+    benchFigure("soak: events through the exports", sent, 0, "events");
+    benchFigure("soak: events per second", sent / result.seconds, 0, "events/s");
     benchFigure("soak: handles gained", double(after.handles - before.handles), 0, "handles",
                 "<= 3");
     benchFigure("soak: threads gained", double(after.threads - before.threads), 0, "threads",
@@ -198,29 +243,23 @@ void runSoak() {
     benchFigure("soak: heap gained", (after.heap - before.heap) / 1024.0, 1, "KiB", "<= 64");
     benchFigure("soak: private memory gained", (after.privateBytes - before.privateBytes) / 1024.0,
                 0, "KiB", "<= 8192");
-
-    ZuVidCloseHdl(g_core);
-    SetCurrentDirectoryW(previous);
-    for (HMODULE module : modules)
-        FreeLibrary(module);
-    for (HWND window : {frame, other})
-        DestroyWindow(window);
 }
 
 } // namespace
 
 TEST(Soak, ResourcesStayFlatAndEveryGestureEnds) {
-    // A fault would start the debugger and hang the run: end at once instead.
-    SetUnhandledExceptionFilter([](EXCEPTION_POINTERS*) -> LONG { ExitProcess(3); });
+    glotest::endProcessOnFault();
     // A thread with no window yet can move to another desktop.
+    SoakResult result;
     const HANDLE thread = CreateThread(
         nullptr, 0,
-        [](LPVOID) -> DWORD {
+        [](LPVOID parameter) -> DWORD {
+            SoakResult& result = *static_cast<SoakResult*>(parameter);
             const std::wstring name = L"glo_soak_" + std::to_wstring(GetCurrentProcessId());
             const HDESK desktop =
                 CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
             if (desktop == nullptr || !SetThreadDesktop(desktop)) {
-                ADD_FAILURE() << "no desktop of its own (" << GetLastError() << ")";
+                result.failure = "no desktop of its own (" + std::to_string(GetLastError()) + ")";
                 return 1;
             }
             // And a registry of its own: the other tests name their homes in the same value.
@@ -229,10 +268,10 @@ TEST(Soak, ResourcesStayFlatAndEveryGestureEnds) {
             if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                                 nullptr, &machine, nullptr) != ERROR_SUCCESS ||
                 RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine) != ERROR_SUCCESS) {
-                ADD_FAILURE() << "no registry of its own";
+                result.failure = "no registry of its own";
                 return 1;
             }
-            runSoak(); // destroys its windows before the desktop goes
+            runSoak(result); // destroys its windows before the desktop goes
             RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
             RegCloseKey(machine);
             RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
@@ -240,9 +279,11 @@ TEST(Soak, ResourcesStayFlatAndEveryGestureEnds) {
             CloseDesktop(desktop);
             return 0;
         },
-        nullptr, 0, nullptr);
+        &result, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     // The soak bounds its own time; this only keeps a hang from outliving CTest's limit.
-    EXPECT_EQ(WaitForSingleObject(thread, DWORD(soakEvents()) * 4 + 120000), WAIT_OBJECT_0);
+    const DWORD ended = WaitForSingleObject(thread, DWORD(soakEvents()) * 4 + 120000);
     CloseHandle(thread);
+    ASSERT_EQ(ended, WAIT_OBJECT_0);
+    check(result);
 }

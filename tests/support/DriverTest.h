@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "CrashReport.h"
 #include "FakeDriver.h"
 #include "PluginHome.h"
 #include "TestWindow.h"
@@ -23,8 +24,7 @@ namespace glotest {
 class DriverTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // A fault would start the debugger and hang the run: end at once instead.
-        SetUnhandledExceptionFilter([](EXCEPTION_POINTERS*) -> LONG { ExitProcess(3); });
+        endProcessOnFault();
         s_log.clear();
         s_core = nullptr;
     }
