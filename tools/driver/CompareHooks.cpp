@@ -1,5 +1,6 @@
 #include "CompareHooks.h"
 
+#include <atomic>
 #include <cstring>
 #include <cwchar>
 
@@ -7,8 +8,10 @@ namespace probe {
 
 namespace {
 
+// The plug-in's own threads compare too, through the same imports: only the recording thread's
+// comparisons are noted, and only it touches the lists.
 struct Recording {
-    DWORD thread = 0;
+    std::atomic<DWORD> thread{0};
     std::vector<std::wstring> classes;
     std::vector<std::wstring> seen;
 } s_recording;
@@ -34,7 +37,7 @@ void keep(const wchar_t* text) {
 }
 
 bool recording() {
-    return s_recording.thread != 0 && s_recording.thread == GetCurrentThreadId();
+    return s_recording.thread == GetCurrentThreadId();
 }
 
 // A comparison of `a` with `b`: the side that is not one of the classes is what was looked for.
@@ -42,7 +45,6 @@ bool recording() {
 void note(const wchar_t* a, const wchar_t* b) {
     if (!recording() || a == nullptr || b == nullptr)
         return;
-    s_recording.thread = 0; // the recorders' own comparisons are not recorded
     for (bool ignoreCase : {false, true}) {
         if (isClass(a, ignoreCase)) {
             keep(b);
@@ -53,7 +55,6 @@ void note(const wchar_t* a, const wchar_t* b) {
             break;
         }
     }
-    s_recording.thread = GetCurrentThreadId();
 }
 
 typedef int(__cdecl* Compare)(const wchar_t*, const wchar_t*);
