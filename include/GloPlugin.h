@@ -54,8 +54,9 @@ public:
     void IScrollLines(const CGlo_Event& event);
     void IScrollPageDown(const CGlo_Event& event);
     void IScrollPageUp(const CGlo_Event& event);
-    // One wheel movement of axis 0 / 10 per motion event (positive: away from the user),
-    // delivered wherever the system sends wheel input.
+    // A wheel movement of a tenth of axis 0 per motion event (positive: away from the user),
+    // delivered wherever the system sends wheel input; what a tenth leaves over is carried to
+    // the next motion event of the gesture.
     void mouseWheel(const CGlo_Event& event);
 
     // Middle-button autoscroll in the window under the cursor: the pan focus is chosen as for
