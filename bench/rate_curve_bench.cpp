@@ -58,7 +58,7 @@ const double kSpeeds[] = {0.5, 1, 2};
 
 const double kSettle = 0.3;   // s from the push until counting starts
 const double kShortest = 1.5; // s counted at least
-const double kLongest = 4.5;  // s counted at most, for slow rates
+const double kLongest = 6;    // s counted at most, for slow rates
 const int kEnoughEvents = 6;  // counted before a hold may end
 const int kThumbRange = 20000;
 
