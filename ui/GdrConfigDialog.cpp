@@ -692,7 +692,8 @@ void CGdrConfigDialog::syncApplications(int reloaded) {
             matched[static_cast<std::size_t>(before)] = true;
             application.expanded = old.expanded;
             if (old.object && !application.object)
-                note(formatText(old.dirty ? IDS_PLUGIN_GONE_EDITS : IDS_PLUGIN_GONE,
+                note(formatText(old.dirty || old.speedDirty ? IDS_PLUGIN_GONE_EDITS
+                                                            : IDS_PLUGIN_GONE,
                                 application.name.c_str()));
             if (old.speedDirty && application.object) {
                 application.speed = old.speed;
@@ -717,7 +718,8 @@ void CGdrConfigDialog::syncApplications(int reloaded) {
     }
     for (std::size_t p = 0; p < previous.size(); ++p)
         if (!matched[p] && previous[p].object)
-            note(formatText(previous[p].dirty ? IDS_PLUGIN_GONE_EDITS : IDS_PLUGIN_GONE,
+            note(formatText(previous[p].dirty || previous[p].speedDirty ? IDS_PLUGIN_GONE_EDITS
+                                                                        : IDS_PLUGIN_GONE,
                             previous[p].name.c_str()));
     if (!notice.empty())
         m_notice = notice;
