@@ -125,6 +125,8 @@ glo_user_guide_pictures() (
     mkdir -p "$out"
     out=$(cd "$out" && pwd)
     glo_x11_session "$build/wineprefix-x11"
+    # The pictures start from the built-in setups and speeds: what an earlier run stored is gone.
+    rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Glidora
     local work=$GLO_X11_WORK home=$GLO_X11_WORK/home
     mkdir -p "$home/Office/Plugins"
     cp "$build"/plugins/glo_{text_editor,trees_lists,word_processor,spreadsheet,presentation,mail,browser,pdf_viewer,layout,generic}.dll \
