@@ -185,7 +185,7 @@ FileState readBytes(const wchar_t* path, std::string& bytes) {
 namespace glo_config {
 
 SettingsLoad loadUserSettings() {
-    SettingsLoad load = {SettingsLoad::Read, false, L"", L""};
+    SettingsLoad load = {SettingsLoad::Read, L"", L""};
     CGlo_ConfigPaths paths(nullptr, L"Settings");
     Programs programs;
     bool heldBack = false;
@@ -194,7 +194,6 @@ SettingsLoad loadUserSettings() {
     } else {
         std::string bytes;
         const FileState state = readBytes(load.file, bytes);
-        load.missing = state == Missing;
         ParsedSettings parsed;
         try {
             if (state == Present)

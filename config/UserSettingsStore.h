@@ -21,12 +21,11 @@ inline int combineSpeeds(int all, int own) {
 // What reading the file found; `file` and `aside` (where an unreadable one was put) for the log.
 struct SettingsLoad {
     enum Outcome {
-        Read,      // read in full (or there was none: `missing`)
+        Read,      // read in full, or there was none
         SetAside,  // not all of it could be read: renamed to `aside`, what could be read is used
         HeldBack,  // could not be read nor renamed: not used, and never written over
         NoFileName // no user folder known
     } outcome;
-    bool missing;
     wchar_t file[300];
     wchar_t aside[320];
 };
