@@ -13,7 +13,7 @@
 #include "GdrConfigFile.h"
 #include "PluginHome.h"
 #include "bench/HeapCallCounter.h"
-#include "config/ConfigRecord.h"
+#include "GloConfigRecord.h"
 
 namespace fs = std::filesystem;
 

@@ -20,7 +20,7 @@
 #include "../bench/BenchFigures.h"
 #include "GloApplication.h"
 #include "PluginHome.h"
-#include "config/ConfigRecord.h"
+#include "GloConfigRecord.h"
 
 namespace {
 
