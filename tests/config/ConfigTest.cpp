@@ -11,7 +11,7 @@
 #include <stdexcept>
 
 #include "GdrConfigFile.h"
-#include "PluginHome.h"
+#include "tests/support/PluginHome.h"
 #include "bench/HeapCallCounter.h"
 #include "GloConfigRecord.h"
 

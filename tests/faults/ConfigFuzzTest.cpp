@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "../bench/BenchFigures.h"
+#include "bench/BenchFigures.h"
 #include "GloApplication.h"
-#include "PluginHome.h"
+#include "tests/support/PluginHome.h"
 #include "GloConfigRecord.h"
 
 namespace {

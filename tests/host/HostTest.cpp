@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "MessageBoxAnswerer.h"
-#include "PluginHome.h"
-#include "TestWindow.h"
+#include "tests/support/MessageBoxAnswerer.h"
+#include "tests/support/PluginHome.h"
+#include "tests/support/TestWindow.h"
 #include "bench/HeapCallCounter.h"
-#include "fixtures/RecordingApplication.h"
+#include "tests/fixtures/RecordingApplication.h"
 #include "host/GloPluginHost.h"
 
 namespace {
