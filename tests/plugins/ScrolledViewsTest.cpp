@@ -157,11 +157,12 @@ protected:
         t.end = position();
         return t;
     }
-    // Moved on by at least `atLeast` and came back at least half the way (the steps follow the
-    // time the cap is held, which a loaded machine stretches).
+    // Moved on by at least `atLeast` and back by at least as much. How far each way goes follows
+    // the time the cap is held, which a loaded machine stretches or cuts short (a driver that
+    // stalls longer than the core's idle limit ends a gesture early): the two ways need not match.
     static void expectBothWays(const Travel& t, long atLeast) {
         EXPECT_GE(t.peak - t.start, atLeast) << "from " << t.start;
-        EXPECT_LE(t.end - t.start, (t.peak - t.start) / 2) << "peak " << t.peak;
+        EXPECT_GE(t.peak - t.end, atLeast) << "peak " << t.peak << ", back to " << t.end;
     }
 
     PluginHome home{L"glo_views"};
