@@ -5,6 +5,7 @@
 
 #include "GloChord.h"
 #include "GloInput.h"
+#include "runtime/GloWorkerControl.h"
 
 using glo_functions::CChordPlan;
 using glo_functions::CKeySequence;
