@@ -23,6 +23,8 @@ namespace {
 // Library-wide remainders of thumb tracking, shared by the workers of every plug-in.
 std::atomic<int> g_horizontalThumb{0};
 std::atomic<int> g_verticalThumb{0};
+// And of the wheel: the part of a tenth that a motion event leaves over.
+std::atomic<int> g_wheelRest{0};
 
 // A whole traverse of a range takes about this much accumulated deflection.
 const long long kTraverse = 20000;
@@ -280,13 +282,21 @@ void CGlo_Plugin::IScrollPageUp(const CGlo_Event& event) {
     pageStep(event, SB_PAGEUP);
 }
 
+// The remainder is carried within a gesture: dropped, a deflection below 10 would turn nothing at
+// all and every other one would lose up to a tenth, so the wheel would neither start where the
+// other functions start nor follow the user's speed in proportion.
 void CGlo_Plugin::mouseWheel(const CGlo_Event& event) {
-    if (!event.isMotionEvent())
+    if (!event.isMotionEvent()) {
+        g_wheelRest.store(0);
+        return;
+    }
+    const long long turn = takeSteps(g_wheelRest, event.getAxis(0), 10);
+    if (turn == 0)
         return;
     INPUT input = {};
     input.type = INPUT_MOUSE;
     input.mi.dwFlags = MOUSEEVENTF_WHEEL;
-    input.mi.mouseData = static_cast<DWORD>(event.getAxis(0) / 10);
+    input.mi.mouseData = static_cast<DWORD>(turn);
     SendInput(1, &input, sizeof(input));
 }
 

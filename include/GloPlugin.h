@@ -60,8 +60,9 @@ public:
     // arrow keys of cursorLeftRight instead, which open and close a tree's branches. A gesture
     // that started scrolling goes on scrolling.
     void IScrollSideways(const CGlo_Event& event);
-    // One wheel movement of axis 0 / 10 per motion event (positive: away from the user),
-    // delivered wherever the system sends wheel input.
+    // A wheel movement of a tenth of axis 0 per motion event (positive: away from the user),
+    // delivered wherever the system sends wheel input; what a tenth leaves over is carried to
+    // the next motion event of the gesture.
     void mouseWheel(const CGlo_Event& event);
 
     // Middle-button autoscroll in the window under the cursor: the pan focus is chosen as for

@@ -45,6 +45,7 @@
 #include "GloScrollbarFinder.h"
 #include "GloTextIds.h"
 #include "GloTrigger.h"
+#include "GloUserSettings.h"
 #include "GloVector2D.h"
 #include "GloWindow.h"
 #include "GloWindowFromPoint.h"

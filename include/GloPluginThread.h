@@ -102,9 +102,9 @@ private:
     CGlo_Event& filterSmallMovements(CGlo_Event& event);
     void resetEventTimer();
     BOOL isEventMissing();
-    // Runs the chosen function; the control says afterwards whether this object may still be
-    // touched.
-    GLO_EventType execute(CGlo_Event& event, CGlo_WorkerControl& control);
+    // Runs the chosen function, a continuous one at `speed` (thousandths of the normal speed);
+    // the control says afterwards whether this object may still be touched.
+    GLO_EventType execute(CGlo_Event& event, CGlo_WorkerControl& control, int speed);
     // The worker's loop; returns once the worker has left this object.
     void work(CGlo_WorkerControl& control);
     LONGLONG calculateTimeout();

@@ -9,6 +9,11 @@
 // calls IsTriggered event-rate times per second. Exact 64-bit integer
 // arithmetic; the accumulator keeps the remainder so the average rate is exact.
 //
+// The user's speed: a continuous function that a worker runs at a speed other than the normal
+// one (CGlo_UserSettings) is handed its motion scaled by that speed, and while it runs, a
+// trigger it asks fires at that many times the rate of the unscaled deflection (its input
+// minimum and offset follow the speed), up to once per call. Elsewhere the speed is normal.
+//
 // Degenerate settings never divide by zero:
 // - An event rate of 0, or an input maximum not above the input minimum, makes
 //   the trigger inert: threshold, slope and offset are 0 and IsTriggered is

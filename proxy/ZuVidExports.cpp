@@ -3,6 +3,7 @@
 #include "GloTextIds.h"
 #include "ZuVidDriver.h"
 
+#include "config/UserSettingsStore.h"
 #include "host/GloPluginHost.h"
 #include "log/GdrLog.h"
 #include "ui/GdrConfigDialog.h"
@@ -44,6 +45,26 @@ void logEvent(HWND window) {
     proxy.log(line);
 }
 
+// The user's own settings (the speed), read before the plug-ins, which may read them too; a
+// file that could not be read in full is named in the log with what became of it.
+void loadUserSettings(CGdrProxy& proxy) {
+    const glo_config::SettingsLoad load = glo_config::loadUserSettings();
+    wchar_t line[1024];
+    if (load.outcome == glo_config::SettingsLoad::SetAside)
+        gdrFormatLine(line, 1023,
+                      GDR_LOG_TAG L"%ls cannot be read in full; kept as %ls, what could be read "
+                                  L"of it is used\n",
+                      load.file, load.aside);
+    else if (load.outcome == glo_config::SettingsLoad::HeldBack)
+        gdrFormatLine(line, 1023,
+                      GDR_LOG_TAG L"%ls cannot be read nor renamed; the normal settings are used "
+                                  L"and changes are not kept\n",
+                      load.file);
+    else
+        return;
+    proxy.log(line);
+}
+
 void registerControlClasses(HINSTANCE instance) {
     HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
     CWnd::RegisterWndClass(kAxisMappingClass, CS_DBLCLKS, instance, nullptr, arrow, nullptr);
@@ -82,6 +103,7 @@ void WINAPI ZuVidInit(std::uint32_t driverId, const ZuVidCallbackTable* callback
         return;
     }
 
+    loadUserSettings(proxy);
     getPluginHost().loadPlugins(L"Office/Plugins");
     proxy.loadConfiguration();
 }

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "GdrConfigFile.h"
+#include "config/UserSettingsStore.h"
 #include "events/GloConfigFiles.h"
 #include "runtime/GloPreciseDelay.h"
 #include "runtime/GloRepeatSchedule.h"
+#include "runtime/GloSpeed.h"
 #include "runtime/GloWorkerControl.h"
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
@@ -345,7 +347,12 @@ CGlo_PluginFunction* CGlo_PluginThread::getLastFunction() {
 // configuration never waits for a function, and no function sees a half-changed one. Every
 // member is written before a function is called; once one has run, the control decides whether
 // this object may be touched again.
-GLO_EventType CGlo_PluginThread::execute(CGlo_Event& event, CGlo_WorkerControl& control) {
+//
+// The user's speed acts on what a continuous function is handed, after the multiplexer chose it
+// in device units: the dead zones and thresholds, and so where a motion starts, stay as they
+// are. One-shot and button functions get their events unchanged.
+GLO_EventType CGlo_PluginThread::execute(CGlo_Event& event, CGlo_WorkerControl& control,
+                                         int speed) {
     control.giveBack(); // what an earlier event could not give back is tried again
     CGlo_PluginFunction* function;
     GLO_FunctionCallback previous = nullptr;
@@ -366,6 +373,11 @@ GLO_EventType CGlo_PluginThread::execute(CGlo_Event& event, CGlo_WorkerControl& 
     if (function == nullptr)
         return GLO_NoEvent;
     const bool once = function->getFunctionType() == GLO_TriggerFunction;
+    const int applied = function->getFunctionType() > GLO_TriggerFunction && event.isMotionEvent()
+                            ? speed
+                            : glo_runtime::kNormalSpeed;
+    glo_runtime::scaleMotion(event, applied);
+    const glo_runtime::CSpeedScope scope(applied);
     if (!control.call(function->getFunction(), event))
         return GLO_NoEvent;
     return once ? GLO_ButtonEvent : event.getEventType();
@@ -407,6 +419,9 @@ void CGlo_PluginThread::work(CGlo_WorkerControl& control) {
     };
     bool repeating = false; // repeating: new-event signals are ignored
     LONGLONG due = 0;       // when the armed tick is due, 100 ns units
+    // The user's speed for this application, looked up again only when the settings changed.
+    unsigned speedGeneration = glo_config::userSettingsGeneration() - 1;
+    int speed = glo_runtime::kNormalSpeed;
     while (usable) {
         const DWORD count = repeating ? total - 1 : total;
         const DWORD result = WaitForMultipleObjects(count, handles, FALSE, INFINITE);
@@ -439,7 +454,7 @@ void CGlo_PluginThread::work(CGlo_WorkerControl& control) {
             if (event.getEventType() == GLO_NoEvent) {
                 // At rest: the function that ran last ends (also one that never repeated), and
                 // the multiplexer lets go of a held one-shot, so the next push fires.
-                execute(event, control);
+                execute(event, control, glo_runtime::kNormalSpeed);
                 if (control.isAbandoned())
                     return;
                 continue;
@@ -452,7 +467,12 @@ void CGlo_PluginThread::work(CGlo_WorkerControl& control) {
             eventReady.ResetEvent();
             getEvent(event);
         }
-        const GLO_EventType ran = execute(event, control);
+        const unsigned generation = glo_config::userSettingsGeneration();
+        if (generation != speedGeneration) {
+            speedGeneration = generation;
+            speed = glo_config::effectiveSpeed(name);
+        }
+        const GLO_EventType ran = execute(event, control, speed);
         if (control.isAbandoned())
             return;
         repeating = false;

@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "runtime/GloSpeed.h"
+
 namespace {
 
 // Magnitude in 64 bits, so that LONG_MIN has one.
@@ -83,15 +85,25 @@ void CTrigger::CalculateParameters() {
     m_offset = offset;
 }
 
+// At a speed s other than the normal one the worker hands over the deflection d as s * d. The
+// rate line's slope part then grows by s already; scaling the offset and the input minimum by
+// s as well makes the whole rate s times the rate of d, which scaling the input alone would not
+// (the offset would stay, and the low end would not move below the input minimum).
 bool CTrigger::IsTriggered(long deflection) {
     if (m_threshold <= 0)
         return false;
 
+    const long long speed = glo_runtime::speedInEffect();
+    long long minimum = m_inputMin, offset = m_offset;
+    if (speed != glo_runtime::kNormalSpeed) {
+        minimum = saturatingMul(m_inputMin, speed) / glo_runtime::kNormalSpeed;
+        offset = saturatingMul(m_offset, speed) / glo_runtime::kNormalSpeed;
+    }
     long long a = magnitude(deflection);
-    if (a < m_inputMin)
-        a = m_inputMin;
+    if (a < minimum)
+        a = minimum;
     // No upper clamp: a deflection beyond the range raises the rate further.
-    const long long increment = saturatingAdd(saturatingMul(a, m_slope), m_offset);
+    const long long increment = saturatingAdd(saturatingMul(a, m_slope), offset);
     m_accumulator = saturatingAdd(m_accumulator, increment);
     if (m_accumulator < m_threshold)
         return false;

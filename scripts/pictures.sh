@@ -116,6 +116,8 @@ glo_config_dialog_pictures() (
 #   assigned.png          Page Down on a tilt to the right
 #   dead-zone.png         its dead zone raised, the cap tilted right past where it counts
 #   restore-defaults.png  the question before the built-in setups come back
+#   speed.png             TextEditor's own speed raised and that of all programs lowered, the
+#                         cap pushed away
 #   notepad-push.png      notepad before and after the cap was pushed away for a second
 glo_user_guide_pictures() (
     set -euo pipefail
@@ -123,6 +125,8 @@ glo_user_guide_pictures() (
     mkdir -p "$out"
     out=$(cd "$out" && pwd)
     glo_x11_session "$build/wineprefix-x11"
+    # The pictures start from the built-in setups and speeds: what an earlier run stored is gone.
+    rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Glidora
     local work=$GLO_X11_WORK home=$GLO_X11_WORK/home
     mkdir -p "$home/Office/Plugins"
     cp "$build"/plugins/glo_{text_editor,trees_lists,word_processor,spreadsheet,presentation,mail,browser,pdf_viewer,layout,generic}.dll \
@@ -248,6 +252,15 @@ glo_user_guide_pictures() (
     at 2.5; shot restore-defaults.png
     keys Escape
     at 3.5; keys Escape
+    close_dialog
+
+    # How fast it goes: TextEditor's own speed two steps up, that of all programs one down, while
+    # the cap is pushed away; Cancel keeps the speeds as they were.
+    open_dialog "$(trace speed rest 1 hold 6 0 0 -200 0 0 0 rest 1)"
+    at 0.3; select_text_editor
+    at 1.2; keys Tab Tab Right Right Tab Left
+    at 4.0; shot speed.png
+    keys Escape
     close_dialog
 
     # A real program: notepad with a long text, the cap pushed away for a second.

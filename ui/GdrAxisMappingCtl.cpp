@@ -42,6 +42,7 @@ CGdrAxisMappingCtl::CGdrAxisMappingCtl()
         m_levels[i] = 0;
         m_starts[i] = -1;
         m_claims[i] = 0;
+        m_speeds[i] = 1000;
         SetRectEmpty(&m_cells[i]);
     }
     SetRectEmpty(&m_captions[0]);
@@ -77,6 +78,24 @@ void CGdrAxisMappingCtl::setClaims(int direction, int claims) {
         return;
     m_claims[direction] = claims;
     invalidate(direction);
+}
+
+void CGdrAxisMappingCtl::setSpeed(int direction, int speed) {
+    if (direction < 0 || direction >= kGdrDirections || m_speeds[direction] == speed)
+        return;
+    m_speeds[direction] = speed;
+    invalidate(direction);
+}
+
+int CGdrAxisMappingCtl::lit(int direction) const {
+    if (direction < 0 || direction >= kGdrDirections)
+        return 0;
+    const int level = m_levels[direction];
+    const int start = m_starts[direction] < 0 ? 1000 : std::min(1000, m_starts[direction]);
+    if (level <= start)
+        return level;
+    const long long beyond = static_cast<long long>(level - start) * m_speeds[direction] / 1000;
+    return static_cast<int>(std::min<long long>(1000, start + beyond));
 }
 
 void CGdrAxisMappingCtl::updateName() {
@@ -153,6 +172,7 @@ const GloMessageMapEntry* CGdrAxisMappingCtl::GetMessageMap() const {
         GLO_ON_MESSAGE(WM_SIZE, CGdrAxisMappingCtl, OnSize),
         GLO_ON_MESSAGE(GDR_AMM_GETTARGETRECT, CGdrAxisMappingCtl, OnGetTargetRect),
         GLO_ON_MESSAGE(GDR_AMM_GETLEVEL, CGdrAxisMappingCtl, OnGetLevel),
+        GLO_ON_MESSAGE(GDR_AMM_GETLIT, CGdrAxisMappingCtl, OnGetLit),
         GLO_ON_MESSAGE(GDR_AMM_GETTEXT, CGdrAxisMappingCtl, OnGetText),
         GLO_ON_MESSAGE(GDR_AMM_GETSTART, CGdrAxisMappingCtl, OnGetStart),
         GLO_ON_MESSAGE(GDR_AMM_GETCLAIMS, CGdrAxisMappingCtl, OnGetClaims),
@@ -281,7 +301,7 @@ void CGdrAxisMappingCtl::paint(HDC dc, const RECT& client) {
             }
             return bar;
         };
-        const int level = m_levels[direction];
+        const int level = lit(direction);
         const int start = m_starts[direction] < 0 ? 1000 : std::min(1000, m_starts[direction]);
         if (level > 0)
             fill(dc, part(0, std::min(level, start)), blend(window, border, 30));
@@ -356,6 +376,10 @@ LRESULT CGdrAxisMappingCtl::OnGetText(WPARAM wParam, LPARAM lParam) {
 
 LRESULT CGdrAxisMappingCtl::OnGetStart(WPARAM wParam, LPARAM) {
     return wParam < static_cast<WPARAM>(kGdrDirections) ? m_starts[wParam] : -1;
+}
+
+LRESULT CGdrAxisMappingCtl::OnGetLit(WPARAM wParam, LPARAM) {
+    return wParam < static_cast<WPARAM>(kGdrDirections) ? lit(static_cast<int>(wParam)) : 0;
 }
 
 LRESULT CGdrAxisMappingCtl::OnGetClaims(WPARAM wParam, LPARAM) {

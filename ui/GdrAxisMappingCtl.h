@@ -22,6 +22,9 @@ public:
     void setStart(int direction, int level);
     // Setups that a push in the direction reaches; more than one is marked as a conflict.
     void setClaims(int direction, int claims);
+    // The user's speed for what a push in the direction drives (thousandths; 1000 normal): the
+    // bright part beyond the start grows with it, up to the cell's end.
+    void setSpeed(int direction, int speed);
     // Scaled live values of the six axes; returns true when a level changed.
     bool setLiveMotion(const int values[6]);
     // The direction under a drag (-1: none), and whether the dragged function can go there.
@@ -30,6 +33,9 @@ public:
     int directionAt(POINT client) const;
     bool directionRect(int direction, RECT& rect) const;
     int level(int direction) const { return m_levels[direction]; }
+    // Where the light of a direction ends as drawn (0..1000): the live level, its part beyond
+    // the start scaled by the speed.
+    int lit(int direction) const;
     // The direction the keyboard works on.
     int focusDirection() const { return m_focus; }
 
@@ -48,6 +54,7 @@ protected:
     LRESULT OnGetText(WPARAM, LPARAM);
     LRESULT OnGetStart(WPARAM, LPARAM);
     LRESULT OnGetClaims(WPARAM, LPARAM);
+    LRESULT OnGetLit(WPARAM, LPARAM);
     LRESULT OnGetDlgCode(WPARAM, LPARAM);
     LRESULT OnKeyDown(WPARAM, LPARAM);
     LRESULT OnFocusChange(WPARAM, LPARAM);
@@ -66,6 +73,7 @@ private:
     int m_levels[kGdrDirections];
     int m_starts[kGdrDirections];
     int m_claims[kGdrDirections];
+    int m_speeds[kGdrDirections];
     int m_dropTarget;
     bool m_dropAllowed;
     int m_focus;

@@ -1,6 +1,8 @@
 #include "ui/GdrConfigDialog.h"
 
 #include "GdrProxy.h"
+#include "GloUserSettings.h"
+#include "config/UserSettingsStore.h"
 #include "host/GloHomeDirectory.h"
 #include "host/GloPluginHost.h"
 #include "ui/GdrApplicationAccess.h"
@@ -10,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cwchar>
 #include <memory>
 
@@ -24,6 +27,10 @@ const UINT kLiveMotionMessage = WM_APP + 1;
 const UINT kRemoveSetupMessage = WM_APP + 2;
 const UINT_PTR kFrameTimer = 1;
 const int kLargestDeadZone = 200;
+
+// The speed sliders' positions: a factor of about the square root of two apart, 0.25x to 4x.
+const int kSpeedSteps[] = {250, 350, 500, 700, 1000, 1400, 2000, 2800, 4000};
+const int kSpeedPositions = sizeof(kSpeedSteps) / sizeof(kSpeedSteps[0]);
 
 // Commands of the context menus.
 const UINT kRemoveCommand = 1;
@@ -167,6 +174,33 @@ void unhookKeys() {
     s_keysDialog = nullptr;
 }
 
+// The position nearest to a speed by ratio (a speed written into the file by hand need not be
+// one of the steps).
+int speedPosition(int speed) {
+    int best = 0;
+    for (int i = 1; i < kSpeedPositions; ++i)
+        if (std::fabs(std::log(double(kSpeedSteps[i]) / speed)) <
+            std::fabs(std::log(double(kSpeedSteps[best]) / speed)))
+            best = i;
+    return best;
+}
+
+// A speed as the user reads it: "1.0x", "0.25x", "2.8x" (one decimal, two where it has them),
+// with the decimal separator of the user interface's language.
+std::wstring factorText(int speed) {
+    const int hundredths = (speed + 5) / 10;
+    std::wstring number = std::to_wstring(hundredths / 100) + loadText(IDS_DECIMAL_SEPARATOR);
+    number += static_cast<wchar_t>(L'0' + hundredths % 100 / 10);
+    if (hundredths % 10 != 0)
+        number += static_cast<wchar_t>(L'0' + hundredths % 10);
+    return formatText(IDS_SPEED_FACTOR, number.c_str());
+}
+
+// The speed stored for `program` (null: all programs), in thousandths.
+int storedSpeed(const wchar_t* program) {
+    return static_cast<int>(std::lround(CGlo_UserSettings::getSpeed(program) * 1000));
+}
+
 // The last part of a path: the status line has room for a file's name, not for its folder.
 std::wstring fileNameOf(const wchar_t* path) {
     const wchar_t* slash = std::wcsrchr(path, L'\\');
@@ -258,8 +292,10 @@ void CGdrConfigDialog::handOverLiveMotion(HWND dialog, const int values[6]) {
 
 CGdrConfigDialog::CGdrConfigDialog(CGdrProxy& proxy)
     : m_proxy(proxy), m_tableGeneration(0), m_treeVersion(0), m_removal{0, -1, -1}, m_tree(nullptr),
-      m_deadZone(nullptr), m_dragging(false), m_dragEntry(-1), m_dragTree(0), m_dragDirection(-1),
-      m_refreshing(false), m_lastFrame(0), m_frameMs(16), m_frameTimer(false) {}
+      m_deadZone(nullptr), m_speed(nullptr), m_speedAll(nullptr), m_allSpeed(1000),
+      m_allSpeedDirty(false), m_dragging(false), m_dragEntry(-1), m_dragTree(0),
+      m_dragDirection(-1), m_refreshing(false), m_lastFrame(0), m_frameMs(16), m_frameTimer(false) {
+}
 
 CGdrConfigDialog::~CGdrConfigDialog() {}
 
@@ -296,7 +332,10 @@ const GloMessageMapEntry* CGdrConfigDialog::GetMessageMap() const {
 LRESULT CGdrConfigDialog::OnInitDialog(WPARAM, LPARAM) {
     m_tree = GetDlgItem(m_hWnd, IDC_FUNCTION_TREE);
     m_deadZone = GetDlgItem(m_hWnd, IDC_DEADZONE);
-    if (!m_tree || !m_deadZone || !m_mapping.Attach(GetDlgItem(m_hWnd, IDC_AXIS_MAPPING)) ||
+    m_speed = GetDlgItem(m_hWnd, IDC_SPEED);
+    m_speedAll = GetDlgItem(m_hWnd, IDC_SPEED_ALL);
+    if (!m_tree || !m_deadZone || !m_speed || !m_speedAll ||
+        !m_mapping.Attach(GetDlgItem(m_hWnd, IDC_AXIS_MAPPING)) ||
         !m_cap.Attach(GetDlgItem(m_hWnd, IDC_CAP_VIEW))) {
         ::DestroyWindow(m_hWnd); // controls of classes left by an earlier load: no dialog
         return FALSE;
@@ -305,6 +344,13 @@ LRESULT CGdrConfigDialog::OnInitDialog(WPARAM, LPARAM) {
     SendMessageW(m_deadZone, TBM_SETRANGE, FALSE, MAKELPARAM(0, kLargestDeadZone));
     SendMessageW(m_deadZone, TBM_SETLINESIZE, 0, 1);
     SendMessageW(m_deadZone, TBM_SETPAGESIZE, 0, 10);
+    for (HWND slider : {m_speed, m_speedAll}) {
+        SendMessageW(slider, TBM_SETRANGE, FALSE, MAKELPARAM(0, kSpeedPositions - 1));
+        SendMessageW(slider, TBM_SETTICFREQ, 1, 0);
+        SendMessageW(slider, TBM_SETLINESIZE, 0, 1);
+        SendMessageW(slider, TBM_SETPAGESIZE, 0, 2);
+    }
+    m_allSpeed = storedSpeed(nullptr);
 
     if (HDC dc = GetDC(m_hWnd)) {
         const int rate = GetDeviceCaps(dc, VREFRESH);
@@ -593,7 +639,16 @@ void CGdrConfigDialog::mappingMenu(POINT point, bool fromKeyboard) {
 }
 
 LRESULT CGdrConfigDialog::OnHorizontalScroll(WPARAM wParam, LPARAM lParam) {
-    if (reinterpret_cast<HWND>(lParam) != m_deadZone)
+    const HWND slider = reinterpret_cast<HWND>(lParam);
+    if (slider == m_speed || slider == m_speedAll) {
+        const int position = static_cast<int>(SendMessageW(slider, TBM_GETPOS, 0, 0));
+        if (slider == m_speed)
+            setProgramSpeed(position);
+        else
+            setAllSpeed(position);
+        return 0;
+    }
+    if (slider != m_deadZone)
         return DefWindowProc(WM_HSCROLL, wParam, lParam);
     setDeadZone(static_cast<int>(SendMessageW(m_deadZone, TBM_GETPOS, 0, 0)));
     return 0;
@@ -623,6 +678,7 @@ void CGdrConfigDialog::syncApplications(int reloaded) {
     for (int i = 0; i < count; ++i) {
         CGdrEditedApplication application;
         application.name = host.getApplicationName(i); // a shared buffer: copied at once
+        application.speed = storedSpeed(application.name.c_str());
         application.object = host.getLoadedPlugin(i);
         application.loadGeneration = host.getLoadGeneration(i);
         if (application.object && !readApplication(*application.object, application))
@@ -636,8 +692,13 @@ void CGdrConfigDialog::syncApplications(int reloaded) {
             matched[static_cast<std::size_t>(before)] = true;
             application.expanded = old.expanded;
             if (old.object && !application.object)
-                note(formatText(old.dirty ? IDS_PLUGIN_GONE_EDITS : IDS_PLUGIN_GONE,
+                note(formatText(old.dirty || old.speedDirty ? IDS_PLUGIN_GONE_EDITS
+                                                            : IDS_PLUGIN_GONE,
                                 application.name.c_str()));
+            if (old.speedDirty && application.object) {
+                application.speed = old.speed;
+                application.speedDirty = true;
+            }
             if (old.dirty && application.object) {
                 // The button setups are the plug-in's own: taken from the fresh copy.
                 std::vector<CGdrEditableSetup> kept;
@@ -657,7 +718,8 @@ void CGdrConfigDialog::syncApplications(int reloaded) {
     }
     for (std::size_t p = 0; p < previous.size(); ++p)
         if (!matched[p] && previous[p].object)
-            note(formatText(previous[p].dirty ? IDS_PLUGIN_GONE_EDITS : IDS_PLUGIN_GONE,
+            note(formatText(previous[p].dirty || previous[p].speedDirty ? IDS_PLUGIN_GONE_EDITS
+                                                                        : IDS_PLUGIN_GONE,
                             previous[p].name.c_str()));
     if (!notice.empty())
         m_notice = notice;
@@ -829,6 +891,85 @@ void CGdrConfigDialog::showMapping() {
             direction, edited ? edited->startLevel(direction, CGdrAxisMappingCtl::kFullScale) : -1);
         m_mapping.setClaims(direction, edited ? edited->claims(direction) : 0);
     }
+    showSpeed();
+}
+
+// The slider of the selected program shows its own factor, the line below what it moves at:
+// both factors multiplied. The lights show it too, for the directions that drive a continuous
+// function.
+void CGdrConfigDialog::showSpeed() {
+    const int application = selectedApplication();
+    const bool live = liveObject(application) != nullptr;
+    const int own = live ? m_applications[application].speed : 1000;
+    const int effective = glo_config::combineSpeeds(m_allSpeed, own);
+    SendMessageW(m_speed, TBM_SETPOS, TRUE, speedPosition(own));
+    SendMessageW(m_speedAll, TBM_SETPOS, TRUE, speedPosition(m_allSpeed));
+    SetDlgItemTextW(m_hWnd, IDC_SPEED_VALUE, live ? factorText(own).c_str() : L"");
+    SetDlgItemTextW(m_hWnd, IDC_SPEED_ALL_VALUE, factorText(m_allSpeed).c_str());
+    SetDlgItemTextW(m_hWnd, IDC_SPEED_EFFECTIVE,
+                    live ? formatText(IDS_SPEED_EFFECTIVE, m_applications[application].name.c_str(),
+                                      factorText(effective).c_str(), factorText(own).c_str(),
+                                      factorText(m_allSpeed).c_str())
+                               .c_str()
+                         : L"");
+    if (!live && GetFocus() == m_speed)
+        SetFocus(m_tree);
+    for (int id : {IDC_SPEED_LABEL, IDC_SPEED, IDC_SPEED_VALUE})
+        EnableWindow(GetDlgItem(m_hWnd, id), live);
+    for (int direction = 0; direction < kGdrDirections; ++direction)
+        m_mapping.setSpeed(direction, live && m_applications[application].continuousAt(direction)
+                                          ? effective
+                                          : 1000);
+}
+
+// Only a move to another position changes a speed: a speed between the steps stays as it is
+// while its slider rests near it.
+void CGdrConfigDialog::setProgramSpeed(int position) {
+    const int application = selectedApplication();
+    if (!liveObject(application) || position < 0 || position >= kSpeedPositions)
+        return;
+    CGdrEditedApplication& edited = m_applications[application];
+    if (position == speedPosition(edited.speed))
+        return;
+    edited.speed = kSpeedSteps[position];
+    edited.speedDirty = true;
+    showSpeed();
+    updateButtons();
+}
+
+void CGdrConfigDialog::setAllSpeed(int position) {
+    if (position < 0 || position >= kSpeedPositions || position == speedPosition(m_allSpeed))
+        return;
+    m_allSpeed = kSpeedSteps[position];
+    m_allSpeedDirty = true;
+    showSpeed();
+    updateButtons();
+}
+
+bool CGdrConfigDialog::saveSpeeds(std::wstring& failure) {
+    bool edited = m_allSpeedDirty;
+    for (const CGdrEditedApplication& application : m_applications)
+        edited = edited || application.speedDirty;
+    if (!edited)
+        return true;
+    if (m_allSpeedDirty)
+        CGlo_UserSettings::setSpeed(nullptr, m_allSpeed / 1000.0);
+    for (const CGdrEditedApplication& application : m_applications)
+        if (application.speedDirty)
+            CGlo_UserSettings::setSpeed(application.name.c_str(), application.speed / 1000.0);
+    GLO_SaveReport report = {};
+    if (!CGlo_UserSettings::save(&report)) {
+        failure = formatText(
+            IDS_SPEED_SAVE_FAILED,
+            report.failure == GLO_SaveHeldBack
+                ? formatText(IDS_SETTINGS_HELD_BACK, fileNameOf(report.file).c_str()).c_str()
+                : saveFailureText(report).c_str());
+        return false;
+    }
+    m_allSpeedDirty = false;
+    for (CGdrEditedApplication& application : m_applications)
+        application.speedDirty = false;
+    return true;
 }
 
 void CGdrConfigDialog::showSetupControls() {
@@ -849,9 +990,9 @@ void CGdrConfigDialog::showSetupControls() {
 }
 
 void CGdrConfigDialog::updateButtons() {
-    bool dirty = false;
+    bool dirty = m_allSpeedDirty;
     for (const CGdrEditedApplication& application : m_applications)
-        dirty = dirty || application.dirty;
+        dirty = dirty || application.dirty || application.speedDirty;
     EnableWindow(GetDlgItem(m_hWnd, IDC_APPLY), dirty);
 }
 
@@ -963,6 +1104,10 @@ void CGdrConfigDialog::restoreDefaults(int application) {
         return; // it crashed: the host's notice follows
     m_applications[application].setups.swap(defaults);
     m_applications[application].dirty = true;
+    // The program's own speed goes back to normal too; the speed of all programs stays.
+    m_applications[application].speedDirty =
+        m_applications[application].speed != 1000 || m_applications[application].speedDirty;
+    m_applications[application].speed = 1000;
     rebuildTree(application, -1, -1);
     updateButtons();
 }
@@ -1031,6 +1176,9 @@ bool CGdrConfigDialog::applyChanges() {
     }
     if (getPluginHost().getTableGeneration() != m_tableGeneration)
         syncApplications(-1);
+    std::wstring speeds;
+    if (!saveSpeeds(speeds))
+        fail(speeds);
     // The edits that were not saved stay for another try; what else is left has no
     // application to take it.
     for (std::size_t a = 0; a < m_applications.size(); ++a)

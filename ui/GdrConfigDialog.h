@@ -1,8 +1,9 @@
 // The configuration dialog: the loaded applications with their functions and setups in a tree,
 // functions put onto the axis directions of the axis-mapping control (by a drag, or from the
 // keyboard through the context menu), a setup's dead zone and direction, the built-in setups
-// back, the cap in 3-D, live motion in both; OK and Apply hand the setups to the applications
-// and write their files, Cancel leaves them as they were.
+// back, the user's speed for the selected program and for all programs, the cap in 3-D, live
+// motion in both; OK and Apply hand the setups to the applications and write their files, and
+// store the speeds in the user settings; Cancel leaves them as they were.
 //
 // Modeless, on the thread that opens it, which must pump messages: normally the thread that
 // called ZuVidInit, where the core window lives and configurations are reloaded. One dialog per
@@ -110,6 +111,14 @@ private:
     // Reverse from its button: the setup's only axis, or the one chosen from a menu.
     void chooseReverse();
     void setDeadZone(int threshold);
+    // A slider's position taken as the selected program's speed, or as that of all programs.
+    void setProgramSpeed(int position);
+    void setAllSpeed(int position);
+    // Sliders, factors, the speed the selected program moves at, and the lights that show it.
+    void showSpeed();
+    // Stores the edited speeds in the user settings; false (and why in `failure`) when they
+    // could not be saved, in which case they stay edited.
+    bool saveSpeeds(std::wstring& failure);
     void restoreDefaults(int application);
     void requestRemoval(int entry);
     // Hands the edits to the applications and has them saved; true when none is left unsaved.
@@ -136,6 +145,10 @@ private:
     SetupChoice m_removal;
     HWND m_tree;
     HWND m_deadZone;
+    HWND m_speed;
+    HWND m_speedAll;
+    int m_allSpeed; // thousandths, as edited
+    bool m_allSpeedDirty;
     CGdrAxisMappingCtl m_mapping;
     CGdrCapView m_cap;
     bool m_dragging;

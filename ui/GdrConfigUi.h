@@ -29,11 +29,14 @@ inline int gdrDirection(int axis, bool negative) {
 // GETTEXT: wParam direction, lParam a buffer of GDR_CELL_TEXT_CHARS; what the direction does.
 // GETSTART: wParam direction; the strength from which a push selects a function, -1 for none.
 // GETCLAIMS: wParam direction; the setups a push reaches (more than one: a conflict).
+// GETLIT: wParam direction; where its light ends as drawn, 0..1000: the live strength, with the
+// part beyond the start scaled by the user's speed for what the direction drives.
 #define GDR_AMM_GETTARGETRECT (WM_USER + 1)
 #define GDR_AMM_GETLEVEL (WM_USER + 2)
 #define GDR_AMM_GETTEXT (WM_USER + 3)
 #define GDR_AMM_GETSTART (WM_USER + 4)
 #define GDR_AMM_GETCLAIMS (WM_USER + 5)
+#define GDR_AMM_GETLIT (WM_USER + 6)
 #define GDR_CELL_TEXT_CHARS 256
 
 // Cap view. GETSTATUS: the GdrCapModelStatus of the model file; GETTRIANGLES: triangles drawn;

@@ -118,6 +118,16 @@ int CGdrEditedApplication::claims(int direction) const {
     return count;
 }
 
+bool CGdrEditedApplication::continuousAt(int direction) const {
+    for (const CGdrEditableSetup& setup : setups) {
+        const int function = findFunction(setup.getName());
+        if (setup.feeds(direction) && function >= 0 &&
+            functions[static_cast<std::size_t>(function)].getFunctionType() > GLO_TriggerFunction)
+            return true;
+    }
+    return false;
+}
+
 int CGdrEditedApplication::startLevel(int direction, int fullScale) const {
     const int axis = direction / 2;
     const int sign = direction % 2 ? -1 : 1;

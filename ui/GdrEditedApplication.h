@@ -45,6 +45,10 @@ public:
     std::vector<CGdrEditableSetup> setups;
     bool dirty = false;
     bool expanded = false;
+    // The user's speed of its own (thousandths), as edited; kept apart from the setups, which
+    // go to the plug-in, while the speed goes to the user settings.
+    int speed = 1000;
+    bool speedDirty = false;
 
     int findFunction(const wchar_t* functionName) const;
     // A button function cannot be put on a direction.
@@ -56,6 +60,8 @@ public:
     bool reverse(int setup, int slot);
     // Motion setups that a push in `direction` reaches: more than one is a conflict.
     int claims(int direction) const;
+    // Whether a push in `direction` reaches a continuous function, which the speed acts on.
+    bool continuousAt(int direction) const;
     // Where a push in `direction` starts to select one of the setups' functions from rest, in
     // thousandths of `fullScale` (may lie beyond it); -1 when no setup answers the direction.
     // Asks the core's own multiplexer, so that the dead zone, its rescaling and the

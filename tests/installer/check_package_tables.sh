@@ -69,7 +69,9 @@ cap_motions.png	PicturesDir
 dead_zone.png	PicturesDir
 dialog_overview.png	PicturesDir
 notepad_push.png	PicturesDir
-restore_defaults.png	PicturesDir"
+rate_curve.png	PicturesDir
+restore_defaults.png	PicturesDir
+speed.png	PicturesDir"
 expected=$(echo "$expected" | sort)
 [ "$layout" = "$expected" ] || fail "files:"$'\n'"$(diff <(echo "$expected") <(echo "$layout"))"
 

@@ -187,6 +187,33 @@ TEST_F(Lifecycle, TermUnloadsPluginsAndTheirWorkers) {
     EXPECT_TRUE(glotest::eventually([&] { return threadCount() == threadsBefore; }));
 }
 
+// The user's speeds outlive the library: saved, it is unloaded and loaded again, and the next
+// start reads them back; what was changed and not saved is gone. (What the file may hold:
+// SettingsFile tests.)
+TEST_F(Lifecycle, SavedSpeedsComeBackWhenTheLibraryIsLoadedAgain) {
+    typedef void (*SetSpeed)(const wchar_t*, double);
+    typedef double (*GetSpeed)(const wchar_t*);
+    typedef bool (*Save)(void*);
+    {
+        Core core;
+        core.start();
+        const auto setSpeed = entry<SetSpeed>(core.module, "_ZN17CGlo_UserSettings8setSpeedEPKwd");
+        const auto save = entry<Save>(core.module, "_ZN17CGlo_UserSettings4saveEP14GLO_SaveReport");
+        ASSERT_TRUE(setSpeed && save);
+        setSpeed(L"Alpha", 2.8);
+        EXPECT_TRUE(save(nullptr));
+        setSpeed(L"Alpha", 0.25);
+        core.term();
+    }
+    ASSERT_TRUE(glotest::eventually([] { return !coreLoaded(); }));
+    Core again;
+    again.start();
+    const auto getSpeed = entry<GetSpeed>(again.module, "_ZN17CGlo_UserSettings8getSpeedEPKw");
+    ASSERT_TRUE(getSpeed);
+    EXPECT_EQ(getSpeed(L"Alpha"), 2.8);
+    again.term();
+}
+
 // The driver's close names the window the core announced, also after that window died with
 // the thread that started the core.
 TEST_F(Lifecycle, CloseAfterTheStartingThreadEnded) {

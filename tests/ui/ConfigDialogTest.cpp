@@ -17,6 +17,7 @@
 
 #include "DriverTest.h"
 #include "GdrProxy.h"
+#include "GloUserSettings.h"
 #include "MessageBoxAnswerer.h"
 #include "PluginHome.h"
 #include "TestWindow.h"
@@ -30,8 +31,8 @@
 namespace {
 
 std::wstring windowText(HWND window) {
-    wchar_t text[512] = L"";
-    GetWindowTextW(window, text, 512);
+    wchar_t text[2048] = L"";
+    GetWindowTextW(window, text, 2048);
     return text;
 }
 
@@ -225,6 +226,10 @@ protected:
     int level(int direction) {
         return static_cast<int>(SendMessageW(mapping, GDR_AMM_GETLEVEL, direction, 0));
     }
+    int lit(int direction) {
+        return static_cast<int>(SendMessageW(mapping, GDR_AMM_GETLIT, direction, 0));
+    }
+    std::wstring text(int id) { return windowText(GetDlgItem(dialog, id)); }
 
     // A point on the item's text in screen coordinates; two presses on one spot within the
     // double-click time would be a double click, so the point alternates between two.
@@ -585,13 +590,14 @@ TEST_F(ConfigDialog, EverythingWorksFromTheKeyboard) {
     open(writer);
     focusItem(function(L"Writer", L"Pan Window (Plane)")); // its one setup: slider and Reverse on
     std::vector<int> order;
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < 9; ++i) {
         whilePumping([] { key(VK_TAB); });
         order.push_back(focusedId());
     }
     // (Apply is off until something changed.)
-    EXPECT_EQ(order, (std::vector<int>{IDC_DEADZONE, IDC_REVERSE, IDC_RESTORE_DEFAULTS,
-                                       IDC_AXIS_MAPPING, IDOK, IDCANCEL, IDC_FUNCTION_TREE}));
+    EXPECT_EQ(order, (std::vector<int>{IDC_DEADZONE, IDC_REVERSE, IDC_RESTORE_DEFAULTS, IDC_SPEED,
+                                       IDC_SPEED_ALL, IDC_AXIS_MAPPING, IDOK, IDCANCEL,
+                                       IDC_FUNCTION_TREE}));
     for (HWND control = GetWindow(tree, GW_HWNDFIRST); control;
          control = GetWindow(control, GW_HWNDNEXT)) {
         if (!(GetWindowLongW(control, GWL_STYLE) & WS_TABSTOP))
@@ -674,6 +680,48 @@ TEST_F(ConfigDialog, DeadZoneSliderChangesWhatTheNextEventsSelect) {
     EXPECT_FALSE(hold('P', 300, 0).empty());
 }
 
+// The speed sliders from the keyboard: the selected program's own and that of all programs,
+// each labelled with its factor, the line below with what the program moves at, the lights of
+// the directions that drive a continuous function at once. OK stores them beside the setups,
+// whose file stays as it was, and the next pushes of a continuous function move that much
+// faster; a one-shot's do not.
+TEST_F(ConfigDialog, SpeedSlidersWorkFromTheKeyboardAndActAfterOk) {
+    const std::vector<probe::Call> pan = hold('P', 150, 0), page = hold('N', 0, 0, 200);
+    ASSERT_FALSE(pan.empty() || page.empty());
+    const std::wstring settings = home.userSettings + L"Settings.ini";
+    const std::string setups = readFile(home.plugins + L"Writer.cfg");
+    open(writer);
+    focusItem(application(L"Writer"));
+    EXPECT_EQ(text(IDC_SPEED_VALUE), L"1.0x");
+    // (For a program the dead zone slider and Reverse are off.)
+    whilePumping([] { keys({VK_TAB, VK_TAB, VK_RIGHT, VK_TAB, VK_LEFT, VK_LEFT}); });
+    EXPECT_EQ(focusedId(), IDC_SPEED_ALL);
+    EXPECT_EQ(text(IDC_SPEED_VALUE), L"1.4x");
+    EXPECT_EQ(text(IDC_SPEED_ALL_VALUE), L"0.5x");
+    EXPECT_EQ(text(IDC_SPEED_EFFECTIVE),
+              L"Writer moves at 0.7x: its own 1.4x \x00d7 0.5x for all programs.");
+    send(300, 0, 0, 0, 300);
+    glotest::pumpMessages(60);
+    const int pushed = gdrDirection(0, false), twisted = gdrDirection(4, false);
+    ASSERT_EQ(level(pushed), 857);
+    EXPECT_EQ(lit(pushed), start(pushed) + (857 - start(pushed)) * 700 / 1000);
+    EXPECT_EQ(lit(twisted), level(twisted));
+    EXPECT_EQ(GetFileAttributesW(settings.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    whilePumping([] { key(VK_RETURN); });
+    ASSERT_FALSE(IsWindow(dialog));
+    const std::string stored = readFile(settings);
+    EXPECT_TRUE(contains(stored, "\r\nSpeed=0.5\r\n[Writer]\r\nSpeed=1.4\r\n")) << stored;
+    EXPECT_EQ(readFile(home.plugins + L"Writer.cfg"), setups);
+    focusTarget();
+    const std::vector<probe::Call> slower = hold('P', 150, 0), paged = hold('N', 0, 0, 200);
+    ASSERT_FALSE(slower.empty() || paged.empty());
+    EXPECT_EQ(slower[0].axis0, (pan[0].axis0 * 7 + 5) / 10);
+    EXPECT_EQ(paged[0].axis0, page[0].axis0);
+    CGlo_UserSettings::setSpeed(nullptr, 1);
+    CGlo_UserSettings::setSpeed(L"Writer", 1);
+}
+
 // Reverse turns one axis of a setup: the button for a one-shot's only direction, the context
 // menu for one axis of a pan. A push then selects the other way.
 TEST_F(ConfigDialog, ReverseFlipsWhatAPushSelects) {
@@ -713,6 +761,10 @@ TEST_F(ConfigDialog, RestoreDefaultsThenCancelLeavesTheFileAsItWas) {
                               "[Function]\r\nFunction=Teleport\r\nEventType=motion\r\n"
                               "NumberOfAxis=1\r\nAxis=3\r\nAxisPolarity=1\r\nThreshold=5\r\n";
     glotest::writeFile(home.plugins + L"Writer.cfg", saved);
+    const std::wstring settings = home.userSettings + L"Settings.ini";
+    CreateDirectoryW(home.userSettings.c_str(), nullptr);
+    const std::string speeds = "Speed=2\r\n[Writer]\r\nSpeed=0.5\r\n";
+    glotest::writeFile(settings, speeds);
     start();
     const std::vector<std::wstring> live = {L"Back", L"Zoom"};
     ASSERT_EQ(liveSetups(writer), live);
@@ -726,9 +778,13 @@ TEST_F(ConfigDialog, RestoreDefaultsThenCancelLeavesTheFileAsItWas) {
         EXPECT_EQ(children(tree, function(L"Writer", L"Pan Window (Plane)")),
                   std::vector<std::wstring>{L"x+ Pan Left/Right, z+ Pan Up/Down (threshold 10)"});
         EXPECT_TRUE(children(tree, function(L"Writer", L"Zoom Window (Line)")).empty());
-        // Nothing reached the application or its file yet.
+        // The program's own speed is normal again, that of all programs stays. Nothing reached
+        // the application or its files yet.
+        EXPECT_EQ(text(IDC_SPEED_VALUE), L"1.0x");
+        EXPECT_EQ(text(IDC_SPEED_ALL_VALUE), L"2.0x");
         EXPECT_EQ(liveSetups(writer), live);
         EXPECT_EQ(readFile(home.plugins + L"Writer.cfg"), saved);
+        EXPECT_EQ(readFile(settings), speeds);
         // (Enter on the focused button would press it again: OK from the tree.)
         if (keep)
             focusItem(application(L"Writer"));
@@ -737,8 +793,11 @@ TEST_F(ConfigDialog, RestoreDefaultsThenCancelLeavesTheFileAsItWas) {
         if (!keep) {
             EXPECT_EQ(liveSetups(writer), live);
             EXPECT_EQ(readFile(home.plugins + L"Writer.cfg"), saved);
+            EXPECT_EQ(readFile(settings), speeds);
         }
     }
+    EXPECT_FALSE(contains(readFile(settings), "Writer")) << readFile(settings);
+    EXPECT_TRUE(contains(readFile(settings), "\r\nSpeed=2\r\n")) << readFile(settings);
     EXPECT_EQ(liveSetups(writer), (std::vector<std::wstring>{L"Back", L"Pan", L"NextPage"}));
     const std::string file = readFile(home.plugins + L"Writer.cfg");
     EXPECT_TRUE(contains(file, "Function=Pan\r\n")) << file;
@@ -875,6 +934,8 @@ TEST_F(ConfigDialog, SavesThatFailKeepTheDialogOpenAndSayWhy) {
     focusItem(nextItem(tree, application(L"TextEditor"), TVGN_CHILD));
     whilePumping([] { keys({VK_TAB, VK_END}); });
     assignFromKeyboard(function(L"Viewer", L"Zoom Window (Line)"), gdrDirection(1, true));
+    SetFocus(GetDlgItem(dialog, IDC_SPEED_ALL));
+    whilePumping([] { keys({VK_RIGHT}); });
     exported<void (*)()>(home.plugins + L"dialog_probe_viewer.dll", "crashInSave")();
     HANDLE held = CreateFileW(writerFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);
@@ -890,6 +951,9 @@ TEST_F(ConfigDialog, SavesThatFailKeepTheDialogOpenAndSayWhy) {
                                    L"replaced: it is read-only, or another program holds it open."))
         << status();
     EXPECT_TRUE(contains(status(), L"Viewer crashed while taking your changes")) << status();
+    EXPECT_TRUE(contains(status(), L"Speed: your changes were not saved. The folder " + userFolder +
+                                       L" cannot be made."))
+        << status();
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY)));
     EXPECT_EQ(children(tree, function(L"Writer", L"Pan Window (Plane)")),
               std::vector<std::wstring>{L"x+ Pan Left/Right, z+ Pan Up/Down (threshold 200)"});
@@ -900,6 +964,7 @@ TEST_F(ConfigDialog, SavesThatFailKeepTheDialogOpenAndSayWhy) {
     EXPECT_FALSE(IsWindow(dialog)) << status();
     EXPECT_TRUE(contains(readFile(writerFile), "Threshold=200\r\n"));
     EXPECT_TRUE(contains(readFile(home.userSettings + L"TextEditor.cfg"), "Threshold=200\r\n"));
+    EXPECT_TRUE(contains(readFile(home.userSettings + L"Settings.ini"), "\r\nSpeed=1.4\r\n"));
 }
 
 // A reload with one plug-in fewer while the last program of the list is selected, and the one
