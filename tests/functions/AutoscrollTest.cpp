@@ -179,7 +179,10 @@ TEST_F(Autoscroll, ALoopFollowingTheCursorNeverSeesItGoBackWhileScrolling) {
         EXPECT_EQ(settledOffset(view, L"58,0"), L"58,0");
         probe.autoScroll(kZero);
         EXPECT_EQ(settledLog(view, L"M400,250 m L396,246 l"), L"M400,250 m L396,246 l");
-        EXPECT_EQ(at(askPoint(view, kQueryOffset)), L"-4,-4"); // the end's click, not the user
+        // The end's click, or the scrolling place when the loop read the cursor just before the
+        // click came in; never the user's place.
+        const std::wstring seen = at(askPoint(view, kQueryOffset));
+        EXPECT_TRUE(seen == L"-4,-4" || seen == L"58,0") << std::string(seen.begin(), seen.end());
         expectRestored(view);
         ask(view, kClearLog);
     }
