@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "BenchDriver.h"
-#include "BenchFigures.h"
-#include "HeapCallCounter.h"
+#include "bench/BenchDriver.h"
+#include "bench/BenchFigures.h"
+#include "bench/HeapCallCounter.h"
 #include "ZuVidDriver.h"
-#include "fixtures/autoscroll_plugin/AutoscrollRecord.h"
-#include "fixtures/autoscroll_target/AutoscrollTarget.h"
+#include "tests/fixtures/autoscroll_plugin/AutoscrollRecord.h"
+#include "tests/fixtures/autoscroll_target/AutoscrollTarget.h"
 
 namespace {
 

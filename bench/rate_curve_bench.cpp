@@ -21,9 +21,9 @@
 #include <thread>
 #include <vector>
 
-#include "BenchClock.h"
-#include "BenchDriver.h"
-#include "BenchFigures.h"
+#include "bench/BenchClock.h"
+#include "bench/BenchDriver.h"
+#include "bench/BenchFigures.h"
 #include "GloUserSettings.h"
 #include "ZuVidDriver.h"
 

@@ -8,9 +8,9 @@
 #include <algorithm>
 
 #include "windows/GloBoundedSend.h"
-#include "GloGestureScope.h"
-#include "GloHandles.h"
-#include "GloInput.h"
+#include "functions/GloGestureScope.h"
+#include "functions/GloHandles.h"
+#include "functions/GloInput.h"
 #include "runtime/GloPreciseDelay.h"
 
 using glo_functions::CGestureScope;

@@ -3,8 +3,8 @@
 // has the keyboard focus.
 #include "GloPlugin.h"
 
-#include "GloChord.h"
-#include "GloInput.h"
+#include "functions/GloChord.h"
+#include "functions/GloInput.h"
 
 using glo_functions::actsOnce;
 using glo_functions::CKeySequence;

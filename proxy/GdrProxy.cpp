@@ -1,7 +1,9 @@
 #include "GdrProxy.h"
 
+#include "host/GloDriverSide.h"
 #include "host/GloPluginHost.h"
 #include "log/GdrLog.h"
+#include "log/GdrLogSink.h"
 #include "proxy/GdrMessages.h"
 #include "proxy/GdrTestHooks.h"
 #include "events/GloEventMath.h"
@@ -17,6 +19,19 @@
 // the plug-in host (host/GloPluginHost.cpp, priority 203).
 GdrMessages g_gdrMessages __attribute__((init_priority(201)));
 static CGdrProxy s_coreProxy __attribute__((init_priority(202)));
+
+namespace {
+// The log and the host reach the driver through the core object, and only through these.
+struct DriverLinks {
+    DriverLinks() {
+        glo_log::setSink({[] { return s_coreProxy.canLog(); },
+                          [](const wchar_t* line) { s_coreProxy.log(line); }});
+        glo_host::setDriverSide({[] { return s_coreProxy.getConfigDialog(); },
+                                 [](HWND window) { s_coreProxy.registerWindow(window); }});
+    }
+};
+DriverLinks s_driverLinks __attribute__((init_priority(202)));
+} // namespace
 
 HWND g_gdrCloneWindow = nullptr;
 

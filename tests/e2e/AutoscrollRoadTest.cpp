@@ -14,10 +14,10 @@
 #include <regex>
 #include <string>
 
-#include "PluginHome.h"
-#include "TestProgram.h"
-#include "fixtures/autoscroll_plugin/AutoscrollRecord.h"
-#include "fixtures/autoscroll_target/AutoscrollTarget.h"
+#include "tests/support/PluginHome.h"
+#include "tests/support/TestProgram.h"
+#include "tests/fixtures/autoscroll_plugin/AutoscrollRecord.h"
+#include "tests/fixtures/autoscroll_target/AutoscrollTarget.h"
 
 using namespace autoscroll_target;
 using glotest::hold;

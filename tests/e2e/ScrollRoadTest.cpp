@@ -13,10 +13,10 @@
 #include <thread>
 #include <vector>
 
-#include "FakeDriver.h"
-#include "PluginHome.h"
-#include "TestProgram.h"
-#include "fixtures/views_dialog/ViewsDialog.h"
+#include "tests/support/FakeDriver.h"
+#include "tests/support/PluginHome.h"
+#include "tests/support/TestProgram.h"
+#include "tests/fixtures/views_dialog/ViewsDialog.h"
 
 using namespace glotest;
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "InputRecorder.h"
-#include "MessageBoxAnswerer.h"
-#include "PluginProbe.h"
-#include "fixtures/autoscroll_target/AutoscrollTarget.h"
+#include "tests/support/InputRecorder.h"
+#include "tests/support/MessageBoxAnswerer.h"
+#include "tests/functions/PluginProbe.h"
+#include "tests/fixtures/autoscroll_target/AutoscrollTarget.h"
 #include "functions/GloInput.h"
 
 using namespace glotest;

@@ -16,10 +16,10 @@
 #include <memory>
 #include <string>
 
-#include "FakeDriver.h"
-#include "PluginHome.h"
-#include "TestProgram.h"
-#include "fixtures/views_dialog/ViewsDialog.h"
+#include "tests/support/FakeDriver.h"
+#include "tests/support/PluginHome.h"
+#include "tests/support/TestProgram.h"
+#include "tests/fixtures/views_dialog/ViewsDialog.h"
 
 using namespace glotest;
 namespace dialog = views_dialog;

@@ -11,11 +11,11 @@
 
 #include "GloPlugin.h"
 #include "GloPluginThread.h"
-#include "HungWindow.h"
-#include "TestProgram.h"
-#include "TestWindow.h"
+#include "tests/support/HungWindow.h"
+#include "tests/support/TestProgram.h"
+#include "tests/support/TestWindow.h"
 #include "bench/ProcessCounters.h"
-#include "fixtures/autoscroll_target/AutoscrollTarget.h"
+#include "tests/fixtures/autoscroll_target/AutoscrollTarget.h"
 
 // Opened by the plug-in base for the core's tests: here to slow its input down.
 struct CGlo_PluginTestAccess {

@@ -1,10 +1,10 @@
-#include "TestProgram.h"
+#include "tests/support/TestProgram.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-#include "FakeDriver.h"
+#include "tests/support/FakeDriver.h"
 
 namespace glotest {
 
