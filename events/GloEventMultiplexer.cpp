@@ -110,6 +110,12 @@ CGlo_FunctionSetup* CGlo_EventMultiplexer::getFunctionSetup(int index) {
     return &table[index];
 }
 
+CGlo_PluginFunction* CGlo_EventMultiplexer::getConnectionFunction(int index) {
+    if (index < 0 || index >= count)
+        return nullptr;
+    return table[index].function;
+}
+
 void CGlo_EventMultiplexer::clear() {
     releaseTable();
 }

@@ -2,6 +2,7 @@
 
 #include "events/GloCoreModule.h"
 #include "events/GloNameCopy.h"
+#include "events/GloPluginTextLookup.h"
 
 static_assert(sizeof(GLO_FunctionType) == 4, "GLO_FunctionType is 32-bit");
 static_assert(sizeof(CGlo_PluginFunction) == 120 + sizeof(void*), "CGlo_PluginFunction layout");
@@ -52,13 +53,16 @@ int CGlo_PluginFunction::getNumberOfAxes() const {
 }
 
 // LoadStringW with a capacity of 0 would store a pointer into the buffer instead of text, and
-// a missing string leaves the buffer untouched: both are kept away from callers.
+// a missing string leaves the buffer untouched: both are kept away from callers. Identifiers
+// beyond the string table are the texts plug-ins registered.
 static wchar_t* loadDescription(int id, wchar_t* buffer, int bufferBytes) {
     if (buffer == nullptr || bufferBytes < static_cast<int>(sizeof(wchar_t)))
         return buffer;
     buffer[0] = L'\0';
     if (id >= 0 && id <= 0xFFFF)
         LoadStringW(gloCoreModule(), static_cast<UINT>(id), buffer, bufferBytes / 2);
+    else
+        glo_events::copyRegisteredText(id, buffer, bufferBytes / 2);
     return buffer;
 }
 

@@ -5,6 +5,7 @@
 #include "GloHWND.h"
 #include "GloTextIds.h"
 #include "events/GloEventMath.h"
+#include "events/GloSetupFit.h"
 #include "log/GdrLog.h"
 #include "runtime/GloFaultGuard.h"
 #include "windows/GloWindowAtPoint.h"
@@ -180,6 +181,48 @@ void CGlo_PluginHost::loadPlugin(const wchar_t* path) {
         return;
     }
     tableChanged();
+    reportSetupFit(plugins.back(), path);
+}
+
+void CGlo_PluginHost::reportSetupFit(CGlo_DLLApplication& entry, const wchar_t* path) {
+    CGdrProxy& proxy = getCoreProxy();
+    CGlo_Application* application = entry.getLoadedPlugin();
+    if (application == nullptr || !proxy.canLog())
+        return;
+    const wchar_t* file = std::wcsrchr(path, L'\\');
+    file = file ? file + 1 : path;
+    // The plug-in's tables are read, not called; a fault there only ends the check.
+    CGlo_EventMultiplexer& multiplexer = application->getMultiplexer();
+    int count = 0;
+    glo_guard::Fault fault;
+    auto counted = [&] { count = multiplexer.getNumberOfConnections(); };
+    if (!glo_guard::call(counted, fault, entry.getModule()))
+        return;
+    for (int i = 0; i < count; ++i) {
+        wchar_t line[kLogLineCapacity + 1];
+        bool misfit = false;
+        auto check = [&] {
+            const CGlo_FunctionSetup* setup = multiplexer.getFunctionSetup(i);
+            CGlo_PluginFunction* function = multiplexer.getConnectionFunction(i);
+            wchar_t why[200], shown[160], kind[64], text[128];
+            if (setup == nullptr || function == nullptr ||
+                !glo_events::setupMisfit(*setup, *function, why, 200))
+                return;
+            glo_events::describeSetup(*setup, shown, 160);
+            glo_events::describeKind(*function, kind, 64);
+            function->getFunctionCbDescription(text, sizeof(text));
+            gdrFormatLine(line, kLogLineCapacity,
+                          GDR_LOG_TAG L"Plug-in %s (%s): the setup of \"%s\" (%s) does not fit the "
+                                      L"function \"%s\" (%s%s%s): %s\n",
+                          entry.getName(), file, setup->getName(), shown, function->getName(), text,
+                          text[0] ? L"; " : L"", kind, why);
+            misfit = true;
+        };
+        if (!glo_guard::call(check, fault, entry.getModule()))
+            return;
+        if (misfit)
+            proxy.log(line);
+    }
 }
 
 int CGlo_PluginHost::freeAllPlugins() {

@@ -75,6 +75,8 @@ protected:
     void loadFolder(const wchar_t* directory, DWORD length);
     // Loads one library by its full path and appends it when it is a plug-in.
     void loadPlugin(const wchar_t* path);
+    // Logs once each connected setup that does not fit its function (GloSetupFit.h).
+    void reportSetupFit(CGlo_DLLApplication& entry, const wchar_t* path);
     void deliver(CGlo_DLLApplication* entry, CGlo_Event& event);
     void dispatch(int x, int y, int z, int a, int b, int c, int button, int state);
     // Takes an entry out of use after a crash (see reportFaults).

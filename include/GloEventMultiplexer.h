@@ -59,6 +59,8 @@ public:
     int getNumberOfConnections();
     // Setup of element index, null outside the table.
     CGlo_FunctionSetup* getFunctionSetup(int index);
+    // The function element index runs, null outside the table.
+    CGlo_PluginFunction* getConnectionFunction(int index);
     // Picks the function for a device event, or null; when a function is returned, event is
     // rewritten into that function's axes and scaled for it (a motion stays a motion of at least
     // length 1). Allocates nothing.

@@ -41,9 +41,10 @@ public:
     // The function type for continuous functions (1..6), else 0.
     int getNumberOfAxes() const;
 
-    // Loads the description from the core library's string table into buffer (capacity
-    // bufferBytes / 2 characters, LoadStringW semantics); returns buffer. The buffer holds an
-    // empty string when the text is missing; with no room for a character nothing is written.
+    // Loads the description from the core library's string table, or a text a plug-in
+    // registered (GloPluginTexts.h), into buffer (capacity bufferBytes / 2 characters, cut to
+    // fit) in the user's language; returns buffer. The buffer holds an empty string when the
+    // text is missing; with no room for a character nothing is written.
     wchar_t* getFunctionCbDescription(wchar_t* buffer, int bufferBytes);
     // As above for one direction of function axis 0..5 (direction >= 0: positive); an empty
     // string for any other axis.

@@ -1,5 +1,5 @@
-// The plug-in author's kit: readable tables, window-class tests and a complete office plug-in
-// in one macro. The shipped plug-ins are written with it.
+// The plug-in author's kit: readable tables, window-class tests, texts of the plug-in's own and
+// a complete office plug-in in one macro. The shipped plug-ins are written with it.
 //
 // A whole plug-in:
 //
@@ -39,6 +39,7 @@
 namespace glo_kit {
 
 // ---- Window-class tests, for match() ----
+// Window classes are not case-sensitive ("Edit" and "EDIT" are one class): none of these is.
 
 // The class of `window` is exactly `name` (not case-sensitive).
 inline bool classIs(HWND window, const wchar_t* name) {
@@ -59,11 +60,10 @@ inline bool hasClassAbove(HWND window, const wchar_t* part) {
     return false;
 }
 
-// The top-level window of `window` has exactly the class `name` (case-sensitive).
+// The top-level window of `window` has exactly the class `name` (not case-sensitive).
 inline bool topLevelIs(HWND window, const wchar_t* name) {
-    wchar_t found[64] = L"";
     HWND top = window ? GetAncestor(window, GA_ROOT) : nullptr;
-    return top != nullptr && GetClassNameW(top, found, 64) > 0 && std::wcscmp(found, name) == 0;
+    return top != nullptr && classIs(top, name);
 }
 
 // ---- Device axes, as setups name them ----
@@ -74,7 +74,16 @@ inline bool topLevelIs(HWND window, const wchar_t* name) {
 enum DeviceAxis { AxisX = 0, AxisY = 1, AxisZ = 2, AxisA = 3, AxisB = 4, AxisC = 5 };
 
 // ---- Function table entries ----
-// Texts are identifiers of the core's string table (GLO_TEXT_..., GloTextIds.h; 0: none).
+// Texts are identifiers of the core's string table (GLO_TEXT_..., GloTextIds.h; 0: none) or of
+// texts of the plug-in's own (text() below).
+
+// A text of the plug-in's own, in English and German, for a function or a direction; the
+// configuration dialog shows it in the user's language. German may be left out.
+//   axisFunction(L"Count", &count, text(L"Count Steps", L"Schritte zählen"),
+//                text(L"More", L"Mehr"), text(L"Fewer", L"Weniger"))
+inline int text(const wchar_t* english, const wchar_t* german = nullptr) {
+    return gloRegisterText(english, german);
+}
 
 // Continuous, two function axes: texts of the function, then of the first axis's positive and
 // negative direction and of the second axis's.

@@ -11,7 +11,8 @@
 //                its configuration file (deserialize()).
 //   2. match     For every event the core asks each plug-in match(window): 0 = not mine, the
 //                highest score wins.
-//   3. functions CGlo_PluginFunction: name, kind, callback, description texts (GloTextIds.h).
+//   3. functions CGlo_PluginFunction: name, kind, callback, description texts (GloTextIds.h,
+//                or texts of the plug-in's own: GloPluginTexts.h).
 //      and setups CGlo_FunctionSetup: which device axes or button run it, polarity, dead zone.
 //   4. events    Delivered on the driver's thread, run on the application's worker thread: the
 //                multiplexer picks a function and calls it with the event in the function's own
@@ -41,6 +42,7 @@
 #include "GloHWND.h"
 #include "GloPlugin.h"
 #include "GloPluginFunction.h"
+#include "GloPluginTexts.h"
 #include "GloPluginThread.h"
 #include "GloScrollbarFinder.h"
 #include "GloTextIds.h"

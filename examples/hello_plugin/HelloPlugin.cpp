@@ -24,11 +24,13 @@ void step(const CGlo_Event& event) {
         InterlockedIncrement(&s_steps);
 }
 
-// The texts are the core's (GloTextIds.h): the configuration dialog shows them in the user's
-// language.
+// The configuration dialog shows each function by its texts, in the user's language: our own
+// function's are our own (text(): English, German), the base's functions use the core's
+// (GloTextIds.h).
 CGlo_PluginFunction s_functions[] = {
-    axisFunction(L"Step", &step, GLO_TEXT_PAN_WINDOW, GLO_TEXT_PAN_LEFT_RIGHT,
-                 GLO_TEXT_PAN_RIGHT_LEFT),
+    axisFunction(L"Step", &step, text(L"Count Steps", L"Schritte zählen"),
+                 text(L"Step Right", L"Schritt nach rechts"),
+                 text(L"Step Left", L"Schritt nach links")),
     panFunction(L"LinePan", GLO_CALL(ILinePan), GLO_TEXT_LINE_SCROLL_WINDOW,
                 GLO_TEXT_LINE_SCROLL_LEFT_RIGHT, GLO_TEXT_LINE_SCROLL_RIGHT_LEFT,
                 GLO_TEXT_LINE_SCROLL_UP_DOWN, GLO_TEXT_LINE_SCROLL_DOWN_UP),

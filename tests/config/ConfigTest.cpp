@@ -287,8 +287,11 @@ TEST(ConfigCheckTool, ReportsSkippedRecordsAndDamagedLines) {
                   "\r\nButton=3\r\nButtonEvent=press\r\n[Function]\r\nFunction=Cut\r\n"
                   "EventType=button\r\nButton=3");
     // The tests run in the folder the tool is built into; cmd strips the outer quotes.
-    auto run = [&](const wchar_t* file, std::string& output) {
-        FILE* pipe = _wpopen((L"\"glo_cfgcheck.exe \"" + (folder / file) + L"\"\"").c_str(), L"rb");
+    auto run = [&](const wchar_t* file, std::string& output, const wchar_t* options = L"") {
+        FILE* pipe = _wpopen(
+            (L"\"glo_cfgcheck.exe " + std::wstring(options) + L"\"" + (folder / file) + L"\"\"")
+                .c_str(),
+            L"rb");
         char buffer[4096];
         for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
             output.append(buffer, n);
@@ -306,4 +309,13 @@ TEST(ConfigCheckTool, ReportsSkippedRecordsAndDamagedLines) {
           "1 loaded, 2 skipped, 1 ignored lines"})
         EXPECT_NE(output.find(line), std::string::npos) << line << "\n" << output;
     EXPECT_EQ(run(L"None.cfg", output), 2);
+
+    // Asked about one function, the records of the others are neither loaded nor skipped.
+    output.clear();
+    EXPECT_EQ(run(L"Edited.cfg", output, L"--function MyKey "), 0) << output;
+    for (const char* line : {"lines 1-3: \"MyPan\" (no event type): not asked",
+                             "lines 4-10: \"MyKey\" (button 3 on press): loaded",
+                             "lines 11-14: \"Cut\" (button 3 on none): not asked",
+                             "1 loaded, 0 skipped, 2 not asked, 1 ignored lines"})
+        EXPECT_NE(output.find(line), std::string::npos) << line << "\n" << output;
 }

@@ -1,15 +1,19 @@
 // The plug-in author's tools as an author runs them, in processes of their own: glo_driver
-// --list-plugins on good and bad libraries (and its answer against the core's own choice), the
+// --list-plugins on good and bad libraries (and its answer against the core's own choice), on
+// a plug-in with an author's mistakes (and --verbose on it), the
 // driver's refusal to start without a home, and a gesture recorded by glo_monitor and replayed
 // by glo_driver reaching the same functions in the same order.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "DriverTest.h"
+#include "GdrProxy.h"
+#include "GloPluginKit.h"
 #include "FakeDriver.h"
 #include "PluginHome.h"
 #include "TestProgram.h"
@@ -176,6 +180,88 @@ TEST(ListPlugins, ChoosesWhatTheCoreChooses) {
         DestroyWindow(window);
 }
 
+// Window classes are one class whatever the letter case: the kit's tests all agree, also on a
+// top-level class of a long name.
+TEST(KitClassTests, IgnoreTheLetterCase) {
+    const wchar_t frame[] = L"Kit_Frame_of_a_program_whose_class_name_is_longer_than_most_are_76";
+    HWND top = glotest::makeWindow(frame, WS_POPUP, 0, 0, 100, 100);
+    HWND pane = glotest::makeWindow(L"Kit_Pane", WS_CHILD, 0, 0, 50, 50, top);
+    EXPECT_TRUE(glo_kit::classIs(pane, L"KIT_PANE"));
+    EXPECT_TRUE(glo_kit::hasClassAbove(pane, L"KIT_FRAME_of"));
+    EXPECT_TRUE(glo_kit::topLevelIs(pane, L"KIT_FRAME_OF_A_PROGRAM_WHOSE_CLASS_NAME_IS_LONGER_THAN_"
+                                          L"MOST_ARE_76"));
+    EXPECT_FALSE(glo_kit::topLevelIs(pane, L"Kit_Pane"));
+    DestroyWindow(top);
+}
+
+size_t occurrences(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// An author's mistakes, as glo_driver must point them out: each setup that does not fit its
+// function once, with the plug-in's, the function's and the setup's names (a fitting one-shot
+// and button setup not at all); what match() compared the window's classes with, and that only
+// the letter case differs. Once chosen, --verbose names the functions by their texts (its own
+// text for the author's function) and gives the figures the dead zone works on.
+TEST(MistakenPlugin, IsPointedOutByTheDriver) {
+    PluginHome home(L"glo_kit_mistaken");
+    home.add(L"kit_mistaken");
+    HWND front = glotest::makeWindow(L"Kit_Mistaken", WS_POPUP | WS_VISIBLE, 150, 150, 300, 200);
+    ASSERT_TRUE(glotest::focusAndPoint(front));
+    const ToolRun list = runTool(L"glo_driver.exe --list-plugins", home);
+    EXPECT_EQ(list.code, 0u) << list.output;
+    EXPECT_EQ(occurrences(list.output, " does not fit the function "), 2u) << list.output;
+    for (const char* misfit :
+         {"Plug-in Mistaken (kit_mistaken.dll): the setup of \"Step\" (motion of 2 axes: x+ z+, "
+          "dead zone 0) does not fit the function \"Step\" (Count Steps; continuous, 1 axis): 2 "
+          "axes feed a function of 1 axis",
+          "Plug-in Mistaken (kit_mistaken.dll): the setup of \"Copy\" (motion of 1 axis: b+, dead "
+          "zone 0) does not fit the function \"Copy\" (Button; button only): a motion runs a "
+          "function meant for a button only"})
+        EXPECT_EQ(occurrences(list.output, misfit), 1u) << misfit << "\n" << list.output;
+    EXPECT_NE(list.output.find("No plug-in scores above 0"), std::string::npos) << list.output;
+    EXPECT_NE(list.output.find("compared them with \"notepad\", \"KIT_MISTAKEN\"."),
+              std::string::npos)
+        << list.output;
+    EXPECT_NE(list.output.find("Hint: \"KIT_MISTAKEN\" and the class \"Kit_Mistaken\" differ "
+                               "only in letter case"),
+              std::string::npos)
+        << list.output;
+    DestroyWindow(front);
+    UnregisterClassW(L"Kit_Mistaken", GetModuleHandleW(nullptr));
+
+    // The class it looks for, exactly: now it is chosen.
+    front = glotest::makeWindow(L"KIT_MISTAKEN", WS_POPUP | WS_VISIBLE, 150, 150, 300, 200);
+    ASSERT_TRUE(glotest::focusAndPoint(front));
+    const std::wstring trace = home.home + L"\\mistaken.trace";
+    // Slid right; then tilted right (a negative c in a trace) a little, and further.
+    glotest::writeFile(trace, "rate 16\nwait 300\n" + glotest::hold(5, "200 0 0 0 0 0") +
+                                  "zero\nwait 250\n" + glotest::hold(5, "0 0 0 0 0 -60") +
+                                  "zero\nwait 250\n" + glotest::hold(5, "0 0 0 0 0 -400") +
+                                  "zero\n");
+    const ToolRun verbose = runTool(L"glo_driver.exe --verbose \"" + trace + L"\"", home);
+    EXPECT_EQ(verbose.code, 0u) << verbose.output;
+    EXPECT_NE(verbose.output.find(": Step (Count Steps), len="), std::string::npos)
+        << verbose.output;
+    EXPECT_NE(verbose.output.find("zone=0 start=61"), std::string::npos) << verbose.output;
+    // The small tilt: its length beyond the dead zone but short of the start.
+    const std::string nearest = ": no function runs; nearest PageDown (Page Down): len=";
+    const size_t small = verbose.output.find(nearest);
+    ASSERT_NE(small, std::string::npos) << verbose.output;
+    const int length = std::atoi(verbose.output.c_str() + small + nearest.size());
+    EXPECT_TRUE(length > 60 && length < 111) << verbose.output;
+    EXPECT_NE(verbose.output.find(": PageDown (Page Down), len="), std::string::npos)
+        << verbose.output;
+    // Where a push of the one-shot's direction starts to count beyond its dead zone of 60.
+    EXPECT_NE(verbose.output.find("zone=60 start=111"), std::string::npos) << verbose.output;
+    DeleteFileW(trace.c_str());
+    DestroyWindow(front);
+    UnregisterClassW(L"KIT_MISTAKEN", GetModuleHandleW(nullptr));
+}
+
 TEST(Driver, WithoutAHomeEndsAtOnceInsteadOfWaitingOnAMessageBox) {
     PluginHome home(L"glo_kit_home");
     glotest::writeFile(home.home + L"\\rest.trace", "zero\n");
@@ -220,7 +306,13 @@ std::string functionsReported(const std::string& report) {
             line.pop_back();
         if (line.compare(0, 17, "glo_driver: event") != 0)
             continue;
-        const std::string function = line.substr(line.rfind(": ") + 2);
+        // "glo_driver: events 3-27: motion x=168: Pan (...), len=...": the name after the event.
+        const size_t event = line.find(": ", 12);
+        const size_t named = event == std::string::npos ? event : line.find(": ", event + 2);
+        if (named == std::string::npos || line.compare(event + 2, 4, "rest") == 0)
+            continue;
+        const std::string function =
+            line.substr(named + 2, line.find_first_of(" ,", named + 2) - (named + 2));
         const char letter = function == "Pan"     ? 'P'
                             : function == "Flip"  ? 'F'
                             : function == "Click" ? 'C'
@@ -314,6 +406,27 @@ BOOL CALLBACK endSession(HWND window, LPARAM pid) {
                         &answer);
     SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &answer);
     return TRUE;
+}
+
+class SetupFit : public glotest::DriverTest {};
+
+// The core's report of setups that do not fit their functions: once per load of the plug-in,
+// not again when its configuration is reloaded, and never about the shipped plug-ins, whose
+// setups drive fewer axes than their functions take, or fire one-shots from one direction.
+TEST_F(SetupFit, IsReportedOncePerLoadAndNeverForTheShippedPlugins) {
+    home.addShipped();
+    home.add(L"kit_mistaken");
+    const std::wstring misfit = L" does not fit the function ";
+    start();
+    std::vector<std::wstring> lines = logLines(misfit);
+    ASSERT_EQ(lines.size(), 2u);
+    for (const std::wstring& line : lines)
+        EXPECT_EQ(line.find(L"Vex_Core_Proxy.dll: Plug-in Mistaken (kit_mistaken.dll): "), 0u);
+    SendMessageW(core(), RegisterWindowMessageW(GDR_MSG_CONFIGCHANGED), 0, 0);
+    EXPECT_EQ(logLines(misfit).size(), 2u);
+    close();
+    start();
+    EXPECT_EQ(logLines(misfit).size(), 4u);
 }
 
 class MonitorRecording : public glotest::DriverTest {};

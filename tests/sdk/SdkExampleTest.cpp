@@ -1,6 +1,6 @@
 // The example plug-in, built out of tree against the installed SDK package with and without
-// UNICODE, is loaded by the host, serves its window, runs its function on its worker and keeps
-// a window of its own on the core's window layer.
+// UNICODE, is loaded by the host, serves its window, names its function with its own text, runs
+// it on its worker and keeps a window of its own on the core's window layer.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -42,6 +42,11 @@ TEST(SdkExample, BuiltEitherWayItLoadsAndRuns) {
         EXPECT_EQ(SendMessageW(window(), WM_APP, 0, 0), 42); // through its message map
 
         CGlo_Application* application = host.getLoadedPlugin(0);
+        // Its own function carries its own text (the tests run under an English interface).
+        wchar_t text[64] = L"";
+        ASSERT_NE(application->queryFunction(L"Step"), nullptr);
+        EXPECT_STREQ(application->queryFunction(L"Step")->getFunctionCbDescription(text, 128),
+                     L"Count Steps");
         CGlo_Event push(200, 0, 0, 0, 0, 0, -1, 0), rest;
         application->sendevent(push);
         EXPECT_TRUE(glotest::eventually([&] { return steps() >= 2; })); // repeated on the worker

@@ -556,6 +556,16 @@ TEST_F(ConfigDialog, SpeaksTheUserInterfaceLanguage) {
         EXPECT_FALSE(english.empty() || deutsch.empty()) << id;
         EXPECT_TRUE(id < IDS_SETUP_THRESHOLD || deutsch != english) << id;
     }
+    // A plug-in's own texts (the viewer's), in the same language; where it gave no German one,
+    // its English one.
+    EXPECT_NE(function(L"Viewer", german ? L"Schritte zählen (Linie)" : L"Count Steps (Line)"),
+              nullptr);
+    CGlo_PluginFunction* count = getPluginHost().getLoadedPlugin(viewer)->queryFunction(L"Count");
+    ASSERT_NE(count, nullptr);
+    wchar_t text[64];
+    EXPECT_STREQ(count->getAxisCbDescription(text, sizeof(text), 0, 1),
+                 german ? L"Mehr Schritte" : L"More Steps");
+    EXPECT_STREQ(count->getAxisCbDescription(text, sizeof(text), 0, -1), L"Fewer Steps");
 }
 
 // A driver that unloads the library with the dialog open: no window, hook or class of it may

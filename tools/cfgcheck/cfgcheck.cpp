@@ -4,9 +4,9 @@
 //
 //   glo_cfgcheck [--function NAME]... FILE.cfg...
 //
-// With --function the names of the application's functions are known, and records naming
-// another function are reported as skipped. Exit code: 0 all records load, 1 some are
-// skipped, 2 a file cannot be read or the arguments are wrong.
+// With --function only the records of the functions named are checked; the others are reported
+// as not asked, and neither counted as loaded nor as skipped. Exit code: 0 all records asked
+// about load, 1 some are skipped, 2 a file cannot be read or the arguments are wrong.
 #include <windows.h>
 
 #include <cstdio>
@@ -102,7 +102,7 @@ std::string describe(const glo_config::RecordFields& f) {
 class Report : public glo_config::CConfigCheckObserver {
 public:
     explicit Report(const std::set<std::wstring>& functions)
-        : functions(functions), loaded(0), skipped(0), ignoredLines(0) {}
+        : functions(functions), loaded(0), skipped(0), notAsked(0), ignoredLines(0) {}
 
     void onLine(const glo_config::LineInfo& line) override {
         if (line.truncated) {
@@ -134,6 +134,12 @@ public:
                                 : "lines " + std::to_string(first) + "-" + std::to_string(last);
         printf("%s: \"%s\" (%s): ", where.c_str(), narrow(f.name).c_str(), describe(f).c_str());
         const std::string missing = missingKeys(f, keys);
+        // A record without a name may be one of the functions asked about: it is checked.
+        if (!functions.empty() && f.name[0] != L'\0' && functions.count(f.name) == 0) {
+            ++notAsked;
+            printf("not asked\n");
+            return;
+        }
         if (!setup.IsValid()) {
             ++skipped;
             printf("SKIPPED, %s", whyInvalid(f).c_str());
@@ -141,9 +147,6 @@ public:
                 printf("; %s record lacks %s", r.atEnd ? "truncated at end of file," : "the",
                        missing.c_str());
             printf("\n");
-        } else if (!functions.empty() && functions.count(f.name) == 0) {
-            ++skipped;
-            printf("SKIPPED, the application has no function of this name\n");
         } else {
             ++loaded;
             printf("loaded\n");
@@ -156,7 +159,7 @@ public:
     }
 
     const std::set<std::wstring>& functions;
-    int loaded, skipped, ignoredLines;
+    int loaded, skipped, notAsked, ignoredLines;
 };
 
 } // namespace
@@ -186,8 +189,12 @@ int wmain(int argc, wchar_t** argv) {
             status = 2;
             continue;
         }
-        printf("%d loaded, %d skipped, %d ignored lines\n", report.loaded, report.skipped,
-               report.ignoredLines);
+        if (functions.empty())
+            printf("%d loaded, %d skipped, %d ignored lines\n", report.loaded, report.skipped,
+                   report.ignoredLines);
+        else
+            printf("%d loaded, %d skipped, %d not asked, %d ignored lines\n", report.loaded,
+                   report.skipped, report.notAsked, report.ignoredLines);
         if (report.skipped > 0 && status == 0)
             status = 1;
     }

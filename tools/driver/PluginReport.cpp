@@ -42,6 +42,71 @@ std::string otherScores(const std::vector<PluginFile>& files, const std::vector<
     return text;
 }
 
+// The core's report of a setup that does not fit its function, in its log while it loaded.
+const char kMisfit[] = " does not fit the function ";
+const char kLogTag[] = "Vex_Core_Proxy.dll: ";
+
+std::string withoutTag(const std::string& line) {
+    return line.compare(0, sizeof kLogTag - 1, kLogTag) == 0 ? line.substr(sizeof kLogTag - 1)
+                                                             : line;
+}
+
+// Whether a misfit line of the core's log is about `file` ("Plug-in NAME (FILE): ...").
+bool isAbout(const std::string& line, const std::wstring& file) {
+    return line.find(kMisfit) != std::string::npos &&
+           line.find(" (" + utf8(file) + "): ") != std::string::npos;
+}
+
+// The classes of `window` and of those above it, up to the top-level window.
+std::vector<std::wstring> classesAbove(HWND window) {
+    std::vector<std::wstring> classes;
+    for (int depth = 0; window != nullptr && depth < 64; ++depth) {
+        wchar_t name[256] = L"";
+        if (GetClassNameW(window, name, 256) > 0)
+            classes.push_back(name);
+        if (!(GetWindowLongW(window, GWL_STYLE) & WS_CHILD))
+            break;
+        window = GetParent(window);
+    }
+    return classes;
+}
+
+std::string quotedList(const std::vector<std::wstring>& texts) {
+    std::string list;
+    for (const std::wstring& text : texts)
+        list += (list.empty() ? "" : ", ") + quoted(text);
+    return list;
+}
+
+// Why no plug-in claims the window: what each one's match() compared its classes with, and a
+// hint where only the letter case stands between a plug-in and the window.
+void explainNoScore(FILE* out, const std::vector<PluginFile>& files, ProbeClient& probe,
+                    HWND given) {
+    const std::vector<std::wstring> classes = classesAbove(given);
+    std::fprintf(out, "  The window match() is given and those above it have the classes %s.\n",
+                 quotedList(classes).c_str());
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (!files[i].inTable || !files[i].hasApplication || !files[i].asked)
+            continue;
+        const std::vector<std::wstring>& compared = probe.compared(i);
+        if (compared.empty()) {
+            std::fprintf(out, "  %s compared them with no text the tool can see.\n",
+                         pluginName(files[i]).c_str());
+            continue;
+        }
+        std::fprintf(out, "  %s compared them with %s.\n", pluginName(files[i]).c_str(),
+                     quotedList(compared).c_str());
+        for (const std::wstring& text : compared)
+            for (const std::wstring& name : classes)
+                if (_wcsicmp(text.c_str(), name.c_str()) == 0 && text != name)
+                    std::fprintf(out,
+                                 "  Hint: %s and the class %s differ only in letter case. Window "
+                                 "classes are not case-sensitive: compare them so (_wcsicmp, or "
+                                 "the kit's classIs, topLevelIs and hasClassAbove).\n",
+                                 quoted(text).c_str(), quoted(name).c_str());
+    }
+}
+
 } // namespace
 
 int chosenPlugin(const std::vector<PluginFile>& files, const std::vector<int>& scores) {
@@ -82,6 +147,9 @@ int listPlugins(FILE* out, const std::wstring& folder, ProbeClient& probe,
             state = "not used: " + file.why;
         }
         std::fprintf(out, "  %-*s  %s\n", int(width), utf8(file.file).c_str(), state.c_str());
+        for (const std::string& line : core.log)
+            if (isAbout(line, file.file))
+                std::fprintf(out, "    %s\n", withoutTag(line).c_str());
     }
     if (!core.ran)
         std::fprintf(out, "The core itself was not run: as it loads the plug-ins, a library above "
@@ -89,9 +157,17 @@ int listPlugins(FILE* out, const std::wstring& folder, ProbeClient& probe,
     else if (!core.finished)
         std::fprintf(out, "The core did not finish loading within its time: a plug-in's \"load\" "
                           "hangs (see above).\n");
-    if (!core.log.empty()) {
+    std::vector<std::string> rest; // the misfits are shown with their library
+    for (const std::string& line : core.log) {
+        bool shown = false;
+        for (const PluginFile& file : files)
+            shown = shown || isAbout(line, file.file);
+        if (!shown)
+            rest.push_back(line);
+    }
+    if (!rest.empty()) {
         std::fprintf(out, "The core's log while it loaded them:\n");
-        for (const std::string& line : core.log)
+        for (const std::string& line : rest)
             std::fprintf(out, "  %s\n", line.c_str());
     }
     if (loaded == 0) {
@@ -127,9 +203,11 @@ int listPlugins(FILE* out, const std::wstring& folder, ProbeClient& probe,
                      "The core chooses %s: the highest score above 0 wins; of equal scores, the "
                      "plug-in listed first (loaded first).\n",
                      pluginName(files[chosen]).c_str());
-    else
+    else {
         std::fprintf(out, "No plug-in scores above 0: the core sends the events of this window to "
                           "nobody.\n");
+        explainNoScore(out, files, probe, target.given);
+    }
     if (core.serves >= 0 && (core.serves == 1) != (chosen >= 0))
         std::fprintf(out,
                      "Note: the core itself %s this window. Does a match() depend on more than the "
@@ -169,8 +247,9 @@ void VerboseReport::flush() {
 void VerboseReport::rest(int plugin) {
     const int zero[6] = {0, 0, 0, 0, 0, 0};
     int type = 0;
+    std::string detail;
     if (plugin >= 0)
-        probe.choose(plugin, zero, -1, 0, type);
+        probe.choose(plugin, zero, -1, 0, type, detail);
     lastFunction.clear();
 }
 
@@ -182,8 +261,7 @@ void VerboseReport::onEvent(const int values[6], int button, int state) {
     for (int i = 0; i < 6; ++i)
         still = still && values[i] == 0;
     if (still) {
-        report(current >= 0 && !lastFunction.empty() ? "rest: " + utf8(lastFunction) + " ends"
-                                                     : "rest");
+        report(current >= 0 && !lastFunction.empty() ? "rest: " + lastFunction + " ends" : "rest");
         rest(current);
         current = -1;
         lastEvent = now;
@@ -231,17 +309,19 @@ void VerboseReport::onEvent(const int values[6], int button, int state) {
         return;
     }
     int type = 0;
-    const std::wstring function = probe.choose(current, values, button, state, type);
+    std::string detail;
+    const std::wstring function = probe.choose(current, values, button, state, type, detail);
     if (type == 0)
         report(what + ": too small, taken for rest");
     else if (function.empty())
-        report(what + ": no function runs");
+        report(what + ": " + (detail.empty() ? "no function runs" : detail));
     else
-        report(what + ": " + utf8(function));
+        report(what + ": " + (detail.empty() ? utf8(function) : detail));
+    // The function as the detail names it, without the figures.
     if (type == 0)
         lastFunction.clear();
     else if (!function.empty())
-        lastFunction = function;
+        lastFunction = detail.empty() ? utf8(function) : detail.substr(0, detail.find(", len="));
 }
 
 } // namespace driver

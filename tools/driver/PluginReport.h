@@ -54,7 +54,7 @@ private:
     bool foreground = true;
     long events = 0;
     ULONGLONG lastEvent = 0;
-    std::wstring lastFunction;
+    std::string lastFunction; // as shown: "LinePan (Line Scroll Window)"
     std::string pending;
     long pendingFirst = 0, pendingCount = 0;
 };

@@ -279,8 +279,14 @@ bool ProbeClient::load(std::string& problem) {
     return false;
 }
 
+const std::vector<std::wstring>& ProbeClient::compared(size_t index) const {
+    static const std::vector<std::wstring> none;
+    return index < compared_.size() ? compared_[index] : none;
+}
+
 std::vector<int> ProbeClient::match(HWND window) {
     std::vector<int> scores(files_.size(), 0);
+    compared_.assign(files_.size(), std::vector<std::wstring>());
     for (size_t attempt = 0; attempt <= files_.size(); ++attempt) {
         std::string problem;
         if (!process_.hProcess && !load(problem))
@@ -296,18 +302,23 @@ std::vector<int> ProbeClient::match(HWND window) {
                 matching = index;
             else if (parse(line, "score", index, rest) && size_t(index) < scores.size())
                 scores[index] = std::atoi(rest.c_str());
+            else if (parse(line, "compared", index, rest) && size_t(index) < scores.size())
+                compared_[index].push_back(wide(rest));
         }
         // Crashed or hung in one plug-in's match(): ask the others again without it.
         lost(Matching, matching);
         if (!load(problem))
             return scores;
         std::fill(scores.begin(), scores.end(), 0);
+        compared_.assign(files_.size(), std::vector<std::wstring>());
     }
     return scores;
 }
 
-std::wstring ProbeClient::choose(int index, const int values[6], int button, int state, int& type) {
+std::wstring ProbeClient::choose(int index, const int values[6], int button, int state, int& type,
+                                 std::string& detail) {
     type = 0;
+    detail.clear();
     char line[160];
     std::snprintf(line, sizeof line, "event %d %d %d %d %d %d %d %d %d", index, values[0],
                   values[1], values[2], values[3], values[4], values[5], button, state);
@@ -321,7 +332,12 @@ std::wstring ProbeClient::choose(int index, const int values[6], int button, int
     }
     char* end = nullptr;
     type = static_cast<int>(std::strtol(answer.c_str() + 9, &end, 10));
-    const std::string name = *end == ' ' ? std::string(end + 1) : std::string();
+    std::string name = *end == ' ' ? std::string(end + 1) : std::string();
+    const size_t tab = name.find('\t');
+    if (tab != std::string::npos) {
+        detail = name.substr(tab + 1);
+        name.erase(tab);
+    }
     return name == "-" ? L"" : wide(name);
 }
 

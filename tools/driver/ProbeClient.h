@@ -6,8 +6,10 @@
 // Lines from the probe: "file N NAME" per library, then per library "loading N" before its
 // library loads, followed by "skip N WHY", or by "calling N" before its "load" runs and then
 // "plugin N FUNCTIONS NAME" or "noapp N"; and "ready". Asked "match HWND", it answers
-// "matching N" and "score N S" per plug-in and "done"; asked "event N x y z a b c button state",
-// "function TYPE NAME" ("-" for none). "quit" unloads everything.
+// "matching N", "score N S" and "compared N TEXT" per string its match() compared the window's
+// classes with, per plug-in, and "done"; asked "event N x y z a b c button state",
+// "function TYPE NAME<tab>DETAIL" (NAME "-" for none; DETAIL what the setups made of it).
+// "quit" unloads everything.
 #pragma once
 
 #include <windows.h>
@@ -44,10 +46,14 @@ public:
 
     // Every plug-in's score for `window`, in files() order (0 for files the core does not ask).
     std::vector<int> match(HWND window);
+    // What files()[index]'s match() compared the window's classes with in the last match().
+    const std::vector<std::wstring>& compared(size_t index) const;
     // The function that the setups of files()[index] choose for one event in the plug-ins' sign
     // convention (empty: none). `type` becomes the event's type as the plug-in's worker sees it
-    // (0 rest, 1 button, 2 motion).
-    std::wstring choose(int index, const int values[6], int button, int state, int& type);
+    // (0 rest, 1 button, 2 motion); `detail` what the setups made of it ("LinePan (Line Scroll
+    // Window), len=224 zone=0 start=61", "no function runs; nearest ...").
+    std::wstring choose(int index, const int values[6], int button, int state, int& type,
+                        std::string& detail);
 
 private:
     // Starts the probe and reads its loading, taking out libraries that crash or hang there.
@@ -64,6 +70,7 @@ private:
     std::wstring program_, folder_;
     std::vector<PluginFile> files_;
     std::vector<int> skipped_; // crashed or hung in "load": not loaded again
+    std::vector<std::vector<std::wstring>> compared_;
     PROCESS_INFORMATION process_ = {};
     HANDLE toProbe_ = nullptr, fromProbe_ = nullptr;
     std::string pending_;

@@ -4,6 +4,7 @@
 // and the function a plug-in's setups choose for an event. Protocol: ProbeClient.h.
 #include <windows.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,8 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "CompareHooks.h"
 #include "GloApplication.h"
 #include "GloEvent.h"
+#include "GloEventMultiplexer.h"
 #include "GloPluginFunction.h"
 #include "Utf8.h"
 
@@ -161,6 +164,7 @@ void loadPlugin(const std::wstring& folder, int index, Plugin& plugin) {
         say("noapp " + at);
         return;
     }
+    probe::hookComparisons(module);
     say("plugin " + at + std::to_string(application->getNumberOfFunctions()) + " " +
         utf8(application->getName()));
 }
@@ -204,6 +208,123 @@ void filterSmallMovements(CGlo_Event& event) {
         event.zeroEventData();
 }
 
+// The classes of `window` and of the windows above it up to its top-level window, which a
+// match() compares with.
+std::vector<std::wstring> classesAbove(HWND window) {
+    std::vector<std::wstring> classes;
+    for (int depth = 0; window != nullptr && depth < 64; ++depth) {
+        wchar_t name[256] = L"";
+        if (GetClassNameW(window, name, 256) > 0)
+            classes.push_back(name);
+        if (!(GetWindowLongW(window, GWL_STYLE) & WS_CHILD))
+            break;
+        window = GetParent(window);
+    }
+    return classes;
+}
+
+// "LinePan (Line Scroll Window)": the function's name and, where it has one, the dialog's text.
+std::string shownName(CGlo_PluginFunction& function) {
+    wchar_t text[128] = L"";
+    function.getFunctionCbDescription(text, sizeof(text));
+    std::string shown = utf8(function.getName());
+    if (text[0] != L'\0' && std::wcscmp(text, function.getName()) != 0)
+        shown += " (" + utf8(text) + ")";
+    return shown;
+}
+
+// The setup's number of axes, which it has no getter for (read through a member pointer).
+struct SetupFields : CGlo_FunctionSetup {
+    static int axesOf(const CGlo_FunctionSetup& s) { return s.*(&SetupFields::numberOfAxes); }
+};
+
+// How far `raw` goes along the setup's directions, in the event's units: the length of the
+// device values it feeds its function axes with; for a one-directional setup only a deflection
+// its way counts.
+int lengthAlong(const CGlo_FunctionSetup& setup, const CGlo_Event& raw) {
+    const int axes = SetupFields::axesOf(setup);
+    if (axes <= 0) {
+        const int value = raw.getAxis(setup.getAxis(0));
+        return value * setup.getPolarity(0) > 0 ? (value < 0 ? -value : value) : 0;
+    }
+    double sum = 0;
+    for (int i = 0; i < axes && i < 6; ++i)
+        sum += double(raw.getAxis(setup.getAxis(i))) * raw.getAxis(setup.getAxis(i));
+    return static_cast<int>(std::sqrt(sum));
+}
+
+// The smallest push, from rest and along the setup's first direction, at which the setup alone
+// chooses its function: where it starts beyond its dead zone (the mark in the dialog's cell).
+// -1 when no push up to the device's largest does.
+int startLength(CGlo_FunctionSetup setup, CGlo_PluginFunction function) {
+    const int axis = setup.getAxis(0), sign = setup.getPolarity(0) < 0 ? -1 : 1;
+    if (axis < 0 || axis > 5)
+        return -1;
+    auto starts = [&](int length) {
+        CGlo_EventMultiplexer alone;
+        alone.addConnection(setup, &function);
+        int values[6] = {0, 0, 0, 0, 0, 0};
+        values[axis] = sign * length;
+        CGlo_Event push(values[0], values[1], values[2], values[3], values[4], values[5], -1, 0);
+        return alone.getFunction(push) != nullptr;
+    };
+    int below = 0, from = 2000;
+    if (!starts(from))
+        return -1;
+    while (from - below > 1) {
+        const int middle = (below + from) / 2;
+        (starts(middle) ? from : below) = middle;
+    }
+    return from;
+}
+
+// What the setups made of a motion: for the function chosen, or else for the setup nearest to
+// choosing one, the length along the setup's directions (what its dead zone is compared with),
+// the dead zone and the length from which it starts ("none": no push along it starts it).
+std::string motionDetail(CGlo_EventMultiplexer& multiplexer, CGlo_Event& raw,
+                         CGlo_PluginFunction* chosen) {
+    int best = -1, bestLength = 0, bestZone = 0, bestStart = 0, bestRank = 0;
+    for (int i = 0; i < multiplexer.getNumberOfConnections(); ++i) {
+        CGlo_FunctionSetup* setup = multiplexer.getFunctionSetup(i);
+        CGlo_PluginFunction* function = multiplexer.getConnectionFunction(i);
+        if (setup == nullptr || function == nullptr || setup->isButton() ||
+            setup->getEventType() != GLO_MotionEvent)
+            continue;
+        if (chosen != nullptr && function != chosen)
+            continue;
+        CGlo_EventConnection connection(*setup);
+        connection.setEventData(raw);
+        const int length = lengthAlong(*setup, raw);
+        const int start = startLength(*setup, *function);
+        // The chosen function's strongest setup; otherwise the one closest to its start.
+        const int rank = chosen != nullptr ? connection.getVectorLength()
+                         : start >= 0      ? length - start
+                                           : length - 100000;
+        if (best < 0 || rank > bestRank) {
+            best = i;
+            bestLength = length;
+            bestZone = setup->getThreshold();
+            bestStart = start;
+            bestRank = rank;
+        }
+    }
+    if (best < 0)
+        return chosen != nullptr ? shownName(*chosen) : "no function runs; no setup takes a motion";
+    CGlo_PluginFunction& function = *multiplexer.getConnectionFunction(best);
+    const std::string figures =
+        "len=" + std::to_string(bestLength) + " zone=" + std::to_string(bestZone) +
+        " start=" + (bestStart >= 0 ? std::to_string(bestStart) : std::string("none"));
+    if (chosen != nullptr)
+        return shownName(function) + ", " + figures;
+    std::string text = "no function runs; nearest " + shownName(function) + ": " + figures;
+    if (bestStart >= 0 && bestLength >= bestStart)
+        text += function.getFunctionType() == GLO_TriggerFunction
+                    ? " (a one-shot runs once per push, again after the cap came back)"
+                    : " (held back: the motion is not mainly along this setup, or another setup "
+                      "is about as strong)";
+    return text;
+}
+
 void answer(std::vector<Plugin>& plugins, const std::string& line) {
     char command[16] = "";
     if (std::sscanf(line.c_str(), "%15s", command) != 1)
@@ -211,18 +332,23 @@ void answer(std::vector<Plugin>& plugins, const std::string& line) {
     if (std::strcmp(command, "match") == 0) {
         const HWND window = reinterpret_cast<HWND>(
             static_cast<std::uintptr_t>(std::strtoull(line.c_str() + 6, nullptr, 16)));
+        const std::vector<std::wstring> classes = classesAbove(window);
         for (size_t i = 0; i < plugins.size(); ++i) {
             if (!plugins[i].application || !plugins[i].asked)
                 continue;
             say("matching " + std::to_string(i));
             int score = 0;
+            probe::startRecording(classes);
             try {
                 score = plugins[i].application->match(window);
             } catch (...) {
                 say("threw " + std::to_string(i));
                 ExitProcess(0xE06D7363);
             }
+            const std::vector<std::wstring> compared = probe::stopRecording();
             say("score " + std::to_string(i) + " " + std::to_string(score));
+            for (const std::wstring& text : compared)
+                say("compared " + std::to_string(i) + " " + utf8(text));
         }
         say("done");
     } else if (std::strcmp(command, "event") == 0) {
@@ -232,15 +358,22 @@ void answer(std::vector<Plugin>& plugins, const std::string& line) {
         CGlo_PluginFunction* function = nullptr;
         CGlo_Event event(v[0], v[1], v[2], v[3], v[4], v[5], button, state);
         filterSmallMovements(event);
+        std::string detail;
         if (n == 9 && index >= 0 && size_t(index) < plugins.size() && plugins[index].application) {
+            CGlo_EventMultiplexer& multiplexer = plugins[index].application->getMultiplexer();
+            CGlo_Event raw = event;
             try {
-                function = plugins[index].application->getMultiplexer().getFunction(event);
+                function = multiplexer.getFunction(event);
+                if (raw.getEventType() == GLO_MotionEvent)
+                    detail = motionDetail(multiplexer, raw, function);
+                else if (function != nullptr)
+                    detail = shownName(*function);
             } catch (...) {
                 function = nullptr;
             }
         }
         say("function " + std::to_string(int(event.getEventType())) + " " +
-            (function ? utf8(function->getName()) : std::string("-")));
+            (function ? utf8(function->getName()) : std::string("-")) + "\t" + detail);
     }
 }
 

@@ -3,10 +3,12 @@
 // The demo and scripts/try-plugin use it before and after replaying a gesture, and to put a
 // program in front with the mouse cursor over its document.
 //
-//   glo_probe start [--text N] COMMAND...
+//   glo_probe start [--items N] COMMAND...
 //                            start a program, wait for its window, put it in front with the
-//                            cursor over its view and print its top-level class; --text N
-//                            fills an empty text view with N numbered lines
+//                            cursor over its view and print its top-level class; --items N
+//                            fills an empty view (text, list, tree) with N numbered lines
+//   glo_probe scroll         whether the window under the cursor can scroll: "yes", "no" or
+//                            "unknown", its class and what was seen
 //   glo_probe focus CLASS    bring the top-level window of CLASS to the front, cursor over its view
 //   glo_probe state CLASS    one line: the view's class (the focused control when it is one),
 //                            first visible line, caret line, selected item, clipboard text
@@ -23,6 +25,8 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
+
+#include "ViewContent.h"
 
 namespace {
 
@@ -62,12 +66,6 @@ HWND findView(HWND top) {
     Search search;
     EnumChildWindows(top, findViewProc, reinterpret_cast<LPARAM>(&search));
     return search.found;
-}
-
-bool isText(HWND view) {
-    wchar_t name[64] = L"";
-    GetClassNameW(view, name, 64);
-    return _wcsicmp(name, L"Edit") == 0 || _wcsnicmp(name, L"RichEdit", 8) == 0;
 }
 
 struct ProcessWindow {
@@ -135,14 +133,8 @@ int start(const std::wstring& command, int lines) {
         std::fprintf(stderr, "glo_probe: %ls shows no window\n", command.c_str());
         return 1;
     }
-    if (view && lines > 0 && isText(view) && GetWindowTextLengthW(view) == 0) {
-        std::wstring text;
-        for (int n = 1; n <= lines; ++n)
-            text += L"Line " + std::to_wstring(n) + L" of a text to move around in\r\n";
-        SendMessageW(view, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-        SendMessageW(view, EM_SETSEL, 0, 0);
-        SendMessageW(view, EM_SCROLLCARET, 0, 0);
-    }
+    if (view && lines > 0 && probe::fillView(view, lines))
+        std::fprintf(stderr, "glo_probe: filled the empty view with %d lines\n", lines);
     bringForward(search.found, view ? view : search.found);
     wchar_t name[128] = L"";
     GetClassNameW(search.found, name, 128);
@@ -209,9 +201,22 @@ void printState(HWND view) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "scroll") == 0) {
+        POINT cursor;
+        GetCursorPos(&cursor);
+        const HWND window = WindowFromPoint(cursor);
+        if (!window) {
+            std::puts("unknown (no window under the cursor)");
+            return 0;
+        }
+        const probe::Scrollability can = probe::scrollability(window);
+        std::printf("%s %ls: %s\n", can.answer, className(window).c_str(), can.seen.c_str());
+        return 0;
+    }
     if (argc >= 3 && std::strcmp(argv[1], "start") == 0) {
         int first = 2, lines = 0;
-        if (std::strcmp(argv[2], "--text") == 0 && argc >= 5) {
+        if ((std::strcmp(argv[2], "--items") == 0 || std::strcmp(argv[2], "--text") == 0) &&
+            argc >= 5) {
             lines = std::atoi(argv[3]);
             first = 4;
         }
@@ -232,7 +237,8 @@ int main(int argc, char** argv) {
         std::fputs("usage: glo_probe focus|state|close TOPLEVEL-CLASS\n"
                    "       glo_probe select TOPLEVEL-CLASS LINE\n"
                    "       glo_probe rect TOPLEVEL-CLASS CONTROL-ID\n"
-                   "       glo_probe start [--text N] COMMAND...\n",
+                   "       glo_probe start [--items N] COMMAND...\n"
+                   "       glo_probe scroll\n",
                    stderr);
         return 2;
     }
