@@ -3,8 +3,8 @@
 // writing the file back. Median of several runs.
 #include <windows.h>
 
-#include "BenchClock.h"
-#include "BenchFigures.h"
+#include "bench/BenchClock.h"
+#include "bench/BenchFigures.h"
 
 #include <algorithm>
 #include <cstdio>

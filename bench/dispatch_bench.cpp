@@ -5,9 +5,9 @@
 // Needs the test plug-ins (tests/fixtures) built beside it in ../plugins.
 #include <windows.h>
 
-#include "BenchClock.h"
-#include "BenchDriver.h"
-#include "BenchFigures.h"
+#include "bench/BenchClock.h"
+#include "bench/BenchDriver.h"
+#include "bench/BenchFigures.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "GdrProxy.h"
-#include "HeapCallCounter.h"
+#include "bench/HeapCallCounter.h"
 #include "ZuVidDriver.h"
 
-#include "../host/GloPluginHost.h"
-#include "../tests/fixtures/RecordingApplication.h"
+#include "host/GloPluginHost.h"
+#include "tests/fixtures/RecordingApplication.h"
 
 namespace {
 

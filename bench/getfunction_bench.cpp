@@ -3,8 +3,8 @@
 // that selection makes no heap call inside the core library.
 #include <windows.h>
 
-#include "BenchClock.h"
-#include "BenchFigures.h"
+#include "bench/BenchClock.h"
+#include "bench/BenchFigures.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "GloEventMultiplexer.h"
-#include "HeapCallCounter.h"
+#include "bench/HeapCallCounter.h"
 
 namespace {
 

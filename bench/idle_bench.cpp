@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "BenchDriver.h"
-#include "BenchFigures.h"
-#include "ProcessCounters.h"
+#include "bench/BenchDriver.h"
+#include "bench/BenchFigures.h"
+#include "bench/ProcessCounters.h"
 #include "ZuVidDriver.h"
 
-#include "../tests/fixtures/e2e_recorder/E2eRecording.h"
+#include "tests/fixtures/e2e_recorder/E2eRecording.h"
 
 namespace {
 

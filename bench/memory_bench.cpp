@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "BenchDriver.h"
-#include "BenchFigures.h"
-#include "BenchHome.h"
-#include "BenchNotepad.h"
-#include "ProcessCounters.h"
+#include "bench/BenchDriver.h"
+#include "bench/BenchFigures.h"
+#include "bench/BenchHome.h"
+#include "bench/BenchNotepad.h"
+#include "bench/ProcessCounters.h"
 #include "ZuVidDriver.h"
 
 namespace {

@@ -7,8 +7,8 @@
 // thread, and then in a process of its own.
 #include <windows.h>
 
-#include "BenchFigures.h"
-#include "BenchClock.h"
+#include "bench/BenchFigures.h"
+#include "bench/BenchClock.h"
 
 #include <algorithm>
 #include <cstdio>

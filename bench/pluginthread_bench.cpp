@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "BenchFigures.h"
+#include "bench/BenchFigures.h"
 #include "GloPluginThread.h"
 
 namespace {

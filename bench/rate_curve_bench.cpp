@@ -4,7 +4,8 @@
 // bench's plug-in (../plugins/rate_plugin.dll), and a window of the bench's own on a thread of
 // its own, which counts what arrives: line steps (WM_VSCROLL), the thumb's travel (positions of
 // SB_THUMBTRACK in a range of 20000, a whole traverse of any document), wheel turns
-// (WM_MOUSEWHEEL, in notches of 120) and arrow keys (WM_KEYDOWN). The window is the bench's own
+// (WM_MOUSEWHEEL, in notches of 120), arrow keys (WM_KEYDOWN) and zoom notches (the wheel with
+// Ctrl down). The window is the bench's own
 // so that everything is counted: under Wine's display driver of the tests a program like
 // notepad ignores injected wheel turns.
 //
@@ -20,9 +21,9 @@
 #include <thread>
 #include <vector>
 
-#include "BenchClock.h"
-#include "BenchDriver.h"
-#include "BenchFigures.h"
+#include "bench/BenchClock.h"
+#include "bench/BenchDriver.h"
+#include "bench/BenchFigures.h"
 #include "GloUserSettings.h"
 #include "ZuVidDriver.h"
 
@@ -34,7 +35,7 @@ const wchar_t kProgram[] = L"RateBench"; // the plug-in's application
 // A family of continuous functions: one row of the table per deflection. `axis` is the device
 // axis the bench's plug-in puts it on; `unit` what one counted amount is; `cap` the rate at
 // which it saturates (a repeat trigger fires at most once per 10 ms tick), 0 for none.
-enum Counter { LineSteps, ThumbTravel, WheelTurns, ArrowKeys, Counters };
+enum Counter { LineSteps, ThumbTravel, WheelTurns, ArrowKeys, ZoomNotches, Counters };
 struct Family {
     const char* name;
     int axis;
@@ -48,6 +49,7 @@ const Family kFamilies[] = {
     {"smooth pan", 1, ThumbTravel, "positions/s", 1, 0},
     {"wheel", 3, WheelTurns, "notches/s", 120, 0},
     {"cursor", 4, ArrowKeys, "keys/s", 1, 100},
+    {"zoom", 2, ZoomNotches, "notches/s", 120, 10},
 };
 const int kFamilyCount = sizeof(kFamilies) / sizeof(kFamilies[0]);
 
@@ -92,7 +94,8 @@ LRESULT CALLBACK targetProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         }
         return 0;
     case WM_MOUSEWHEEL:
-        arrived(WheelTurns, std::abs(static_cast<short>(HIWORD(wParam))));
+        arrived((GET_KEYSTATE_WPARAM(wParam) & MK_CONTROL) != 0 ? ZoomNotches : WheelTurns,
+                std::abs(static_cast<short>(HIWORD(wParam))));
         return 0;
     case WM_KEYDOWN:
         if (wParam == VK_DOWN)

@@ -20,13 +20,13 @@
 #include <thread>
 #include <vector>
 
-#include "BenchDriver.h"
-#include "BenchFigures.h"
-#include "BenchHome.h"
-#include "BenchNotepad.h"
+#include "bench/BenchDriver.h"
+#include "bench/BenchFigures.h"
+#include "bench/BenchHome.h"
+#include "bench/BenchNotepad.h"
 #include "GloPlugin.h"
 #include "GloWindowFromPoint.h"
-#include "ProcessCounters.h"
+#include "bench/ProcessCounters.h"
 #include "ZuVidDriver.h"
 
 namespace {

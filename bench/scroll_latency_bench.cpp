@@ -19,10 +19,10 @@
 #include <thread>
 #include <vector>
 
-#include "BenchDriver.h"
-#include "BenchFigures.h"
+#include "bench/BenchDriver.h"
+#include "bench/BenchFigures.h"
 #include "GloPlugin.h"
-#include "HeapCallCounter.h"
+#include "bench/HeapCallCounter.h"
 #include "ZuVidDriver.h"
 
 namespace {

@@ -18,14 +18,14 @@
 #include <thread>
 #include <vector>
 
-#include "BenchDriver.h"
-#include "BenchFigures.h"
-#include "BenchHome.h"
+#include "bench/BenchDriver.h"
+#include "bench/BenchFigures.h"
+#include "bench/BenchHome.h"
 #include "GloApplication.h"
-#include "ProcessCounters.h"
+#include "bench/ProcessCounters.h"
 #include "ZuVidDriver.h"
 
-#include "../host/GloPluginHost.h"
+#include "host/GloPluginHost.h"
 
 namespace {
 

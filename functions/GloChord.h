@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "GloInput.h"
+#include "functions/GloInput.h"
 
 namespace glo_functions {
 

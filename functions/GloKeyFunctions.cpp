@@ -3,8 +3,8 @@
 // has the keyboard focus.
 #include "GloPlugin.h"
 
-#include "GloChord.h"
-#include "GloInput.h"
+#include "functions/GloChord.h"
+#include "functions/GloInput.h"
 #include "runtime/GloUserKeys.h"
 
 using glo_functions::actsOnce;

@@ -7,8 +7,8 @@
 
 #include <cwchar>
 
-#include "GloHandles.h"
-#include "GloInput.h"
+#include "functions/GloHandles.h"
+#include "functions/GloInput.h"
 #include "log/GdrLog.h"
 
 using glo_functions::actsOnce;

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "GloGestureScope.h"
-#include "GloInput.h"
+#include "functions/GloGestureScope.h"
+#include "functions/GloInput.h"
 #include "windows/GloWindowAtPoint.h"
 
 namespace {

@@ -7,8 +7,8 @@
 
 #include "windows/GloBarlessList.h"
 #include "windows/GloBoundedSend.h"
-#include "GloGestureScope.h"
-#include "GloInput.h"
+#include "functions/GloGestureScope.h"
+#include "functions/GloInput.h"
 #include "log/GdrLog.h"
 
 using glo_functions::actsOnce;

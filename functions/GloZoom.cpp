@@ -3,8 +3,8 @@
 // pointer.
 #include "GloPlugin.h"
 
-#include "GloChord.h"
-#include "GloInput.h"
+#include "functions/GloChord.h"
+#include "functions/GloInput.h"
 #include "runtime/GloWorkerControl.h"
 
 using glo_functions::CChordPlan;

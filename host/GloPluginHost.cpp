@@ -1,12 +1,14 @@
 #include "host/GloPluginHost.h"
+#include "host/GloDriverSide.h"
 #include "host/GloHomeDirectory.h"
 
-#include "GdrProxy.h"
 #include "GloHWND.h"
 #include "GloTextIds.h"
+#include "GloWnd.h"
 #include "events/GloEventMath.h"
 #include "events/GloSetupFit.h"
 #include "log/GdrLog.h"
+#include "log/GdrLogSink.h"
 #include "runtime/GloFaultGuard.h"
 #include "windows/GloWindowAtPoint.h"
 
@@ -185,9 +187,8 @@ void CGlo_PluginHost::loadPlugin(const wchar_t* path) {
 }
 
 void CGlo_PluginHost::reportSetupFit(CGlo_DLLApplication& entry, const wchar_t* path) {
-    CGdrProxy& proxy = getCoreProxy();
     CGlo_Application* application = entry.getLoadedPlugin();
-    if (application == nullptr || !proxy.canLog())
+    if (application == nullptr || !glo_log::canLog())
         return;
     const wchar_t* file = std::wcsrchr(path, L'\\');
     file = file ? file + 1 : path;
@@ -221,7 +222,7 @@ void CGlo_PluginHost::reportSetupFit(CGlo_DLLApplication& entry, const wchar_t* 
         if (!glo_guard::call(check, fault, entry.getModule()))
             return;
         if (misfit)
-            proxy.log(line);
+            glo_log::write(line);
     }
 }
 
@@ -338,7 +339,7 @@ void CGlo_PluginHost::markBroken(CGlo_DLLApplication& entry) {
 // Posted: the dialog may live on another thread, and nothing here may wait for it.
 void CGlo_PluginHost::tableChanged() {
     ++tableGeneration;
-    const HWND dialog = getCoreProxy().getConfigDialog();
+    const HWND dialog = glo_host::configDialog();
     if (dialog)
         PostMessageW(dialog, WM_COMMAND, kTableChanged, 0);
 }
@@ -348,7 +349,6 @@ void CGlo_PluginHost::reportFaults() {
     if (posted == reportsSeen)
         return;
     reportsSeen = posted;
-    CGdrProxy& proxy = getCoreProxy();
     glo_guard::Report report;
     while (glo_guard::takeReport(report)) {
         // A crash on a worker is known only by its application.
@@ -365,7 +365,7 @@ void CGlo_PluginHost::reportFaults() {
                 file = base ? base + 1 : path;
             }
         }
-        if (!proxy.canLog())
+        if (!glo_log::canLog())
             continue;
         const wchar_t* outcome =
             std::wcscmp(report.where, L"load") == 0     ? L"its library stays loaded, unused"
@@ -383,7 +383,7 @@ void CGlo_PluginHost::reportFaults() {
         gdrFormatLine(line, kLogLineCapacity,
                       GDR_LOG_TAG L"Plug-in %s crashed in %s: exception 0x%x at %s; %s\n", who,
                       report.where, static_cast<unsigned>(report.fault.code), where, outcome);
-        proxy.log(line);
+        glo_log::write(line);
     }
 }
 
@@ -465,7 +465,7 @@ CGlo_DLLApplication* CGlo_PluginHost::findEventTarget(CGlo_Event&) {
 // The user tries the cap on the configuration dialog (and on the questions it asks): its lights
 // show the motion, and no function may act on the dialog itself.
 bool CGlo_PluginHost::isConfigurationWindow(HWND window) {
-    const HWND dialog = getCoreProxy().getConfigDialog();
+    const HWND dialog = glo_host::configDialog();
     for (int depth = 0; dialog && window && depth < 8;
          ++depth, window = GetWindow(window, GW_OWNER))
         if (window == dialog)
@@ -505,17 +505,16 @@ HWND CGlo_PluginHost::windowUnderCursor() {
 }
 
 int CGlo_PluginHost::isValidHandle(HWND window) {
-    CGdrProxy& proxy = getCoreProxy();
-    if (proxy.canLog()) {
+    if (glo_log::canLog()) {
         wchar_t line[260];
         gdrFormatLine(line, 259, GDR_LOG_TAG L"IsValidHdl(0x%x)\n", gdrHex(window));
-        proxy.log(line);
+        glo_log::write(line);
     }
     reportFaults();
     const bool served = matchApplication(window) != nullptr;
     reportFaults();
     if (!served)
         return 0;
-    proxy.registerWindow(window);
+    glo_host::registerWindow(window);
     return 1;
 }

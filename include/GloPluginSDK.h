@@ -21,6 +21,8 @@
 //                Keep each user's file in %APPDATA%\Glidora and the shipped default beside the
 //                library: CGlo_ConfigPaths (GloConfigPaths.h) gives both. A save that a
 //                serialize() override refuses or makes itself is reported (reportSave).
+//                The core's reader of the file, reporting what becomes of each record (as
+//                glo_cfgcheck shows it): GloConfigRecord.h.
 //   6. unload    The core stops the worker (the last function hears a zero event), then calls the
 //                export `void unload()`, which deletes the application; its destructor calls
 //                stopWorkerThread() first.
@@ -33,6 +35,7 @@
 
 #include "GdrConfigFile.h"
 #include "GloConfigPaths.h"
+#include "GloConfigRecord.h"
 #include "GloApplication.h"
 #include "GloDLLApplication.h"
 #include "GdrProxy.h"
@@ -44,6 +47,7 @@
 #include "GloPluginFunction.h"
 #include "GloPluginTexts.h"
 #include "GloPluginThread.h"
+#include "GloSaveReport.h"
 #include "GloScrollbarFinder.h"
 #include "GloTextIds.h"
 #include "GloTrigger.h"

@@ -12,7 +12,7 @@
 // Any thread may call any of these; none waits for a file but save().
 #pragma once
 
-#include "GloApplication.h"
+#include "GloSaveReport.h"
 #include "GloExport.h"
 #include "GloKeys.h"
 

@@ -1,7 +1,9 @@
 #include "GdrProxy.h"
 
+#include "host/GloDriverSide.h"
 #include "host/GloPluginHost.h"
 #include "log/GdrLog.h"
+#include "log/GdrLogSink.h"
 #include "proxy/GdrMessages.h"
 #include "proxy/GdrTestHooks.h"
 #include "events/GloEventMath.h"
@@ -17,6 +19,19 @@
 // the plug-in host (host/GloPluginHost.cpp, priority 203).
 GdrMessages g_gdrMessages __attribute__((init_priority(201)));
 static CGdrProxy s_coreProxy __attribute__((init_priority(202)));
+
+namespace {
+// The log and the host reach the driver through the core object, and only through these.
+struct DriverLinks {
+    DriverLinks() {
+        glo_log::setSink({[] { return s_coreProxy.canLog(); },
+                          [](const wchar_t* line) { s_coreProxy.log(line); }});
+        glo_host::setDriverSide({[] { return s_coreProxy.getConfigDialog(); },
+                                 [](HWND window) { s_coreProxy.registerWindow(window); }});
+    }
+};
+DriverLinks s_driverLinks __attribute__((init_priority(202)));
+} // namespace
 
 HWND g_gdrCloneWindow = nullptr;
 
@@ -190,7 +205,12 @@ int CGdrProxy::createCoreWindow() {
                          nullptr);
     }
     const RECT rect = {10, 10, 20, 20};
-    CreateEx(0, GDR_CORE_WINDOW_CLASS, L"", WS_OVERLAPPEDWINDOW, rect, nullptr, 0);
+    // Made unframed and given its framed style afterwards: creating a framed window asks the
+    // display for its frame's measures several times, a cost at every start for a window that
+    // is never shown. The driver and its window searches see the style they always saw.
+    CreateEx(0, GDR_CORE_WINDOW_CLASS, L"", WS_POPUP, rect, nullptr, 0);
+    if (m_hWnd)
+        SetWindowLongW(m_hWnd, GWL_STYLE, WS_OVERLAPPEDWINDOW);
     // A class that could not be renewed: its window still reaches this object.
     if (m_hWnd && reinterpret_cast<WNDPROC>(GetWindowLongPtrW(m_hWnd, GWLP_WNDPROC)) != ours)
         SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ours));

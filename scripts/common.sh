@@ -58,7 +58,12 @@ glo_wine_prefix() {
     fi
     wineserver -p 2>/dev/null || true  # already running is fine
     # Boot the prefix's services and desktop now, detached from CTest's output pipes: started by
-    # the first test they would inherit its pipes and CTest would wait for them to close.
+    # the first test they would inherit its pipes and CTest would wait for them to close. Wine
+    # closes a desktop a second or so after its last user has gone: one user holds it for the run.
+    local holder=$GLO_BUILD_ROOT/x86_64/bin/glo_desktop_holder.exe
+    if [ -f "$holder" ]; then
+        wine "$holder" </dev/null >/dev/null 2>&1 &
+    fi
     wine wineboot </dev/null >/dev/null 2>&1 || true
     trap 'wineserver -k 2>/dev/null || true' EXIT
 }

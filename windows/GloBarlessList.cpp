@@ -1,6 +1,6 @@
-#include "GloBarlessList.h"
+#include "windows/GloBarlessList.h"
 
-#include "GloBoundedSend.h"
+#include "windows/GloBoundedSend.h"
 
 namespace glo_windows {
 

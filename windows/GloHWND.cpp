@@ -1,6 +1,6 @@
 #include "GloHWND.h"
 
-#include "GloBoundedSend.h"
+#include "windows/GloBoundedSend.h"
 
 #include <cwchar>
 #include <cwctype>

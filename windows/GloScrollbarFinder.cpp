@@ -1,6 +1,6 @@
 #include "GloScrollbarFinder.h"
 
-#include "GloScrollbarSearch.h"
+#include "windows/GloScrollbarSearch.h"
 
 using namespace glo_windows;
 

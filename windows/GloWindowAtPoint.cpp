@@ -1,10 +1,10 @@
-#include "GloWindowAtPoint.h"
+#include "windows/GloWindowAtPoint.h"
 
 #include <cwchar>
 
 #include "GloHWND.h"
 #include "GloWindowFromPoint.h"
-#include "GloScrollbarSearch.h"
+#include "windows/GloScrollbarSearch.h"
 
 namespace glo_windows {
 

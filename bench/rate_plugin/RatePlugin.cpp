@@ -16,15 +16,16 @@ CGlo_PluginFunction s_functions[] = {
                  GLO_TEXT_MOUSE_WHEEL_DOWN_UP),
     axisFunction(L"Cursor", GLO_CALL(cursorUpDown), GLO_TEXT_CURSOR_UP_DOWN,
                  GLO_TEXT_CURSOR_UP_DOWN, GLO_TEXT_CURSOR_DOWN_UP),
+    axisFunction(L"Zoom", GLO_CALL(zoomInOut), GLO_TEXT_ZOOM_IN_OUT, GLO_TEXT_ZOOM_IN_OUT,
+                 GLO_TEXT_ZOOM_OUT_IN),
 };
 
-// The device axes the benchmark holds: x lines, y pan, a wheel, b cursor (none of them turned
-// round by the core, so a positive value is a positive function axis).
+// The device axes the benchmark holds: x lines, y pan, z zoom, a wheel, b cursor (none of them
+// turned round by the core, so a positive value is a positive function axis).
 CGlo_FunctionSetup s_defaults[] = {
-    axisSetup(L"Lines", AxisX, 1, 0),
-    axisSetup(L"Pan", AxisY, 1, 0),
-    axisSetup(L"Wheel", AxisA, 1, 0),
-    axisSetup(L"Cursor", AxisB, 1, 0),
+    axisSetup(L"Lines", AxisX, 1, 0), axisSetup(L"Pan", AxisY, 1, 0),
+    axisSetup(L"Wheel", AxisA, 1, 0), axisSetup(L"Cursor", AxisB, 1, 0),
+    axisSetup(L"Zoom", AxisZ, 1, 0),
 };
 
 // The kit wants a button table; the benchmark presses no button.

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "GloDLLApplication.h"
-#include "PluginHome.h"
+#include "tests/support/PluginHome.h"
 
 // The test program plays the plug-in library: it exports "unload".
 static int gUnloadCalls = 0;

@@ -11,9 +11,9 @@
 #include <stdexcept>
 
 #include "GdrConfigFile.h"
-#include "PluginHome.h"
+#include "tests/support/PluginHome.h"
 #include "bench/HeapCallCounter.h"
-#include "config/ConfigRecord.h"
+#include "GloConfigRecord.h"
 
 namespace fs = std::filesystem;
 

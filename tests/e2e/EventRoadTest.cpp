@@ -5,8 +5,8 @@
 #include <regex>
 #include <string>
 
-#include "DriverTest.h"
-#include "HungWindow.h"
+#include "tests/support/DriverTest.h"
+#include "tests/support/HungWindow.h"
 #include "host/GloPluginHost.h"
 
 namespace {

@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "../bench/BenchFigures.h"
+#include "bench/BenchFigures.h"
 #include "GloApplication.h"
-#include "PluginHome.h"
-#include "config/ConfigRecord.h"
+#include "tests/support/PluginHome.h"
+#include "GloConfigRecord.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The driver entry points with records a driver should not send: tables of every size, event
 // records that end where the memory ends, random records, unknown types, stray window handles,
 // and calls out of order. Nothing may crash, hang or be read beyond a record.
-#include "DriverTest.h"
+#include "tests/support/DriverTest.h"
 
 #include <climits>
 #include <cstddef>

@@ -1,12 +1,12 @@
 // Plug-ins that fail: ones that crash in each of their entry points, lack exports, are no
 // libraries, or sit where no folder can be read. The driver's process lives on, the log names
 // the culprit, and the other plug-ins keep serving.
-#include "DriverTest.h"
+#include "tests/support/DriverTest.h"
 
 #include <fstream>
 #include <regex>
 
-#include "MessageBoxAnswerer.h"
+#include "tests/support/MessageBoxAnswerer.h"
 #include "host/GloPluginHost.h"
 
 namespace {

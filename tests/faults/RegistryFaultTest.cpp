@@ -1,9 +1,9 @@
 // The driver's home directory in the registry: key or value missing, too long, or not text.
 // Each shows the one message box, loads nothing, and leaves the core running; a value to be
 // expanded is expanded.
-#include "DriverTest.h"
+#include "tests/support/DriverTest.h"
 
-#include "MessageBoxAnswerer.h"
+#include "tests/support/MessageBoxAnswerer.h"
 #include "host/GloPluginHost.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "InputRecorder.h"
-#include "PluginProbe.h"
+#include "tests/support/InputRecorder.h"
+#include "tests/functions/PluginProbe.h"
 #include "functions/GloChord.h"
 #include "functions/GloInput.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "PluginHome.h"
-#include "PluginProbe.h"
+#include "tests/support/PluginHome.h"
+#include "tests/functions/PluginProbe.h"
 
 using namespace glotest;
 

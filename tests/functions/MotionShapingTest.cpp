@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "PluginProbe.h"
+#include "tests/functions/PluginProbe.h"
 
 using glotest::motion;
 using glotest::Probe;

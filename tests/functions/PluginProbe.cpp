@@ -1,4 +1,4 @@
-#include "PluginProbe.h"
+#include "tests/functions/PluginProbe.h"
 
 namespace glotest {
 

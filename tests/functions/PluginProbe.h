@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "FakeDriver.h"
+#include "tests/support/FakeDriver.h"
 #include "GloPlugin.h"
-#include "TestProgram.h"
+#include "tests/support/TestProgram.h"
 
 // Declared a friend by the plug-in base.
 struct CGlo_PluginTestAccess {

@@ -3,7 +3,7 @@
 // autoscroll detection.
 #include <gtest/gtest.h>
 
-#include "PluginProbe.h"
+#include "tests/functions/PluginProbe.h"
 
 using namespace glotest;
 

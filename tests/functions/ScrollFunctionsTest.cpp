@@ -8,8 +8,8 @@
 #include <string>
 #include <thread>
 
-#include "InputRecorder.h"
-#include "PluginProbe.h"
+#include "tests/support/InputRecorder.h"
+#include "tests/functions/PluginProbe.h"
 
 using namespace glotest;
 

@@ -9,8 +9,8 @@
 #include <mutex>
 #include <thread>
 
-#include "PluginProbe.h"
-#include "TestWindow.h"
+#include "tests/functions/PluginProbe.h"
+#include "tests/support/TestWindow.h"
 
 using namespace glotest;
 

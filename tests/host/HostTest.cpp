@@ -3,16 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "MessageBoxAnswerer.h"
-#include "PluginHome.h"
-#include "TestWindow.h"
+#include "tests/support/MessageBoxAnswerer.h"
+#include "tests/support/PluginHome.h"
+#include "tests/support/TestWindow.h"
 #include "bench/HeapCallCounter.h"
-#include "fixtures/RecordingApplication.h"
+#include "tests/fixtures/RecordingApplication.h"
 #include "host/GloPluginHost.h"
+#include "tests/support/FakeDriver.h"
+#include "GdrProxy.h"
+#include "log/GdrLog.h"
 
 namespace {
 
@@ -221,4 +225,50 @@ TEST_F(Dispatch, HighestScoreWinsTiesGoToTableOrderAndValidHandleAsksTheSame) {
     EXPECT_EQ(alpha->matchCalls, 4);
     EXPECT_EQ(alpha->eventCount + beta->eventCount, 0);
     EXPECT_EQ(host.getCurrentApplication(), nullptr);
+}
+
+namespace {
+std::vector<std::wstring> g_logged;
+void WINAPI logLine(const wchar_t* line) {
+    g_logged.push_back(line);
+}
+} // namespace
+
+// The host reaches the driver only through the core object: while the driver gives a log
+// callback each question is logged and a served window announced; the open configuration dialog
+// hears of every change of the table.
+TEST_F(Dispatch, ReachesTheDriverAndTheDialogThroughTheCoreObject) {
+    HWND served = window(L"hosttest_a5_b5", 100, 300), unserved = window(L"hosttest_plain", 0, 90);
+    const ZuVidCallbackTable table = glotest::fakeDriverTable(&logLine);
+    ZuVidInit(1, &table);
+    const HWND core = glotest::announcedCoreWindow();
+    ASSERT_NE(core, nullptr);
+    g_logged.clear();
+    EXPECT_EQ(host.isValidHandle(served), 1);
+    EXPECT_EQ(glotest::lastAnnouncedWindow(), served);
+    EXPECT_EQ(host.isValidHandle(unserved), 0);
+    EXPECT_EQ(glotest::lastAnnouncedWindow(), served);
+    // Each question, and the announcement of the served window in between.
+    wchar_t asked[3][64];
+    std::swprintf(asked[0], 64, GDR_LOG_TAG L"IsValidHdl(0x%x)\n", gdrHex(served));
+    std::swprintf(asked[1], 64, GDR_LOG_TAG L"Registering HWND 0x%x:", gdrHex(served));
+    std::swprintf(asked[2], 64, GDR_LOG_TAG L"IsValidHdl(0x%x)\n", gdrHex(unserved));
+    EXPECT_EQ(g_logged.size(), 3u);
+    g_logged.resize(3);
+    EXPECT_EQ(g_logged[0], asked[0]);
+    EXPECT_EQ(g_logged[1].rfind(asked[1], 0), 0u) << g_logged[1];
+    EXPECT_EQ(g_logged[2], asked[2]);
+
+    const HWND dialog = window(L"hosttest_plain", 0, 10);
+    getCoreProxy().setConfigDialog(dialog);
+    host.freeAllPlugins();
+    getCoreProxy().setConfigDialog(nullptr);
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, dialog, WM_COMMAND, WM_COMMAND, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 0x00020418u); // the table changed
+
+    ZuVidCloseHdl(core); // the driver's callbacks are forgotten: nothing more is logged
+    g_logged.clear();
+    EXPECT_EQ(host.isValidHandle(served), 0);
+    EXPECT_TRUE(g_logged.empty());
 }

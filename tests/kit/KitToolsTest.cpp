@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "DriverTest.h"
+#include "tests/support/DriverTest.h"
 #include "GdrProxy.h"
 #include "GloPluginKit.h"
-#include "FakeDriver.h"
-#include "PluginHome.h"
-#include "TestProgram.h"
-#include "TestWindow.h"
-#include "fixtures/e2e_recorder/E2eRecording.h"
+#include "tests/support/FakeDriver.h"
+#include "tests/support/PluginHome.h"
+#include "tests/support/TestProgram.h"
+#include "tests/support/TestWindow.h"
+#include "tests/fixtures/e2e_recorder/E2eRecording.h"
 #include "host/GloPluginHost.h"
 #include "tools/driver/TraceParser.h"
 

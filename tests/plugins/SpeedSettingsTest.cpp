@@ -9,7 +9,7 @@
 #include <clocale>
 #include <string>
 
-#include "DriverTest.h"
+#include "tests/support/DriverTest.h"
 #include "GloUserSettings.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "DriverTest.h"
+#include "tests/support/DriverTest.h"
 #include "GloApplication.h"
 #include "GloFunctionSetup.h"
 #include "host/GloPluginHost.h"

@@ -10,7 +10,7 @@
 #include "GloPluginThread.h"
 #include "GloTrigger.h"
 #include "GloUserSettings.h"
-#include "TestWindow.h"
+#include "tests/support/TestWindow.h"
 
 namespace {
 

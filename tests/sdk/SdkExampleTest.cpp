@@ -7,8 +7,8 @@
 #include <string>
 
 #include "GloEvent.h"
-#include "PluginHome.h"
-#include "TestWindow.h"
+#include "tests/support/PluginHome.h"
+#include "tests/support/TestWindow.h"
 #include "host/GloPluginHost.h"
 
 namespace {

@@ -16,15 +16,15 @@
 #include <cstdlib>
 #include <string>
 
-#include "../bench/BenchFigures.h"
-#include "../bench/ProcessCounters.h"
-#include "CrashReport.h"
-#include "FakeDriver.h"
+#include "bench/BenchFigures.h"
+#include "bench/ProcessCounters.h"
+#include "tests/support/CrashReport.h"
+#include "tests/support/FakeDriver.h"
 #include "GdrProxy.h"
-#include "PluginHome.h"
-#include "TestWindow.h"
+#include "tests/support/PluginHome.h"
+#include "tests/support/TestWindow.h"
 #include "ZuVidDriver.h"
-#include "fixtures/e2e_recorder/E2eRecording.h"
+#include "tests/fixtures/e2e_recorder/E2eRecording.h"
 #include "host/GloPluginHost.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "CrashReport.h"
+#include "tests/support/CrashReport.h"
 
 #include <cstdio>
 #include <cstring>

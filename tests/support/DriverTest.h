@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "CrashReport.h"
-#include "FakeDriver.h"
-#include "PluginHome.h"
-#include "TestWindow.h"
+#include "tests/support/CrashReport.h"
+#include "tests/support/FakeDriver.h"
+#include "tests/support/PluginHome.h"
+#include "tests/support/TestWindow.h"
 #include "ZuVidDriver.h"
-#include "fixtures/e2e_recorder/E2eRecording.h"
+#include "tests/fixtures/e2e_recorder/E2eRecording.h"
 
 namespace glotest {
 

@@ -1,4 +1,4 @@
-#include "FakeDriver.h"
+#include "tests/support/FakeDriver.h"
 
 #include <chrono>
 

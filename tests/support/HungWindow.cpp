@@ -1,6 +1,6 @@
-#include "HungWindow.h"
+#include "tests/support/HungWindow.h"
 
-#include "TestWindow.h"
+#include "tests/support/TestWindow.h"
 
 namespace glotest {
 

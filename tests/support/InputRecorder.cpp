@@ -1,4 +1,4 @@
-#include "InputRecorder.h"
+#include "tests/support/InputRecorder.h"
 
 namespace glotest {
 

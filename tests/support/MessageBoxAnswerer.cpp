@@ -1,4 +1,4 @@
-#include "MessageBoxAnswerer.h"
+#include "tests/support/MessageBoxAnswerer.h"
 
 namespace glotest {
 

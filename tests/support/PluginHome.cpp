@@ -1,4 +1,4 @@
-#include "PluginHome.h"
+#include "tests/support/PluginHome.h"
 
 #include <gtest/gtest.h>
 

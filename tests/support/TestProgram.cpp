@@ -1,12 +1,18 @@
-#include "TestProgram.h"
+#include "tests/support/TestProgram.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-#include "FakeDriver.h"
+#include "tests/support/FakeDriver.h"
 
 namespace glotest {
+
+namespace {
+std::string narrow(const std::wstring& text) {
+    return std::string(text.begin(), text.end());
+}
+} // namespace
 
 TestProgram::TestProgram(std::wstring commandLine, const std::wstring& output) {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
@@ -21,9 +27,14 @@ TestProgram::TestProgram(std::wstring commandLine, const std::wstring& output) {
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = nul;
     startup.hStdOutput = startup.hStdError = out;
+    // Why a start failed is said at once: once seen on a loaded machine, never again since.
+    if (out == INVALID_HANDLE_VALUE)
+        ADD_FAILURE() << "cannot write " << narrow(output) << ": error " << GetLastError();
     if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &process_))
+                        &startup, &process_)) {
+        ADD_FAILURE() << "cannot start " << narrow(commandLine) << ": error " << GetLastError();
         process_ = PROCESS_INFORMATION();
+    }
     if (out != nul && out != INVALID_HANDLE_VALUE)
         CloseHandle(out);
     CloseHandle(nul);

@@ -1,6 +1,6 @@
-#include "TestWindow.h"
+#include "tests/support/TestWindow.h"
 
-#include "FakeDriver.h"
+#include "tests/support/FakeDriver.h"
 
 namespace glotest {
 

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "FakeDriver.h"
+#include "tests/support/FakeDriver.h"
 
 namespace glotest {
 

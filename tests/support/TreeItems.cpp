@@ -1,4 +1,4 @@
-#include "TreeItems.h"
+#include "tests/support/TreeItems.h"
 
 namespace glotest {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "GloWindow.h"
-#include "HungWindow.h"
+#include "tests/support/HungWindow.h"
 
 namespace {
 

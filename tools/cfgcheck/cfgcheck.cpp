@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "GloFunctionSetup.h"
-#include "config/ConfigRecord.h"
+#include "GloConfigRecord.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // scroll-bar controls, and which window a scroll-bar control serves.
 #include "GloPlugin.h"
 
-#include "GloBarlessList.h"
-#include "GloScrollbarSearch.h"
-#include "GloWindowAtPoint.h"
+#include "windows/GloBarlessList.h"
+#include "windows/GloScrollbarSearch.h"
+#include "windows/GloWindowAtPoint.h"
 
 using namespace glo_windows;
 

@@ -10,7 +10,7 @@
 
 #include "GdrConfigFile.h"
 #include "GloFunctionSetup.h"
-#include "config/ConfigRecord.h"
+#include "GloConfigRecord.h"
 #include "events/GloNameCopy.h"
 
 namespace {

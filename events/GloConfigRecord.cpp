@@ -1,4 +1,4 @@
-#include "config/ConfigRecord.h"
+#include "GloConfigRecord.h"
 
 #include <windows.h>
 
