@@ -15,9 +15,9 @@ inline bool actsOnce(const CGlo_Event& event) {
 
 typedef UINT(WINAPI* SendInputProc)(UINT count, LPINPUT inputs, int size);
 
-// The longest sequence: a chord of one key and one modifier with both sides of two held
-// modifiers released and pressed again around it, and a menu mask key tapped before and after.
-const int kMaxKeys = 16;
+// The longest sequence: a key without modifiers with both sides of all three held modifiers
+// released and pressed again around it, and a menu mask key tapped before and after (18).
+const int kMaxKeys = 24;
 
 // An Alt key, either side.
 inline bool isAltKey(WORD vk) {
@@ -46,18 +46,19 @@ class CKeySequence {
 public:
     CKeySequence() : count(0), calls(0) {}
 
-    // A press or release of `vk`, its scan code from the keyboard layout, or 0 where asked.
-    void key(WORD vk, bool release, bool withScanCode = true) {
+    // A press or release of `vk`, its scan code from the keyboard layout, or 0 where asked;
+    // `extended` marks a key of the extended block (Delete rather than the keypad's).
+    void key(WORD vk, bool release, bool withScanCode = true, bool extended = false) {
         if (count < kMaxKeys)
-            inputs[count++] = keyInput(vk, release, withScanCode);
+            inputs[count++] = keyInput(vk, release, withScanCode, extended);
     }
-    static INPUT keyInput(WORD vk, bool release, bool withScanCode = true) {
+    static INPUT keyInput(WORD vk, bool release, bool withScanCode = true, bool extended = false) {
         INPUT input = {};
         input.type = INPUT_KEYBOARD;
         input.ki.wVk = vk;
         input.ki.wScan = withScanCode ? static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) : 0;
-        input.ki.dwFlags =
-            (release ? KEYEVENTF_KEYUP : 0) | (isRightModifier(vk) ? KEYEVENTF_EXTENDEDKEY : 0);
+        input.ki.dwFlags = (release ? KEYEVENTF_KEYUP : 0) |
+                           (extended || isRightModifier(vk) ? KEYEVENTF_EXTENDEDKEY : 0);
         return input;
     }
     // A turn of the wheel by `delta` (WHEEL_DELTA a notch, positive away from the user), wherever
@@ -103,11 +104,16 @@ public:
 private:
     // Keys pressed and not yet released are released, most recent first; modifiers released and
     // not yet pressed again are pressed again, most recently released first. An Alt pressed
-    // again is followed by a tap of an unassigned key, so that the user's own release of it
-    // does not open the program's menu.
+    // again, or one left as the last key pressed, is followed by a tap of an unassigned key, so
+    // that the user's own release of it does not open the program's menu; an Alt the sequence
+    // pressed last is released after such a tap, for the same reason.
     void undo(int sent, SendInputProc sendInput) {
-        INPUT releases[kMaxKeys + 2], presses[kMaxKeys];
+        INPUT releases[kMaxKeys + 4], presses[kMaxKeys];
         int releaseCount = 0, pressCount = 0;
+        bool armed = false; // the last key pressed is an Alt: its release alone opens the menu
+        for (int i = 0; i < sent; ++i)
+            if (isKey(i) && !(inputs[i].ki.dwFlags & KEYEVENTF_KEYUP))
+                armed = isAltKey(inputs[i].ki.wVk);
         for (int i = sent - 1; i >= 0; --i) {
             if (!isKey(i))
                 continue;
@@ -125,12 +131,17 @@ private:
             opposite.ki.dwFlags &= ~static_cast<DWORD>(KEYEVENTF_KEYUP);
             if (balance > 0) {
                 opposite.ki.dwFlags |= KEYEVENTF_KEYUP;
+                if (armed && isAltKey(vk)) {
+                    releases[releaseCount++] = keyInput(kUnassignedKey, false);
+                    releases[releaseCount++] = keyInput(kUnassignedKey, true);
+                    armed = false;
+                }
                 releases[releaseCount++] = opposite;
             } else if (balance < 0) {
                 presses[pressCount++] = opposite;
             }
         }
-        bool altPressed = false;
+        bool altPressed = armed;
         for (int i = 0; i < pressCount; ++i) {
             releases[releaseCount++] = presses[i];
             altPressed = altPressed || isAltKey(presses[i].ki.wVk);
