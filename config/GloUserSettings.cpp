@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cmath>
 #include <cwchar>
+#include <cwctype>
 #include <map>
 #include <string>
 #include <string_view>
@@ -321,6 +322,113 @@ void CGlo_UserSettings::setSpeed(const wchar_t* program, double factor) {
         removeValue(program, kSpeedKey);
     else
         setValue(program, kSpeedKey, formatSpeed(speed).c_str());
+}
+
+namespace {
+
+// The modifier names of the stored text, in the order written.
+const struct {
+    unsigned modifier;
+    const wchar_t* name;
+} kModifierNames[] = {{GLO_KeyCtrl, L"Ctrl"}, {GLO_KeyAlt, L"Alt"}, {GLO_KeyShift, L"Shift"}};
+
+// Keys that have a side (and so cannot be sent as one), mouse buttons, nothing.
+bool isSendableKey(unsigned key) {
+    if (key == 0 || key > 0xFE || key == VK_LBUTTON || key == VK_RBUTTON || key == VK_MBUTTON ||
+        key == VK_XBUTTON1 || key == VK_XBUTTON2 || key == VK_LWIN || key == VK_RWIN)
+        return false;
+    return !(key >= VK_SHIFT && key <= VK_MENU) && !(key >= VK_LSHIFT && key <= VK_RMENU);
+}
+
+// "Button 3" into `name`.
+void buttonKeyName(int button, wchar_t (&name)[16]) {
+    std::swprintf(name, 16, L"Button %d", button);
+}
+
+} // namespace
+
+bool CGlo_UserSettings::formatKeys(unsigned modifiers, unsigned key, wchar_t* text, int capacity) {
+    if (text == nullptr || capacity <= 0)
+        return false;
+    text[0] = L'\0';
+    wchar_t made[48] = L"";
+    std::size_t length = 0;
+    for (const auto& m : kModifierNames)
+        if ((modifiers & m.modifier) != 0)
+            length += std::swprintf(made + length, 48 - length, L"%ls+", m.name);
+    if ((key >= L'A' && key <= L'Z') || (key >= L'0' && key <= L'9'))
+        std::swprintf(made + length, 48 - length, L"%lc", static_cast<wchar_t>(key));
+    else if (key >= VK_F1 && key <= VK_F24)
+        std::swprintf(made + length, 48 - length, L"F%u", key - VK_F1 + 1);
+    else
+        std::swprintf(made + length, 48 - length, L"0x%02X", key & 0xFF);
+    if (!isSendableKey(key) || std::wcslen(made) >= static_cast<std::size_t>(capacity))
+        return false;
+    copyText(text, static_cast<std::size_t>(capacity), made);
+    return true;
+}
+
+bool CGlo_UserSettings::parseKeys(const wchar_t* text, unsigned* modifiers, unsigned* key) {
+    if (text == nullptr)
+        return false;
+    unsigned foundModifiers = 0;
+    const wchar_t* rest = text;
+    for (bool more = true; more;) {
+        more = false;
+        for (const auto& m : kModifierNames) {
+            const std::size_t n = std::wcslen(m.name);
+            if (_wcsnicmp(rest, m.name, n) == 0 && rest[n] == L'+' && rest[n + 1] != L'\0') {
+                foundModifiers |= m.modifier;
+                rest += n + 1;
+                more = true;
+            }
+        }
+    }
+    unsigned found = 0;
+    const std::size_t length = std::wcslen(rest);
+    const wchar_t upper = static_cast<wchar_t>(std::towupper(rest[0]));
+    if (length == 1 && ((upper >= L'A' && upper <= L'Z') || (upper >= L'0' && upper <= L'9'))) {
+        found = upper;
+    } else if (length >= 2 && length <= 3 && upper == L'F' && std::iswdigit(rest[1]) &&
+               (length == 2 || std::iswdigit(rest[2]))) {
+        const unsigned n = static_cast<unsigned>(std::wcstoul(rest + 1, nullptr, 10));
+        found = n >= 1 && n <= 24 ? VK_F1 + n - 1 : 0;
+    } else if (length == 4 && rest[0] == L'0' && (rest[1] == L'x' || rest[1] == L'X') &&
+               std::iswxdigit(rest[2]) && std::iswxdigit(rest[3])) {
+        found = static_cast<unsigned>(std::wcstoul(rest + 2, nullptr, 16));
+    }
+    if (!isSendableKey(found))
+        return false;
+    if (modifiers != nullptr)
+        *modifiers = foundModifiers;
+    if (key != nullptr)
+        *key = found;
+    return true;
+}
+
+bool CGlo_UserSettings::getButtonKeys(const wchar_t* program, int button, unsigned* modifiers,
+                                      unsigned* key) {
+    if (program == nullptr || program[0] == L'\0' || button < 0 || button >= MaxButtons)
+        return false;
+    wchar_t name[16];
+    buttonKeyName(button, name);
+    wchar_t value[48];
+    return getValue(program, name, value, 48) && parseKeys(value, modifiers, key);
+}
+
+bool CGlo_UserSettings::setButtonKeys(const wchar_t* program, int button, unsigned modifiers,
+                                      unsigned key) {
+    if (program == nullptr || program[0] == L'\0' || button < 0 || button >= MaxButtons)
+        return false;
+    wchar_t name[16];
+    buttonKeyName(button, name);
+    if (key == 0) {
+        removeValue(program, name);
+        return true;
+    }
+    wchar_t value[48];
+    return formatKeys(modifiers & GLO_KeyAllModifiers, key, value, 48) &&
+           setValue(program, name, value);
 }
 
 bool CGlo_UserSettings::save(GLO_SaveReport* report) {

@@ -197,4 +197,45 @@ inline HKL foregroundLayout() {
                                                    : 0);
 }
 
+// A key that a key combination can send: not a modifier, a Windows key or a mouse button.
+inline bool isCombinationKey(unsigned key) {
+    if (key == 0 || key > 0xFE)
+        return false;
+    switch (key) {
+    case VK_LBUTTON:
+    case VK_RBUTTON:
+    case VK_MBUTTON:
+    case VK_XBUTTON1:
+    case VK_XBUTTON2:
+    case VK_SHIFT:
+    case VK_CONTROL:
+    case VK_MENU:
+    case VK_LSHIFT:
+    case VK_RSHIFT:
+    case VK_LCONTROL:
+    case VK_RCONTROL:
+    case VK_LMENU:
+    case VK_RMENU:
+    case VK_LWIN:
+    case VK_RWIN:
+        return false;
+    default:
+        return true;
+    }
+}
+
+// Keys of the extended block, which a keyboard tells from their keypad twins by the extended
+// flag: the navigation keys, the keypad's divide and Enter aside, Num Lock, Print, Break, the
+// menu key and the browser and media keys.
+inline bool isExtendedKey(unsigned key) {
+    return (key >= VK_PRIOR && key <= VK_DOWN) || key == VK_INSERT || key == VK_DELETE ||
+           key == VK_DIVIDE || key == VK_NUMLOCK || key == VK_SNAPSHOT || key == VK_CANCEL ||
+           key == VK_APPS || (key >= VK_BROWSER_BACK && key <= VK_LAUNCH_APP2);
+}
+
+// `key` pressed and released with exactly the `modifiers` (GLO_KeyModifier) down: the user's
+// other modifiers are let go around it, one SendInput call per input as the clipboard chords.
+// The number of inputs the system took; 0 for a key that cannot be sent.
+int sendKeyCombination(unsigned modifiers, unsigned key, SendInputProc sendInput);
+
 } // namespace glo_functions

@@ -15,9 +15,9 @@ inline bool actsOnce(const CGlo_Event& event) {
 
 typedef UINT(WINAPI* SendInputProc)(UINT count, LPINPUT inputs, int size);
 
-// The longest sequence: a chord of one key and one modifier with both sides of two held
-// modifiers released and pressed again around it, and a menu mask key tapped before and after.
-const int kMaxKeys = 16;
+// The longest sequence: a key without modifiers with both sides of all three held modifiers
+// released and pressed again around it, and a menu mask key tapped before and after (18).
+const int kMaxKeys = 24;
 
 // An Alt key, either side.
 inline bool isAltKey(WORD vk) {
@@ -46,18 +46,19 @@ class CKeySequence {
 public:
     CKeySequence() : count(0), calls(0) {}
 
-    // A press or release of `vk`, its scan code from the keyboard layout, or 0 where asked.
-    void key(WORD vk, bool release, bool withScanCode = true) {
+    // A press or release of `vk`, its scan code from the keyboard layout, or 0 where asked;
+    // `extended` marks a key of the extended block (Delete rather than the keypad's).
+    void key(WORD vk, bool release, bool withScanCode = true, bool extended = false) {
         if (count < kMaxKeys)
-            inputs[count++] = keyInput(vk, release, withScanCode);
+            inputs[count++] = keyInput(vk, release, withScanCode, extended);
     }
-    static INPUT keyInput(WORD vk, bool release, bool withScanCode = true) {
+    static INPUT keyInput(WORD vk, bool release, bool withScanCode = true, bool extended = false) {
         INPUT input = {};
         input.type = INPUT_KEYBOARD;
         input.ki.wVk = vk;
         input.ki.wScan = withScanCode ? static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) : 0;
-        input.ki.dwFlags =
-            (release ? KEYEVENTF_KEYUP : 0) | (isRightModifier(vk) ? KEYEVENTF_EXTENDEDKEY : 0);
+        input.ki.dwFlags = (release ? KEYEVENTF_KEYUP : 0) |
+                           (extended || isRightModifier(vk) ? KEYEVENTF_EXTENDEDKEY : 0);
         return input;
     }
     // A turn of the wheel by `delta` (WHEEL_DELTA a notch, positive away from the user), wherever

@@ -5,6 +5,7 @@
 
 #include "functions/GloChord.h"
 #include "functions/GloInput.h"
+#include "runtime/GloUserKeys.h"
 
 using glo_functions::actsOnce;
 using glo_functions::CKeySequence;
@@ -22,23 +23,30 @@ using glo_functions::SendInputProc;
 // `key` pressed and released with the `chord` modifiers, the user's `released` modifiers let go
 // around it. The keyboard layout matters only while Right Alt is down: with AltGr it brings a
 // Left Ctrl that goes when it goes.
-void sendChord(WORD key, unsigned chord, unsigned released, bool callPerInput,
-               SendInputProc sendInput) {
+int sendChord(WORD key, unsigned chord, unsigned released, bool callPerInput,
+              SendInputProc sendInput, bool extended = false) {
     const CModifierState held = CModifierState::held();
     const bool altGr =
         held.isDown(VK_RMENU) && glo_functions::layoutHasAltGr(glo_functions::foregroundLayout());
     const CChordPlan plan(held, altGr, chord, released);
     CKeySequence keys;
     plan.addLeadIn(keys, callPerInput);
-    keys.key(key, false);
+    keys.key(key, false, true, extended);
     if (callPerInput)
         keys.endCall();
-    keys.key(key, true);
+    keys.key(key, true, true, extended);
     if (callPerInput)
         keys.endCall();
     plan.addLeadOut(keys, callPerInput);
-    keys.send(sendInput);
+    return keys.send(sendInput);
 }
+
+// The user's key combinations on buttons are sent by the worker through this (the keys stay
+// the user's to choose, so the real system's SendInput).
+void sendUserKeys(unsigned modifiers, unsigned key) {
+    glo_functions::sendKeyCombination(modifiers, key, &SendInput);
+}
+const bool s_userKeysSent = (glo_runtime::setKeySender(&sendUserKeys), true);
 
 // Alt+arrow, paced: the Alt press alone, then the arrow, then the Alt release alone. When the
 // system refuses a part, the rest is not sent and Alt is not left down.
@@ -157,4 +165,20 @@ void CGlo_Plugin::paste(const CGlo_Event& event) {
 void CGlo_Plugin::escape(const CGlo_Event& event) {
     if (actsOnce(event))
         sendChord(VK_ESCAPE, 0, kCtrl | kAlt, true, inputSender);
+}
+
+void CGlo_Plugin::sendKeyCombination(const CGlo_Event& event, unsigned modifiers, unsigned key) {
+    if (actsOnce(event))
+        glo_functions::sendKeyCombination(modifiers, key, inputSender);
+}
+
+// The modifiers the combination does not name are the user's that would change it: let go.
+int glo_functions::sendKeyCombination(unsigned modifiers, unsigned key, SendInputProc sendInput) {
+    if (!isCombinationKey(key))
+        return 0;
+    const unsigned chord = ((modifiers & GLO_KeyCtrl) ? unsigned(kCtrl) : 0u) |
+                           ((modifiers & GLO_KeyAlt) ? unsigned(kAlt) : 0u) |
+                           ((modifiers & GLO_KeyShift) ? unsigned(kShift) : 0u);
+    return sendChord(static_cast<WORD>(key), chord, (kCtrl | kAlt | kShift) & ~chord, true,
+                     sendInput, isExtendedKey(key));
 }

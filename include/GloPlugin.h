@@ -7,6 +7,7 @@
 
 #include "GloEvent.h"
 #include "GloExport.h"
+#include "GloKeys.h"
 #include "GloPluginThread.h"
 #include "GloScrollbarFinder.h"
 #include "GloTrigger.h"
@@ -95,6 +96,13 @@ public:
     void cut(const CGlo_Event& event);
     void paste(const CGlo_Event& event);
     void escape(const CGlo_Event& event);
+    // Any key with modifiers (GLO_KeyModifier): `key` is a virtual-key code, pressed and
+    // released with exactly the `modifiers` down, whatever the user holds; the user's own
+    // modifiers are let go around it and given back side by side, a lone Alt never reaches the
+    // program, and a sequence the system refuses part way is undone. Keys that have a left and
+    // a right one (Ctrl, Alt, Shift, Windows) and mouse buttons cannot be the key: nothing is
+    // sent for them. Acts as the one-shot functions do.
+    void sendKeyCombination(const CGlo_Event& event, unsigned modifiers, unsigned key);
 
     // Zoom about the pointer, as Windows programs zoom: the wheel turned a notch with Ctrl down,
     // wherever the system sends wheel input (the window under the cursor). A gesture's first

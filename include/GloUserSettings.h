@@ -14,11 +14,12 @@
 
 #include "GloSaveReport.h"
 #include "GloExport.h"
+#include "GloKeys.h"
 
 class GLO_API CGlo_UserSettings {
 public:
     // Limits of what the file keeps, in characters (without the terminator).
-    enum { MaxKeyChars = 64, MaxValueChars = 1024, MaxProgramChars = 251 };
+    enum { MaxKeyChars = 64, MaxValueChars = 1024, MaxProgramChars = 251, MaxButtons = 32 };
 
     // The value of `key` into `value` (capacity in characters, terminator included). False when
     // the key is not set (then `value` is ""), or the value does not fit (then it is cut).
@@ -36,6 +37,25 @@ public:
     static double getEffectiveSpeed(const wchar_t* program);
     // Stores the factor (kept within 0.25 to 4); the normal factor 1 removes the entry.
     static void setSpeed(const wchar_t* program, double factor);
+
+    // A key combination of the user's on button 0..31 of `program` (by the program's name; null
+    // or empty: not per program, never used): it replaces whatever the plug-in put on that
+    // button. Kept as "Button <n>=<keys>" in the canonical text of formatKeys. False when the
+    // button has none (or none that can be sent); `modifiers` and `key` may be null. Takes a
+    // shared lock; allocates nothing.
+    static bool getButtonKeys(const wchar_t* program, int button, unsigned* modifiers,
+                              unsigned* key);
+    // Stores one in memory (key 0 removes it); false for a program without a name, a button
+    // out of range, or a key that cannot be sent.
+    static bool setButtonKeys(const wchar_t* program, int button, unsigned modifiers, unsigned key);
+
+    // Keys as stored: the modifiers "Ctrl+", "Alt+", "Shift+" in that order, then the key by its
+    // virtual-key code, the same on every keyboard layout: a letter or digit as itself ("S"),
+    // "F1" to "F24", any other as "0x" and two hexadecimal digits ("Ctrl+0x2E"). False when it
+    // does not fit `capacity` (characters, terminator included).
+    static bool formatKeys(unsigned modifiers, unsigned key, wchar_t* text, int capacity);
+    // Reads that text (modifier names in any case); false for anything else.
+    static bool parseKeys(const wchar_t* text, unsigned* modifiers, unsigned* key);
 
     // Writes the file (creating %APPDATA%\Glidora when needed) and says how it went in `report`
     // (may be null), as an application's save does. True when written.

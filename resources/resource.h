@@ -55,8 +55,14 @@
 #define IDS_SPEED_EFFECTIVE 139
 #define IDS_SPEED_SAVE_FAILED 140
 #define IDS_SETTINGS_HELD_BACK 141
+#define IDS_KEY_CTRL 142
+#define IDS_KEY_ALT 143
+#define IDS_KEY_SHIFT 144
+#define IDS_BUTTON_KEYS 145
+#define IDS_KEYS_SAVE_FAILED 146
+#define IDS_KEYS_NONE 147
 // The last text of the table.
-#define IDS_LAST_TEXT IDS_SETTINGS_HELD_BACK
+#define IDS_LAST_TEXT IDS_KEYS_NONE
 
 // The configuration dialog and its controls.
 #define IDD_CONFIG_DIALOG 200
@@ -81,3 +87,13 @@
 #define IDC_SPEED_ALL 1019
 #define IDC_SPEED_ALL_VALUE 1020
 #define IDC_SPEED_EFFECTIVE 1021
+#define IDC_KEY_COMBINATION 1022
+
+// The dialog of a key combination on a button.
+#define IDD_KEYS_DIALOG 201
+#define IDC_KEYS_BUTTON_LABEL 1101
+#define IDC_KEYS_BUTTON 1102
+#define IDC_KEYS_LABEL 1103
+#define IDC_KEYS_HOTKEY 1104
+#define IDC_KEYS_CLEAR 1105
+#define IDC_KEYS_NOTE 1106

@@ -13,6 +13,7 @@
 #include "events/GloConfigFiles.h"
 #include "runtime/GloRepeatSchedule.h"
 #include "runtime/GloSpeed.h"
+#include "runtime/GloUserKeys.h"
 #include "runtime/GloWorkerControl.h"
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
@@ -252,6 +253,7 @@ int CGlo_PluginThread::setConfiguration(CGlo_FunctionSetup* setups, int size) {
     multiplexer.clear();
     setButtonConfiguration();
     connect(copy.data(), count * static_cast<int>(sizeof(CGlo_FunctionSetup)));
+    glo_runtime::connectUserKeys(name, multiplexer);
     return 1;
 }
 
@@ -261,14 +263,17 @@ int CGlo_PluginThread::setButtonConfiguration() {
     return 1;
 }
 
+// The user's key combinations join whatever a load built (the default configuration included).
 void CGlo_PluginThread::deserialize(CGdrProxy& proxy) {
     CScopedLock lock(configLock);
     CGlo_Application::deserialize(proxy);
+    glo_runtime::connectUserKeys(name, multiplexer);
 }
 
 void CGlo_PluginThread::deserialize() {
     CScopedLock lock(configLock);
     CGlo_Application::deserialize();
+    glo_runtime::connectUserKeys(name, multiplexer);
 }
 
 // Only the motion setups are written: the button setups are rebuilt on every load. Written
@@ -537,7 +542,10 @@ DWORD WINAPI CGlo_PluginThread::PluginThread(LPVOID param) {
     // Started with the control: the object may already be stopping when the worker first runs.
     CGlo_WorkerControl& control = *static_cast<CGlo_WorkerControl*>(param);
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    control.getApplication()->work(control);
+    {
+        const glo_runtime::CWorkerScope scope(control.getApplication());
+        control.getApplication()->work(control);
+    }
     control.leave();
     control.runHandedOverUnload();
     if (SUCCEEDED(com))

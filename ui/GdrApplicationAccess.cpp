@@ -167,4 +167,20 @@ bool readDefaults(CGlo_Application& object, const std::wstring& name, const std:
     return read;
 }
 
+bool rebuildConnections(CGlo_Application& object, const std::wstring& name,
+                        const std::wstring& folder) {
+    const glo_events::CConfigFileScope files(folder.c_str(), true);
+    wchar_t path[glo_events::kConfigPathChars];
+    glo_events::configFilePath(CFileNameOf(object).get().c_str(), path);
+    const CSavedFile file(path);
+    const bool rebuilt = guarded(object, name, L"setConfiguration", [&] {
+        std::vector<CGdrEditableSetup> own;
+        readSetups(object, own);
+        std::vector<CGlo_FunctionSetup> motion = motionSetups(own);
+        object.setConfiguration(motion.empty() ? nullptr : motion.data(), bytesOf(motion));
+    });
+    file.restore();
+    return rebuilt;
+}
+
 } // namespace glo_ui

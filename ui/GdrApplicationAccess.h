@@ -34,4 +34,9 @@ SaveOutcome applySetups(CGlo_Application& object, const std::wstring& name,
 bool readDefaults(CGlo_Application& object, const std::wstring& name, const std::wstring& folder,
                   std::vector<CGdrEditableSetup>& defaults);
 
+// Has the application build its connections again from its own setups, so that its buttons
+// take the user's key combinations as they are now; like readDefaults, nothing is written.
+bool rebuildConnections(CGlo_Application& object, const std::wstring& name,
+                        const std::wstring& folder);
+
 } // namespace glo_ui

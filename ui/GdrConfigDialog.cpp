@@ -26,6 +26,7 @@ namespace {
 const UINT kLiveMotionMessage = WM_APP + 1;
 const UINT kRemoveSetupMessage = WM_APP + 2;
 const UINT_PTR kFrameTimer = 1;
+const WPARAM kRebuildOnly = 1; // kRemoveSetupMessage after a key combination was removed
 const int kLargestDeadZone = 200;
 
 // The speed sliders' positions: a factor of about the square root of two apart, 0.25x to 4x.
@@ -35,6 +36,7 @@ const int kSpeedPositions = sizeof(kSpeedSteps) / sizeof(kSpeedSteps[0]);
 // Commands of the context menus.
 const UINT kRemoveCommand = 1;
 const UINT kRestoreCommand = 2;
+const UINT kKeysCommand = 3;
 const UINT kAssignCommand = 100;    // + direction
 const UINT kReverseCommand = 200;   // + function axis
 const UINT kRemoveOneCommand = 300; // + setup listed
@@ -122,7 +124,8 @@ bool loadCommonControls() {
     typedef BOOL(WINAPI * InitProc)(const INITCOMMONCONTROLSEX*);
     const auto init = reinterpret_cast<InitProc>(
         reinterpret_cast<void*>(GetProcAddress(s_controls, "InitCommonControlsEx")));
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES};
+    INITCOMMONCONTROLSEX controls = {sizeof(controls),
+                                     ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES | ICC_HOTKEY_CLASS};
     return init && init(&controls);
 }
 
@@ -153,16 +156,58 @@ bool inNestedLoop() {
             (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE | GUI_INMOVESIZE)) != 0;
 }
 
+// The push button with the keyboard focus is the default one, as in every dialog, so that Enter
+// presses it; elsewhere OK is.
+void followFocusWithDefault(HWND dialog) {
+    const HWND focus = GetFocus();
+    const bool pushButton = focus != nullptr && IsChild(dialog, focus) &&
+                            (SendMessageW(focus, WM_GETDLGCODE, 0, 0) &
+                             (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0;
+    const int wanted = pushButton ? GetDlgCtrlID(focus) : IDOK;
+    const LRESULT current = SendMessageW(dialog, DM_GETDEFID, 0, 0);
+    if (HIWORD(current) != DC_HASDEFID || LOWORD(current) != wanted)
+        SendMessageW(dialog, DM_SETDEFID, static_cast<WPARAM>(wanted), 0);
+}
+
+// Shift+F10 opens the context menu of the focused control, as the menu key does. Its F10 would
+// otherwise go on to the system as the key that opens a window's menu, closing the context menu
+// again; its release is kept from the system too.
+bool s_swallowF10Release = false;
+
+bool isContextMenuKey(const MSG& msg) {
+    return (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && msg.wParam == VK_F10 &&
+           (GetKeyState(VK_SHIFT) & 0x8000) != 0 && (GetKeyState(VK_MENU) & 0x8000) == 0 &&
+           (GetKeyState(VK_CONTROL) & 0x8000) == 0;
+}
+
 // Tab, Enter and Escape for a modeless dialog in a message loop that is not the dialog's own.
 LRESULT CALLBACK dialogKeysProc(int code, WPARAM wParam, LPARAM lParam) {
     MSG* msg = reinterpret_cast<MSG*>(lParam);
     const HWND dialog = s_keysDialog;
     if (code == HC_ACTION && wParam == PM_REMOVE && msg && dialog && msg->message >= WM_KEYFIRST &&
         msg->message <= WM_KEYLAST && (msg->hwnd == dialog || IsChild(dialog, msg->hwnd)) &&
-        !inNestedLoop() && IsDialogMessageW(dialog, msg)) {
-        msg->message = WM_NULL;
-        msg->wParam = 0;
-        msg->lParam = 0;
+        !inNestedLoop()) {
+        bool taken = false;
+        if (isContextMenuKey(*msg)) {
+            PostMessageW(dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(msg->hwnd),
+                         MAKELPARAM(-1, -1));
+            s_swallowF10Release = true;
+            taken = true;
+        } else if ((msg->message == WM_KEYUP || msg->message == WM_SYSKEYUP) &&
+                   msg->wParam == VK_F10 && s_swallowF10Release) {
+            s_swallowF10Release = false;
+            taken = true;
+        } else {
+            followFocusWithDefault(dialog);
+            taken = IsDialogMessageW(dialog, msg) != FALSE;
+            if (IsWindow(dialog))
+                followFocusWithDefault(dialog);
+        }
+        if (taken) {
+            msg->message = WM_NULL;
+            msg->wParam = 0;
+            msg->lParam = 0;
+        }
     }
     return CallNextHookEx(s_keysHook, code, wParam, lParam);
 }
@@ -248,7 +293,11 @@ bool CGdrConfigDialog::open(CGdrProxy& proxy, HWND parent) {
         s_dialog = nullptr;
         if (!loadCommonControls() || !registerDialogClass())
             return false;
-        std::unique_ptr<CGdrConfigDialog> dialog(new CGdrConfigDialog(proxy));
+        // The program the user came from, found as an event would find it.
+        CGlo_Event asked;
+        CGlo_PluginHost& host = getPluginHost();
+        const int front = host.indexOf(host.findEventTarget(asked));
+        std::unique_ptr<CGdrConfigDialog> dialog(new CGdrConfigDialog(proxy, front));
         if (!dialog->CreateDlg(MAKEINTRESOURCEW(IDD_CONFIG_DIALOG), parent))
             return false;
         s_dialog = dialog.release();
@@ -290,9 +339,10 @@ void CGdrConfigDialog::handOverLiveMotion(HWND dialog, const int values[6]) {
         s_live.posted.store(0, std::memory_order_release);
 }
 
-CGdrConfigDialog::CGdrConfigDialog(CGdrProxy& proxy)
-    : m_proxy(proxy), m_tableGeneration(0), m_treeVersion(0), m_removal{0, -1, -1}, m_tree(nullptr),
-      m_deadZone(nullptr), m_speed(nullptr), m_speedAll(nullptr), m_allSpeed(1000),
+CGdrConfigDialog::CGdrConfigDialog(CGdrProxy& proxy, int frontApplication)
+    : m_proxy(proxy), m_frontApplication(frontApplication), m_keysApplication(-1), m_keysButton(0),
+      m_keysChosen(0), m_tableGeneration(0), m_treeVersion(0), m_removal{0, -1, -1},
+      m_tree(nullptr), m_deadZone(nullptr), m_speed(nullptr), m_speedAll(nullptr), m_allSpeed(1000),
       m_allSpeedDirty(false), m_dragging(false), m_dragEntry(-1), m_dragTree(0),
       m_dragDirection(-1), m_refreshing(false), m_lastFrame(0), m_frameMs(16), m_frameTimer(false) {
 }
@@ -370,7 +420,8 @@ LRESULT CGdrConfigDialog::OnInitDialog(WPARAM, LPARAM) {
     m_proxy.setConfigDialog(m_hWnd);
     CGdrProxy::setLiveMotionProc(&CGdrConfigDialog::handOverLiveMotion);
 
-    syncApplications(m_proxy.getLoadedConfigurationIndex());
+    syncApplications(m_frontApplication >= 0 ? m_frontApplication
+                                             : m_proxy.getLoadedConfigurationIndex());
     return TRUE;
 }
 
@@ -430,6 +481,10 @@ LRESULT CGdrConfigDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
         if (code == BN_CLICKED)
             restoreDefaults(selectedApplication());
         return 0;
+    case IDC_KEY_COMBINATION:
+        if (code == BN_CLICKED)
+            editKeys();
+        return 0;
     default:
         return DefWindowProc(WM_COMMAND, wParam, lParam);
     }
@@ -463,7 +518,15 @@ LRESULT CGdrConfigDialog::OnNotify(WPARAM, LPARAM lParam) {
     }
     case TVN_KEYDOWN:
         if (reinterpret_cast<const NMTVKEYDOWN*>(lParam)->wVKey == VK_DELETE) {
-            requestRemoval(selectedEntry());
+            const int entry = selectedEntry();
+            if (entry >= 0 && m_entries[entry].kind == KeysEntry) {
+                CGdrEditedApplication& edited = m_applications[m_entries[entry].application];
+                edited.keys[m_entries[entry].setup] = {};
+                edited.keysDirty = true;
+                PostMessageW(m_hWnd, kRemoveSetupMessage, kRebuildOnly, 0); // outside the tree
+            } else {
+                requestRemoval(entry);
+            }
             return 1;
         }
         return 0;
@@ -530,6 +593,16 @@ void CGdrConfigDialog::treeMenu(POINT point, bool fromKeyboard) {
         AppendMenuW(menu.get(), MF_STRING | (liveObject(entry.application) ? 0 : MF_GRAYED),
                     kRestoreCommand, loadText(IDS_RESTORE_DEFAULTS).c_str());
     }
+    const bool buttonEntry =
+        entry.kind == KeysEntry ||
+        (entry.kind == SetupEntry && application.setups[entry.setup].isButton()) ||
+        (entry.kind == FunctionEntry && !application.takesDirections(entry.function));
+    if (entry.kind == ApplicationEntry || buttonEntry) {
+        wchar_t keysLabel[64] = L"";
+        GetDlgItemTextW(m_hWnd, IDC_KEY_COMBINATION, keysLabel, 64);
+        AppendMenuW(menu.get(), MF_STRING | (liveObject(entry.application) ? 0 : MF_GRAYED),
+                    kKeysCommand, keysLabel);
+    }
     const bool motion = entry.kind == SetupEntry && !application.setups[entry.setup].isButton();
     if ((entry.kind == FunctionEntry || motion) && application.takesDirections(entry.function)) {
         CPopupMenu directions;
@@ -558,10 +631,10 @@ void CGdrConfigDialog::treeMenu(POINT point, bool fromKeyboard) {
             slots.release();
         }
     }
-    if (entry.kind == SetupEntry) {
+    if (entry.kind == SetupEntry || entry.kind == KeysEntry) {
         AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
-        AppendMenuW(menu.get(), MF_STRING | (motion ? 0 : MF_GRAYED), kRemoveCommand,
-                    loadText(IDS_REMOVE).c_str());
+        AppendMenuW(menu.get(), MF_STRING | (motion || entry.kind == KeysEntry ? 0 : MF_GRAYED),
+                    kRemoveCommand, loadText(IDS_REMOVE).c_str());
     }
     if (GetMenuItemCount(menu.get()) <= 0)
         return;
@@ -570,11 +643,19 @@ void CGdrConfigDialog::treeMenu(POINT point, bool fromKeyboard) {
     const UINT chosen = static_cast<UINT>(trackMenu(menu.get(), point));
     if (tree != m_treeVersion)
         return; // the menu's loop let the table change: the entry may mean something else
-    if (chosen == kRestoreCommand)
+    if (chosen == kRestoreCommand) {
         restoreDefaults(entry.application);
-    else if (chosen == kRemoveCommand)
+    } else if (chosen == kKeysCommand) {
+        editKeys();
+    } else if (chosen == kRemoveCommand && entry.kind == KeysEntry) {
+        m_applications[entry.application].keys[entry.setup] = {};
+        m_applications[entry.application].keysDirty = true;
+        rebuildTree(entry.application, -1, -1);
+        updateButtons();
+    } else if (chosen == kRemoveCommand) {
         requestRemoval(entryIndex);
-    else if (chosen >= kAssignCommand && chosen < kAssignCommand + kGdrDirections)
+    }
+    if (chosen >= kAssignCommand && chosen < kAssignCommand + kGdrDirections)
         assign(entry.application, entry.function, static_cast<int>(chosen - kAssignCommand));
     else if (chosen >= kReverseCommand && chosen < kReverseCommand + 6)
         reverse(choice, static_cast<int>(chosen - kReverseCommand));
@@ -679,6 +760,10 @@ void CGdrConfigDialog::syncApplications(int reloaded) {
         CGdrEditedApplication application;
         application.name = host.getApplicationName(i); // a shared buffer: copied at once
         application.speed = storedSpeed(application.name.c_str());
+        for (int b = 0; b < kGdrButtons; ++b)
+            CGlo_UserSettings::getButtonKeys(application.name.c_str(), b,
+                                             &application.keys[b].modifiers,
+                                             &application.keys[b].key);
         application.object = host.getLoadedPlugin(i);
         application.loadGeneration = host.getLoadGeneration(i);
         if (application.object && !readApplication(*application.object, application))
@@ -692,12 +777,16 @@ void CGdrConfigDialog::syncApplications(int reloaded) {
             matched[static_cast<std::size_t>(before)] = true;
             application.expanded = old.expanded;
             if (old.object && !application.object)
-                note(formatText(old.dirty || old.speedDirty ? IDS_PLUGIN_GONE_EDITS
-                                                            : IDS_PLUGIN_GONE,
+                note(formatText(old.dirty || old.speedDirty || old.keysDirty ? IDS_PLUGIN_GONE_EDITS
+                                                                             : IDS_PLUGIN_GONE,
                                 application.name.c_str()));
             if (old.speedDirty && application.object) {
                 application.speed = old.speed;
                 application.speedDirty = true;
+            }
+            if (old.keysDirty && application.object) {
+                std::copy(old.keys, old.keys + kGdrButtons, application.keys);
+                application.keysDirty = true;
             }
             if (old.dirty && application.object) {
                 // The button setups are the plug-in's own: taken from the fresh copy.
@@ -718,8 +807,9 @@ void CGdrConfigDialog::syncApplications(int reloaded) {
     }
     for (std::size_t p = 0; p < previous.size(); ++p)
         if (!matched[p] && previous[p].object)
-            note(formatText(previous[p].dirty || previous[p].speedDirty ? IDS_PLUGIN_GONE_EDITS
-                                                                        : IDS_PLUGIN_GONE,
+            note(formatText(previous[p].dirty || previous[p].speedDirty || previous[p].keysDirty
+                                ? IDS_PLUGIN_GONE_EDITS
+                                : IDS_PLUGIN_GONE,
                             previous[p].name.c_str()));
     if (!notice.empty())
         m_notice = notice;
@@ -801,7 +891,8 @@ void CGdrConfigDialog::rebuildTree(int selectApplication, int selectFunction, in
                 selection = functionItem;
             for (std::size_t s = 0; s < application.setups.size(); ++s) {
                 const CGdrEditableSetup& setup = application.setups[s];
-                if (std::wcscmp(setup.getName(), application.functions[f].getName()) != 0)
+                if (std::wcscmp(setup.getName(), application.functions[f].getName()) != 0 ||
+                    !application.shows(setup))
                     continue;
                 m_entries.push_back(
                     {SetupEntry, app, static_cast<int>(f), static_cast<int>(s), nullptr});
@@ -812,6 +903,20 @@ void CGdrConfigDialog::rebuildTree(int selectApplication, int selectFunction, in
                 if (withSetups.empty() || withSetups.back() != functionItem)
                     withSetups.push_back(functionItem);
             }
+        }
+        // The buttons with a key combination of the user's, by their keys' names.
+        for (int b = 0; b < kGdrButtons; ++b) {
+            if (application.keys[b].key == 0)
+                continue;
+            m_entries.push_back({KeysEntry, app, -1, b, nullptr});
+            HTREEITEM keysItem = insert(
+                appItem,
+                formatText(
+                    IDS_BUTTON_KEYS, b,
+                    keysText(application.keys[b].modifiers, application.keys[b].key).c_str()),
+                int(m_entries.size()) - 1);
+            if (app == selectApplication && selectFunction < 0 && selectSetup == -2 - b)
+                selection = keysItem;
         }
         for (HTREEITEM item : withSetups)
             expand(item);
@@ -947,9 +1052,11 @@ void CGdrConfigDialog::setAllSpeed(int position) {
 }
 
 bool CGdrConfigDialog::saveSpeeds(std::wstring& failure) {
-    bool edited = m_allSpeedDirty;
-    for (const CGdrEditedApplication& application : m_applications)
-        edited = edited || application.speedDirty;
+    bool edited = m_allSpeedDirty, keys = false;
+    for (const CGdrEditedApplication& application : m_applications) {
+        edited = edited || application.speedDirty || application.keysDirty;
+        keys = keys || application.keysDirty;
+    }
     if (!edited)
         return true;
     if (m_allSpeedDirty)
@@ -960,16 +1067,181 @@ bool CGdrConfigDialog::saveSpeeds(std::wstring& failure) {
     GLO_SaveReport report = {};
     if (!CGlo_UserSettings::save(&report)) {
         failure = formatText(
-            IDS_SPEED_SAVE_FAILED,
+            keys ? IDS_KEYS_SAVE_FAILED : IDS_SPEED_SAVE_FAILED,
             report.failure == GLO_SaveHeldBack
                 ? formatText(IDS_SETTINGS_HELD_BACK, fileNameOf(report.file).c_str()).c_str()
                 : saveFailureText(report).c_str());
         return false;
     }
     m_allSpeedDirty = false;
-    for (CGdrEditedApplication& application : m_applications)
+    for (CGdrEditedApplication& application : m_applications) {
         application.speedDirty = false;
+        application.keysDirty = false;
+    }
     return true;
+}
+
+// The button of the selected entry: a key combination's, a button setup's, or the first of a
+// button function's; else button 0.
+void CGdrConfigDialog::editKeys() {
+    const int application = selectedApplication();
+    if (!liveObject(application))
+        return;
+    const CGdrEditedApplication& edited = m_applications[application];
+    int button = 0;
+    const int entry = selectedEntry();
+    if (entry >= 0 && m_entries[entry].kind == KeysEntry) {
+        button = m_entries[entry].setup;
+    } else if (entry >= 0 && m_entries[entry].kind != ApplicationEntry) {
+        for (std::size_t s = 0; s < edited.setups.size(); ++s) {
+            const CGdrEditableSetup& setup = edited.setups[s];
+            const bool chosen =
+                m_entries[entry].kind == SetupEntry
+                    ? static_cast<int>(s) == m_entries[entry].setup
+                    : std::wcscmp(setup.getName(),
+                                  edited.functions[m_entries[entry].function].getName()) == 0;
+            if (chosen && setup.isButton() && setup.buttonNumber() >= 0 &&
+                setup.buttonNumber() < kGdrButtons) {
+                button = setup.buttonNumber();
+                break;
+            }
+        }
+    }
+    m_keysApplication = application;
+    m_keysButton = button;
+    m_keysChosen = 0;
+    const unsigned tree = m_treeVersion;
+    const INT_PTR answer =
+        DialogBoxParamW(CWnd::GetResourceInstance(), MAKEINTRESOURCEW(IDD_KEYS_DIALOG), m_hWnd,
+                        &CGdrConfigDialog::KeysDialogProc, reinterpret_cast<LPARAM>(this));
+    m_keysApplication = -1;
+    // The box's loop may have let the table change.
+    if (answer != IDOK || tree != m_treeVersion || !liveObject(application))
+        return;
+    CGdrEditedApplication::Keys keys;
+    keys.key = m_keysChosen & 0xFF;
+    keys.modifiers = (m_keysChosen >> 8) & GLO_KeyAllModifiers;
+    wchar_t stored[48];
+    if (!CGlo_UserSettings::formatKeys(keys.modifiers, keys.key, stored, 48))
+        keys = CGdrEditedApplication::Keys(); // none, or only modifiers: the button's own function
+    CGdrEditedApplication::Keys& now = m_applications[application].keys[m_keysButton];
+    if (now.key == keys.key && (keys.key == 0 || now.modifiers == keys.modifiers))
+        return;
+    now = keys;
+    m_applications[application].keysDirty = true;
+    rebuildTree(application, -1, keys.key != 0 ? -2 - m_keysButton : -1);
+    updateButtons();
+}
+
+namespace {
+
+// A button as the key dialog lists it: with its key combination, else what the plug-in put on it.
+std::wstring buttonItem(const CGdrEditedApplication& application, int button) {
+    const CGdrEditedApplication::Keys& keys = application.keys[button];
+    std::wstring what = keysText(keys.modifiers, keys.key);
+    for (const CGdrEditableSetup& setup : application.setups) {
+        if (!what.empty() && keys.key != 0)
+            break;
+        const int function = application.findFunction(setup.getName());
+        if (setup.isButton() && setup.buttonNumber() == button && function >= 0) {
+            std::wstring name = application.functionText(function);
+            what += (what.empty() ? L"" : L", ") + name;
+        }
+    }
+    return what.empty() ? loadText(IDS_BUTTON) + L" " + std::to_wstring(button)
+                        : formatText(IDS_BUTTON_KEYS, button, what.c_str());
+}
+
+void showKeysOf(HWND dialog, const CGdrEditedApplication& application, int button) {
+    const CGdrEditedApplication::Keys& keys = application.keys[button];
+    SendDlgItemMessageW(dialog, IDC_KEYS_HOTKEY, HKM_SETHOTKEY,
+                        MAKEWORD(keys.key, keys.key != 0 ? keys.modifiers : 0), 0);
+}
+
+} // namespace
+
+INT_PTR CALLBACK CGdrConfigDialog::KeysDialogProc(HWND dialog, UINT message, WPARAM wParam,
+                                                  LPARAM lParam) {
+    try {
+        if (message == WM_INITDIALOG)
+            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        CGdrConfigDialog* self =
+            reinterpret_cast<CGdrConfigDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
+        if (self == nullptr || self->m_keysApplication < 0 ||
+            self->m_keysApplication >= static_cast<int>(self->m_applications.size()))
+            return FALSE;
+        const CGdrEditedApplication& application = self->m_applications[self->m_keysApplication];
+        const HWND buttons = GetDlgItem(dialog, IDC_KEYS_BUTTON);
+        switch (message) {
+        case WM_INITDIALOG: {
+            SetWindowTextW(dialog, (application.name + L": " +
+                                    [dialog] {
+                                        wchar_t caption[128] = L"";
+                                        GetWindowTextW(dialog, caption, 128);
+                                        return std::wstring(caption);
+                                    }())
+                                       .c_str());
+            for (int b = 0; b < kGdrButtons; ++b)
+                SendMessageW(buttons, CB_ADDSTRING, 0,
+                             reinterpret_cast<LPARAM>(buttonItem(application, b).c_str()));
+            SendMessageW(buttons, CB_SETCURSEL, self->m_keysButton, 0);
+            showKeysOf(dialog, application, self->m_keysButton);
+            return TRUE; // the focus on the first control, the button
+        }
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+            case IDC_KEYS_BUTTON:
+                if (HIWORD(wParam) == CBN_SELCHANGE) {
+                    const LRESULT b = SendMessageW(buttons, CB_GETCURSEL, 0, 0);
+                    if (b >= 0 && b < kGdrButtons)
+                        showKeysOf(dialog, application, static_cast<int>(b));
+                }
+                return TRUE;
+            case IDC_KEYS_CLEAR:
+                SendDlgItemMessageW(dialog, IDC_KEYS_HOTKEY, HKM_SETHOTKEY, 0, 0);
+                SetFocus(GetDlgItem(dialog, IDC_KEYS_HOTKEY));
+                return TRUE;
+            case IDOK: {
+                const LRESULT b = SendMessageW(buttons, CB_GETCURSEL, 0, 0);
+                if (b >= 0 && b < kGdrButtons)
+                    self->m_keysButton = static_cast<int>(b);
+                self->m_keysChosen = static_cast<unsigned>(
+                    LOWORD(SendDlgItemMessageW(dialog, IDC_KEYS_HOTKEY, HKM_GETHOTKEY, 0, 0)));
+                EndDialog(dialog, IDOK);
+                return TRUE;
+            }
+            case IDCANCEL:
+                EndDialog(dialog, IDCANCEL);
+                return TRUE;
+            default:
+                return FALSE;
+            }
+        default:
+            return FALSE;
+        }
+    } catch (...) {
+        return FALSE; // nothing may leave through the system's message dispatch
+    }
+}
+
+void CGdrConfigDialog::storeKeys() {
+    for (std::size_t a = 0; a < m_applications.size(); ++a) {
+        CGdrEditedApplication& application = m_applications[a];
+        if (!application.keysDirty || !liveObject(static_cast<int>(a)))
+            continue;
+        for (int b = 0; b < kGdrButtons; ++b)
+            CGlo_UserSettings::setButtonKeys(application.name.c_str(), b,
+                                             application.keys[b].modifiers,
+                                             application.keys[b].key);
+        // Edited setups take the keys along when they are handed over; otherwise the setups
+        // are handed back as they are, and the file that holds them stays untouched.
+        if (!application.dirty && application.object) {
+            if (rebuildConnections(*application.object, application.name, pluginFolder()))
+                refreshApplication(static_cast<int>(a));
+            else
+                application.object = nullptr; // it crashed: the host's notice follows
+        }
+    }
 }
 
 void CGdrConfigDialog::showSetupControls() {
@@ -985,14 +1257,15 @@ void CGdrConfigDialog::showSetupControls() {
         SetFocus(m_tree);
     for (int id : {IDC_DEADZONE_LABEL, IDC_DEADZONE, IDC_DEADZONE_VALUE, IDC_REVERSE})
         EnableWindow(GetDlgItem(m_hWnd, id), any);
-    EnableWindow(GetDlgItem(m_hWnd, IDC_RESTORE_DEFAULTS),
-                 liveObject(selectedApplication()) != nullptr);
+    const bool live = liveObject(selectedApplication()) != nullptr;
+    EnableWindow(GetDlgItem(m_hWnd, IDC_RESTORE_DEFAULTS), live);
+    EnableWindow(GetDlgItem(m_hWnd, IDC_KEY_COMBINATION), live);
 }
 
 void CGdrConfigDialog::updateButtons() {
     bool dirty = m_allSpeedDirty;
     for (const CGdrEditedApplication& application : m_applications)
-        dirty = dirty || application.dirty || application.speedDirty;
+        dirty = dirty || application.dirty || application.speedDirty || application.keysDirty;
     EnableWindow(GetDlgItem(m_hWnd, IDC_APPLY), dirty);
 }
 
@@ -1108,6 +1381,11 @@ void CGdrConfigDialog::restoreDefaults(int application) {
     m_applications[application].speedDirty =
         m_applications[application].speed != 1000 || m_applications[application].speedDirty;
     m_applications[application].speed = 1000;
+    CGdrEditedApplication& edited = m_applications[application];
+    if (edited.hasKeys()) {
+        std::fill(edited.keys, edited.keys + kGdrButtons, CGdrEditedApplication::Keys());
+        edited.keysDirty = true;
+    }
     rebuildTree(application, -1, -1);
     updateButtons();
 }
@@ -1122,7 +1400,12 @@ void CGdrConfigDialog::requestRemoval(int entry) {
     PostMessageW(m_hWnd, kRemoveSetupMessage, 0, 0);
 }
 
-LRESULT CGdrConfigDialog::OnRemoveSetup(WPARAM, LPARAM) {
+LRESULT CGdrConfigDialog::OnRemoveSetup(WPARAM wParam, LPARAM) {
+    if (wParam == kRebuildOnly) {
+        rebuildTree(selectedApplication(), -1, -1);
+        updateButtons();
+        return 0;
+    }
     const SetupChoice choice = m_removal;
     m_removal = {0, -1, -1};
     if (!stillMeans(choice) || !liveObject(choice.application))
@@ -1151,6 +1434,7 @@ bool CGdrConfigDialog::applyChanges() {
     const auto fail = [&failures](const std::wstring& line) {
         failures += (failures.empty() ? L"" : L"\n") + line;
     };
+    storeKeys();
     for (std::size_t round = 0; round <= m_applications.size(); ++round) {
         if (getPluginHost().getTableGeneration() != m_tableGeneration)
             syncApplications(-1);
@@ -1189,7 +1473,8 @@ bool CGdrConfigDialog::applyChanges() {
     if (m_hWnd && IsWindow(m_hWnd)) {
         const int entry = selectedEntry();
         if (entry >= 0)
-            rebuildTree(m_entries[entry].application, m_entries[entry].function, -1);
+            rebuildTree(m_entries[entry].application, m_entries[entry].function,
+                        m_entries[entry].kind == KeysEntry ? -2 - m_entries[entry].setup : -1);
         else
             updateStatus();
         updateButtons();

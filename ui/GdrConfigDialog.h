@@ -47,12 +47,12 @@ public:
     ~CGdrConfigDialog() override;
 
 private:
-    enum EntryKind { ApplicationEntry, FunctionEntry, SetupEntry };
+    enum EntryKind { ApplicationEntry, FunctionEntry, SetupEntry, KeysEntry };
     struct TreeEntry {
         EntryKind kind;
         int application;
         int function; // index in the application's function list
-        int setup;    // index in the edited setups
+        int setup;    // index in the edited setups; the button of a KeysEntry
         HTREEITEM item;
     };
     // A setup chosen before a nested message loop (a menu, a message box, a posted message): it
@@ -63,7 +63,7 @@ private:
         int setup;
     };
 
-    explicit CGdrConfigDialog(CGdrProxy& proxy);
+    CGdrConfigDialog(CGdrProxy& proxy, int frontApplication);
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     const GloMessageMapEntry* GetMessageMap() const override;
@@ -119,6 +119,13 @@ private:
     // Stores the edited speeds in the user settings; false (and why in `failure`) when they
     // could not be saved, in which case they stay edited.
     bool saveSpeeds(std::wstring& failure);
+    // The key combination of a button of the selected program, in a small dialog of its own
+    // (the selected entry's button first); kept as an edit, like the other settings.
+    void editKeys();
+    static INT_PTR CALLBACK KeysDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+    // Stores the edited key combinations in the user settings (in memory) and has their
+    // applications rebuild their buttons with the next configuration they are given.
+    void storeKeys();
     void restoreDefaults(int application);
     void requestRemoval(int entry);
     // Hands the edits to the applications and has them saved; true when none is left unsaved.
@@ -136,6 +143,10 @@ private:
     void showLiveMotion();
 
     CGdrProxy& m_proxy;
+    int m_frontApplication; // the program that was in front when the dialog was asked for
+    int m_keysApplication;  // the key dialog's program and button while it is open
+    int m_keysButton;
+    unsigned m_keysChosen; // what its OK took: modifiers << 8 | key (the hot-key control's)
     std::vector<CGdrEditedApplication> m_applications;
     std::vector<TreeEntry> m_entries;
     unsigned m_tableGeneration; // of the host's table read last

@@ -2,7 +2,11 @@
 
 #include "GloEvent.h"
 #include "GloEventMultiplexer.h"
+#include "GloTextIds.h"
+#include "GloUserSettings.h"
+#include "functions/GloChord.h"
 #include "resources/resource.h"
+#include "runtime/GloUserKeys.h"
 #include "ui/GdrConfigUi.h"
 #include "ui/GdrTexts.h"
 
@@ -18,7 +22,95 @@ const wchar_t kMinus[] = L"\x2212";
 // Deflections beyond this are not probed: no cap reaches them.
 const int kLongestPush = 1000;
 
+// The direction texts whose first half names what the direction does: the wheel turns up for a
+// push away, a zoom's text names first the way its positive direction zooms. In the others (the
+// scrolling, panning, caret and arrow texts) the second half does: "Up/Down" is the text of
+// the positive direction, which moves down.
+const int kFirstHalf[] = {GLO_TEXT_MOUSE_WHEEL_UP_DOWN, GLO_TEXT_MOUSE_WHEEL_DOWN_UP,
+                          GLO_TEXT_ZOOM_OBJECT_IN_OUT,  GLO_TEXT_ZOOM_OBJECT_OUT_IN,
+                          GLO_TEXT_ZOOM_IN_OUT,         GLO_TEXT_ZOOM_OUT_IN,
+                          GLO_TEXT_ZOOM_CALENDAR_IN_OUT};
+const int kSecondHalf[] = {GLO_TEXT_PAN_UP_DOWN,
+                           GLO_TEXT_PAN_LEFT_RIGHT,
+                           GLO_TEXT_PAN_DOWN_UP,
+                           GLO_TEXT_PAN_RIGHT_LEFT,
+                           GLO_TEXT_LINE_SCROLL_UP_DOWN,
+                           GLO_TEXT_LINE_SCROLL_LEFT_RIGHT,
+                           GLO_TEXT_LINE_SCROLL_DOWN_UP,
+                           GLO_TEXT_LINE_SCROLL_RIGHT_LEFT,
+                           GLO_TEXT_PAN_OBJECT_UP_DOWN,
+                           GLO_TEXT_PAN_OBJECT_LEFT_RIGHT,
+                           GLO_TEXT_PAN_OBJECT_DOWN_UP,
+                           GLO_TEXT_PAN_OBJECT_RIGHT_LEFT,
+                           GLO_TEXT_ARROW_UP_DOWN,
+                           GLO_TEXT_ARROW_DOWN_UP,
+                           GLO_TEXT_CURSOR_LEFT_RIGHT,
+                           GLO_TEXT_CURSOR_RIGHT_LEFT,
+                           GLO_TEXT_CURSOR_UP_DOWN,
+                           GLO_TEXT_CURSOR_DOWN_UP,
+                           GLO_TEXT_ARROW_LEFT_RIGHT,
+                           GLO_TEXT_ARROW_RIGHT_LEFT,
+                           GLO_TEXT_SMOOTH_SCROLL_LEFT_RIGHT,
+                           GLO_TEXT_SMOOTH_SCROLL_RIGHT_LEFT,
+                           GLO_TEXT_SMOOTH_SCROLL_UP_DOWN,
+                           GLO_TEXT_SMOOTH_SCROLL_DOWN_UP};
+
+bool isIn(const int* ids, std::size_t count, int id) {
+    return std::find(ids, ids + count, id) != ids + count;
+}
+
+// A function's direction text identifiers, which the interface keeps to itself.
+class CTextIdsOf : public CGlo_PluginFunction {
+public:
+    explicit CTextIdsOf(const CGlo_PluginFunction& function) : CGlo_PluginFunction(function) {}
+    int of(int axis, int direction) const {
+        return axis >= 0 && axis < 6 ? axisDescriptionIds[2 * axis + (direction >= 0 ? 0 : 1)] : 0;
+    }
+};
+
 } // namespace
+
+std::wstring directionHalf(int textId, const std::wstring& text) {
+    const bool first = isIn(kFirstHalf, sizeof(kFirstHalf) / sizeof(kFirstHalf[0]), textId);
+    if (!first && !isIn(kSecondHalf, sizeof(kSecondHalf) / sizeof(kSecondHalf[0]), textId))
+        return text;
+    // "<prefix><left>/<right><suffix>", the two ways single words around the slash.
+    const std::size_t slash = text.find(L'/');
+    if (slash == std::wstring::npos || slash == 0 || slash + 1 == text.size())
+        return text;
+    const std::size_t space = text.rfind(L' ', slash);
+    const std::size_t leftFrom = space == std::wstring::npos ? 0 : space + 1;
+    const std::size_t rightTo = std::min(text.find(L' ', slash), text.size());
+    return text.substr(0, leftFrom) +
+           (first ? text.substr(leftFrom, slash - leftFrom)
+                  : text.substr(slash + 1, rightTo - slash - 1)) +
+           text.substr(rightTo);
+}
+
+std::wstring keysText(unsigned modifiers, unsigned key) {
+    if (key == 0)
+        return L"";
+    std::wstring text;
+    const struct {
+        unsigned modifier;
+        UINT name;
+    } names[] = {
+        {GLO_KeyCtrl, IDS_KEY_CTRL}, {GLO_KeyAlt, IDS_KEY_ALT}, {GLO_KeyShift, IDS_KEY_SHIFT}};
+    for (const auto& m : names)
+        if ((modifiers & m.modifier) != 0)
+            text += loadText(m.name) + L"+";
+    // The key's name on the user's keyboard, else its stored name.
+    const UINT scan = MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
+    const bool extended = glo_functions::isExtendedKey(key);
+    wchar_t name[64] = L"";
+    if (scan == 0 || GetKeyNameTextW(static_cast<LONG>(scan << 16 | (extended ? 1u << 24 : 0u)),
+                                     name, 64) <= 0) {
+        wchar_t stored[48] = L"";
+        CGlo_UserSettings::formatKeys(0, key, stored, 48);
+        return text + stored;
+    }
+    return text + name;
+}
 
 std::wstring directionBadge(int axis, int polarity) {
     std::wstring text(1, axis >= 0 && axis < 6 ? kAxisLetters[axis] : L'?');
@@ -164,6 +256,27 @@ int CGdrEditedApplication::startLevel(int direction, int fullScale) const {
     return start;
 }
 
+bool CGdrEditedApplication::shows(const CGdrEditableSetup& setup) const {
+    if (std::wcscmp(setup.getName(), glo_runtime::kUserKeysFunction) == 0)
+        return false;
+    const int button = setup.isButton() ? setup.buttonNumber() : -1;
+    return !(button >= 0 && button < kGdrButtons && keys[button].key != 0);
+}
+
+bool CGdrEditedApplication::hasKeys() const {
+    for (const Keys& k : keys)
+        if (k.key != 0)
+            return true;
+    return false;
+}
+
+std::wstring CGdrEditedApplication::axisText(int function, int axis, int direction) const {
+    CGlo_PluginFunction copy(functions[static_cast<std::size_t>(function)]);
+    wchar_t text[128] = L"";
+    copy.getAxisCbDescription(text, sizeof(text), axis, direction);
+    return directionHalf(CTextIdsOf(copy).of(axis, direction), text);
+}
+
 std::wstring CGdrEditedApplication::description(int function) const {
     CGlo_PluginFunction copy(functions[static_cast<std::size_t>(function)]);
     wchar_t text[128] = L"";
@@ -202,10 +315,8 @@ std::wstring CGdrEditedApplication::slotText(const CGdrEditableSetup& setup, int
     const int function = findFunction(setup.getName());
     if (setup.axisCount() == 0 || function < 0)
         return text;
-    CGlo_PluginFunction copy(functions[static_cast<std::size_t>(function)]);
-    wchar_t axisText[128] = L"";
-    copy.getAxisCbDescription(axisText, sizeof(axisText), slot, 1);
-    return axisText[0] ? text + L" " + axisText : text;
+    const std::wstring does = axisText(function, slot, 1);
+    return does.empty() ? text : text + L" " + does;
 }
 
 // For a motion the device direction that drives each function axis forward, for a button the
@@ -257,15 +368,12 @@ std::wstring CGdrEditedApplication::directionText(int direction) const {
             add(description(function));
             continue;
         }
-        CGlo_PluginFunction copy(functions[static_cast<std::size_t>(function)]);
         for (int i = 0; i < setup.slots(); ++i) {
             if (setup.getAxis(i) != axis)
                 continue;
             const int way = sign * setup.getPolarity(i);
-            wchar_t axisText[128] = L"";
-            copy.getAxisCbDescription(axisText, sizeof(axisText), i, way);
-            add(axisText[0] ? std::wstring(axisText)
-                            : description(function) + (way < 0 ? kMinus : L"+"));
+            const std::wstring does = axisText(function, i, way);
+            add(!does.empty() ? does : description(function) + (way < 0 ? kMinus : L"+"));
         }
     }
     return text;

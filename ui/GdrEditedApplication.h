@@ -33,6 +33,9 @@ public:
     bool feeds(int direction) const;
 };
 
+// Buttons a key combination can be put on.
+const int kGdrButtons = 32;
+
 class CGdrEditedApplication {
 public:
     // Dead zone of a setup made by an assignment: a little above the multiplexer's own.
@@ -49,6 +52,13 @@ public:
     // go to the plug-in, while the speed goes to the user settings.
     int speed = 1000;
     bool speedDirty = false;
+    // The user's key combinations on the buttons, as edited (0: the button keeps the plug-in's
+    // function), kept in the user settings like the speed.
+    struct Keys {
+        unsigned modifiers = 0, key = 0;
+    };
+    Keys keys[kGdrButtons];
+    bool keysDirty = false;
 
     int findFunction(const wchar_t* functionName) const;
     // A button function cannot be put on a direction.
@@ -68,6 +78,12 @@ public:
     // multiplexer's own threshold all count.
     int startLevel(int direction, int fullScale) const;
 
+    // A setup the dialog shows: not the core's own connection of a key combination, nor a
+    // button setup of the plug-in's whose button carries one.
+    bool shows(const CGdrEditableSetup& setup) const;
+    // Whether any button carries a key combination.
+    bool hasKeys() const;
+
     std::wstring functionText(int function) const;
     std::wstring setupText(const CGdrEditableSetup& setup) const;
     // One function axis of a motion setup: the direction that drives it forward and what it does.
@@ -79,9 +95,19 @@ public:
 
 private:
     std::wstring description(int function) const;
+    // What function axis `axis` does in `direction` (>= 0: its positive one).
+    std::wstring axisText(int function, int axis, int direction) const;
 };
 
 // "x+", "b−": one direction of the cap.
 std::wstring directionBadge(int axis, int polarity);
+
+// The part of a direction text ("Line Scroll Up/Down") that names what the direction does
+// ("Line Scroll Down"): the core's texts name both ways of a function, and which one a
+// direction's text means is known for each of them. Any other text stays whole.
+std::wstring directionHalf(int textId, const std::wstring& text);
+
+// "Ctrl+S", "Shift+F5": a key combination by the names of the user's keyboard; "" for none.
+std::wstring keysText(unsigned modifiers, unsigned key);
 
 } // namespace glo_ui

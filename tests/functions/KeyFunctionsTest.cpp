@@ -392,3 +392,131 @@ TEST(Chords, FindTheirModifiersWhateverTheUserHolds) {
             }
         }
 }
+
+namespace {
+
+// Replays what a sender was given onto a keyboard; "|" ends a call.
+Keyboard g_replayed(false, 0);
+unsigned g_atKey;
+bool g_keyExtended;
+WORD g_keyOfCombination;
+
+UINT WINAPI replayingSend(UINT count, LPINPUT inputs, int size) {
+    const UINT taken = refusingSend(count, inputs, size);
+    for (UINT i = 0; i < taken; ++i) {
+        const KEYBDINPUT& k = inputs[i].ki;
+        const bool release = (k.dwFlags & KEYEVENTF_KEYUP) != 0;
+        if (k.wVk == g_keyOfCombination && !release) {
+            g_atKey = g_replayed.modifiers();
+            g_keyExtended = (k.dwFlags & KEYEVENTF_EXTENDEDKEY) != 0;
+        }
+        // A right-hand modifier is only one with the extended flag.
+        const WORD vk = isRight(k.wVk) && !(k.dwFlags & KEYEVENTF_EXTENDEDKEY)
+                            ? WORD(k.wVk == VK_RCONTROL ? VK_LCONTROL
+                                   : k.wVk == VK_RMENU  ? VK_LMENU
+                                                        : VK_LSHIFT)
+                            : k.wVk;
+        g_replayed.stroke(vk, release);
+    }
+    return taken;
+}
+
+unsigned chordOf(unsigned modifiers) {
+    using namespace glo_functions;
+    return ((modifiers & GLO_KeyCtrl) ? unsigned(kCtrl) : 0u) |
+           ((modifiers & GLO_KeyAlt) ? unsigned(kAlt) : 0u) |
+           ((modifiers & GLO_KeyShift) ? unsigned(kShift) : 0u);
+}
+
+} // namespace
+
+// A key combination of the user's or an author's: the key finds exactly its own modifiers,
+// whichever sides of which modifiers the user holds; afterwards exactly the user's keys are down,
+// no menu opens, and a sequence refused anywhere leaves the keyboard as the user had it.
+TEST(KeyCombination, HasExactlyItsModifiersAndGivesTheUsersBack) {
+    const struct {
+        unsigned modifiers, key;
+    } combinations[] = {{GLO_KeyCtrl, 'S'},
+                        {GLO_KeyCtrl | GLO_KeyShift, 'Z'},
+                        {0, VK_F5},
+                        {GLO_KeyAlt, VK_F4},
+                        {GLO_KeyAllModifiers, VK_DELETE}};
+    Probe probe;
+    CGlo_PluginTestAccess::setSender(probe, &replayingSend);
+    // (Every set of held keys for the plan itself: Chords.FindTheirModifiersWhateverTheUserHolds.)
+    for (int held : {int(None), int(LCtrl), int(RCtrl), int(LShift), int(RShift), int(LAlt),
+                     int(RAlt), LCtrl | RShift, LShift | RAlt, 63}) {
+        hold(held, false);
+        for (const auto& c : combinations) {
+            const std::string where = std::to_string(c.modifiers) + "+" + std::to_string(c.key) +
+                                      ", held " + std::to_string(held);
+            // None refused (budget 100) whatever is held; every point of refusal for a few.
+            const bool everyRefusal = held == 0 || held == (LShift | RAlt) || held == 63;
+            for (int budget = everyRefusal ? 0 : 100; budget <= 100;
+                 budget = budget < 20 ? budget + 1 : 100) {
+                g_replayed = Keyboard(false, held);
+                g_replayed.menuArmed = (held & (LAlt | RAlt)) != 0;
+                g_keyOfCombination = WORD(c.key);
+                g_atKey = ~0u;
+                g_taken.clear();
+                g_budget = budget;
+                probe.sendKeyCombination(kPress, c.modifiers, c.key);
+                EXPECT_EQ(g_replayed.held, held) << where << ", budget " << budget;
+                EXPECT_TRUE(g_replayed.otherKeys.empty()) << where << ", budget " << budget;
+                if (budget == 100) {
+                    EXPECT_EQ(g_atKey, chordOf(c.modifiers)) << where;
+                    EXPECT_EQ(g_keyExtended, c.key == VK_DELETE) << where;
+                }
+                for (int i = 0; i < 6; ++i)
+                    if (g_replayed.held & (1 << i))
+                        g_replayed.stroke(kSideModifiers[i], true);
+                EXPECT_EQ(g_replayed.menusOpened, 0) << where << ", budget " << budget;
+            }
+        }
+        hold(held, true);
+    }
+    // Keys with a side, and mouse buttons, are no key of a combination.
+    g_budget = 100;
+    for (unsigned key : {0u, unsigned(VK_SHIFT), unsigned(VK_RCONTROL), unsigned(VK_LWIN),
+                         unsigned(VK_LBUTTON), 0x100u}) {
+        g_taken.clear();
+        probe.sendKeyCombination(kPress, GLO_KeyCtrl, key);
+        EXPECT_EQ(g_taken, L"") << key;
+    }
+}
+
+// The same through the system, as a program's window meets it: for the plug-in base's function
+// with each side of each modifier held, the low-level hook sees the key with exactly Ctrl, and
+// the user's key is down again afterwards; a zero event or a release sends nothing.
+TEST_F(Keys, KeyCombinationReachesTheSystemWithItsModifiersOnly) {
+    for (int side = -1; side < 6; ++side) {
+        const int held = side < 0 ? 0 : 1 << side;
+        hold(held, false);
+        pump(10);
+        input.clear();
+        probe.sendKeyCombination(kZero, GLO_KeyCtrl, 'S');
+        probe.sendKeyCombination(kRelease, GLO_KeyCtrl, 'S');
+        probe.sendKeyCombination(kPress, GLO_KeyCtrl, 'S');
+        input.waitFor(4, 2000);
+        pump(30);
+        Keyboard keyboard(false, held);
+        unsigned atKey = ~0u;
+        int presses = 0;
+        for (const RecordedInput& e : input.events()) {
+            if (e.kind != RecordedInput::Key)
+                continue;
+            EXPECT_TRUE(e.injected);
+            const bool release = (e.flags & LLKHF_UP) != 0;
+            if (e.vkCode == 'S' && !release) {
+                atKey = keyboard.modifiers();
+                ++presses;
+            }
+            keyboard.stroke(WORD(e.vkCode), release);
+        }
+        EXPECT_EQ(presses, 1) << side;
+        EXPECT_EQ(atKey, unsigned(glo_functions::kCtrl)) << side;
+        EXPECT_EQ(keyboard.held, held) << side;
+        EXPECT_EQ(heldNow(), held) << side;
+        hold(held, true);
+    }
+}

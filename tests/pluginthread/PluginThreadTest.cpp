@@ -11,7 +11,9 @@
 
 #include "GloPlugin.h"
 #include "GloPluginThread.h"
+#include "GloUserSettings.h"
 #include "tests/support/HungWindow.h"
+#include "tests/support/InputRecorder.h"
 #include "tests/support/TestProgram.h"
 #include "tests/support/TestWindow.h"
 #include "bench/ProcessCounters.h"
@@ -516,6 +518,55 @@ TEST(PluginThread, ConfigurationFromItsOwnSetups) {
     worker.setConfiguration(worker.queryFunctionSetup(3), sizeof(CGlo_FunctionSetup));
     ASSERT_EQ(worker.getNumberOfConnections(), 3);
     EXPECT_STREQ(worker.queryFunctionSetup(2)->getName(), L"Flip");
+}
+
+// A key combination the user put on a button takes that button from the plug-in's own function,
+// in every configuration the application builds, and is sent on the worker with a press only;
+// without it the plug-in's function is back.
+TEST(PluginThread, AUsersKeysTakeTheirButtonFromThePlugin) {
+    const wchar_t* program = L"PluginThreadTestNoFile";
+    ASSERT_TRUE(CGlo_UserSettings::setButtonKeys(program, 1, GLO_KeyCtrl, 'S'));
+    ASSERT_TRUE(CGlo_UserSettings::setButtonKeys(program, 5, 0, VK_F5));
+    Worker worker; // buttons Key (1) and Pan (2), then motion Pan and Flip
+    auto names = [&worker] {
+        std::string text;
+        for (int i = 0; i < worker.getNumberOfConnections(); ++i) {
+            char name[64];
+            std::snprintf(name, sizeof name, "%ls ", worker.queryFunctionSetup(i)->getName());
+            text += name;
+        }
+        return text;
+    };
+    const std::string withKeys = "UserKeyCombination UserKeyCombination Pan Pan Flip ";
+    EXPECT_EQ(names(), withKeys);
+    worker.deserialize(); // no file: the defaults
+    EXPECT_EQ(names(), withKeys);
+
+    glotest::InputRecorder input(false);
+    ASSERT_TRUE(input.active());
+    auto pressed = [&](int button) {
+        input.clear();
+        worker.send(0, 0, button, 1);
+        Sleep(60); // only the latest event is kept: the press first has to be taken
+        worker.send(0, 0, button, 0);
+        Sleep(60);
+        std::string keys;
+        for (const glotest::RecordedInput& e : input.events())
+            keys += ((e.flags & LLKHF_UP) ? "-" : "+") + std::to_string(e.vkCode) + " ";
+        return keys;
+    };
+    EXPECT_EQ(pressed(1), "+17 +83 -83 -17 "); // Ctrl+S, once
+    EXPECT_EQ(pressed(5), "+116 -116 ");       // F5
+    EXPECT_EQ(pressed(2), "");
+    EXPECT_EQ(count("Kb"), 0) << trace();
+    EXPECT_EQ(count("Pb"), 1) << trace();
+
+    CGlo_UserSettings::setButtonKeys(program, 1, 0, 0);
+    CGlo_UserSettings::setButtonKeys(program, 5, 0, 0);
+    worker.setDefaultConfiguration();
+    EXPECT_EQ(names(), "Key Pan Pan Flip ");
+    EXPECT_EQ(pressed(1), "");
+    ASSERT_TRUE(eventually([] { return count("Kb") == 1; })) << trace();
 }
 
 // At rest the worker sleeps until the next event: no polling, no timer left running. Counted as

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "DriverTest.h"
 #include "GdrProxy.h"
 #include "GloUserSettings.h"
+#include "InputRecorder.h"
 #include "MessageBoxAnswerer.h"
 #include "PluginHome.h"
 #include "TestWindow.h"
@@ -326,7 +328,7 @@ protected:
 
 TEST_F(ConfigDialog, ShowsTheLoadedApplicationsAndFollowsReloads) {
     open(viewer);
-    EXPECT_EQ(selected(), L"Viewer");
+    focusItem(application(L"Viewer"));
     EXPECT_EQ(children(tree, nullptr).size(), 2u);
     EXPECT_EQ(children(tree, application(L"Writer")),
               (std::vector<std::wstring>{L"Pan Window (Plane)", L"Line Scroll Window (Line)",
@@ -337,7 +339,7 @@ TEST_F(ConfigDialog, ShowsTheLoadedApplicationsAndFollowsReloads) {
     EXPECT_EQ(children(tree, function(L"Viewer", L"Next Page (One-shot)")),
               std::vector<std::wstring>{L"b+ (threshold 0)"});
     EXPECT_TRUE(children(tree, function(L"Viewer", L"Zoom Window (Line)")).empty());
-    EXPECT_EQ(cell(gdrDirection(0, true)), L"Pan Right/Left");
+    EXPECT_EQ(cell(gdrDirection(0, true)), L"Pan Left");
     EXPECT_EQ(cell(gdrDirection(4, false)), L"Next Page");
     EXPECT_EQ(cell(gdrDirection(4, true)), L"");
 
@@ -363,9 +365,9 @@ TEST_F(ConfigDialog, DragOntoYMinusAndOkConfiguresTheApplicationAndItsFile) {
     open(writer);
     dragOnto(function(L"Writer", L"Zoom Window (Line)"), gdrDirection(1, true));
     EXPECT_EQ(children(tree, function(L"Writer", L"Zoom Window (Line)")),
-              std::vector<std::wstring>{L"y" + kMinus + L" Zoom In/Out (threshold 30)"});
-    EXPECT_EQ(cell(gdrDirection(1, true)), L"Zoom In/Out");
-    EXPECT_EQ(cell(gdrDirection(1, false)), L"Zoom Out/In");
+              std::vector<std::wstring>{L"y" + kMinus + L" Zoom In (threshold 30)"});
+    EXPECT_EQ(cell(gdrDirection(1, true)), L"Zoom In");
+    EXPECT_EQ(cell(gdrDirection(1, false)), L"Zoom Out");
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY)));
     // Nothing reaches the application before OK.
     EXPECT_TRUE(hold('Z', 0, -200).empty());
@@ -402,15 +404,15 @@ TEST_F(ConfigDialog, DropsExtendAndTurnSetupsAndRemovalsStayUntilApplied) {
     dragOnto(move, gdrDirection(3, false));
     dragOnto(function(L"Writer", L"Pan and Zoom Object (Space)"), gdrDirection(4, true));
     const std::wstring two =
-        L"a+ Pan Object Left/Right, b" + kMinus + L" Pan Object Up/Down (threshold 30)";
+        L"a+ Pan Object Right, b" + kMinus + L" Pan Object Down (threshold 30)";
     EXPECT_EQ(children(tree, function(L"Writer", L"Pan and Zoom Object (Space)")),
               std::vector<std::wstring>{two});
     // The same device axis again turns its direction instead of adding it twice.
     dragOnto(function(L"Writer", L"Pan and Zoom Object (Space)"), gdrDirection(3, true));
     EXPECT_EQ(children(tree, function(L"Writer", L"Pan and Zoom Object (Space)")),
-              std::vector<std::wstring>{L"a" + kMinus + L" Pan Object Left/Right, b" + kMinus +
-                                        L" Pan Object Up/Down (threshold 30)"});
-    EXPECT_EQ(cell(gdrDirection(3, false)), L"Pan Object Right/Left");
+              std::vector<std::wstring>{L"a" + kMinus + L" Pan Object Right, b" + kMinus +
+                                        L" Pan Object Down (threshold 30)"});
+    EXPECT_EQ(cell(gdrDirection(3, false)), L"Pan Object Left");
     // A button function cannot be put on an axis.
     dragOnto(function(L"Writer", L"History Back (Button)"), gdrDirection(0, true));
     EXPECT_EQ(children(tree, function(L"Writer", L"History Back (Button)")),
@@ -433,7 +435,7 @@ TEST_F(ConfigDialog, DropsExtendAndTurnSetupsAndRemovalsStayUntilApplied) {
 
     // Delete on a setup removes it.
     HTREEITEM pan = child(tree, function(L"Writer", L"Pan Window (Plane)"),
-                          L"x+ Pan Left/Right, z+ Pan Up/Down (threshold 10)");
+                          L"x+ Pan Right, z+ Pan Down (threshold 10)");
     ASSERT_NE(pan, nullptr);
     SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(pan));
     SetFocus(tree);
@@ -534,10 +536,10 @@ TEST_F(ConfigDialog, SpeaksTheUserInterfaceLanguage) {
     open(writer);
     EXPECT_EQ(windowText(dialog), german ? L"Glidora Konfiguration" : L"Glidora Configuration");
     const wchar_t* pan = german ? L"Fensterinhalt verschieben (Ebene)" : L"Pan Window (Plane)";
-    EXPECT_EQ(children(tree, function(L"Writer", pan)),
-              std::vector<std::wstring>{
-                  german ? L"x+ Verschieben links/rechts, z+ Verschieben auf/ab (Schwelle 10)"
-                         : L"x+ Pan Left/Right, z+ Pan Up/Down (threshold 10)"});
+    EXPECT_EQ(
+        children(tree, function(L"Writer", pan)),
+        std::vector<std::wstring>{german ? L"x+ Verschieben rechts, z+ Verschieben ab (Schwelle 10)"
+                                         : L"x+ Pan Right, z+ Pan Down (threshold 10)"});
     const wchar_t* back = german ? L"Zurück (Taste)" : L"History Back (Button)";
     EXPECT_EQ(children(tree, function(L"Writer", back)),
               std::vector<std::wstring>{german ? L"Taste 0: gedrückt" : L"Button 0: pressed"});
@@ -622,7 +624,7 @@ TEST_F(ConfigDialog, EverythingWorksFromTheKeyboard) {
 
     assignFromKeyboard(function(L"Writer", L"Zoom Window (Line)"), gdrDirection(1, true));
     EXPECT_EQ(children(tree, function(L"Writer", L"Zoom Window (Line)")),
-              std::vector<std::wstring>{L"y" + kMinus + L" Zoom In/Out (threshold 30)"});
+              std::vector<std::wstring>{L"y" + kMinus + L" Zoom In (threshold 30)"});
     ASSERT_EQ(focusedId(), IDC_FUNCTION_TREE);
     whilePumping([] { key(VK_RETURN); });
     EXPECT_FALSE(IsWindow(dialog));
@@ -638,17 +640,17 @@ TEST_F(ConfigDialog, AConflictIsMarkedBeforeOk) {
     focusItem(function(L"Writer", L"Zoom Window (Line)"));
     SetFocus(mapping);
     whilePumping([] {
-        keys({VK_RIGHT}); // x+, the cell of Pan Left/Right
+        keys({VK_RIGHT}); // x+, the cell of Pan Right
         key(VK_F10, VK_SHIFT);
         waitForMenus(1);
         keys({VK_DOWN, VK_RETURN});
     });
-    EXPECT_EQ(cell(gdrDirection(0, false)), L"Pan Left/Right; Zoom In/Out");
+    EXPECT_EQ(cell(gdrDirection(0, false)), L"Pan Right; Zoom In");
     EXPECT_EQ(claims(gdrDirection(0, false)), 2);
     EXPECT_EQ(claims(gdrDirection(0, true)), 2);
     EXPECT_EQ(claims(gdrDirection(2, false)), 1);
     EXPECT_TRUE(contains(status(), L"Conflict on x+: Pan Window, Zoom Window")) << status();
-    EXPECT_EQ(windowText(mapping), L"x+ Pan Left/Right; Zoom In/Out");
+    EXPECT_EQ(windowText(mapping), L"x+ Pan Right; Zoom In");
 
     // Removing one of the two ends it.
     HTREEITEM zoom = nextItem(tree, function(L"Writer", L"Zoom Window (Line)"), TVGN_CHILD);
@@ -673,7 +675,7 @@ TEST_F(ConfigDialog, DeadZoneSliderChangesWhatTheNextEventsSelect) {
     EXPECT_EQ(focusedId(), IDC_DEADZONE);
     EXPECT_EQ(windowText(GetDlgItem(dialog, IDC_DEADZONE_VALUE)), L"200");
     EXPECT_EQ(children(tree, function(L"Writer", L"Pan Window (Plane)")),
-              std::vector<std::wstring>{L"x+ Pan Left/Right, z+ Pan Up/Down (threshold 200)"});
+              std::vector<std::wstring>{L"x+ Pan Right, z+ Pan Down (threshold 200)"});
     // Dead zone 200, rescaled, and the multiplexer's own 60 on top: (227 - 200) x 350 / 150 = 63
     // is the first length above 60.
     EXPECT_EQ(start(gdrDirection(0, false)), 227 * 1000 / 350);
@@ -747,9 +749,8 @@ TEST_F(ConfigDialog, ReverseFlipsWhatAPushSelects) {
     focusItem(nextItem(tree, function(L"Writer", L"Pan Window (Plane)"), TVGN_CHILD));
     whilePumping([] { keys({VK_APPS, VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_RETURN}); });
     EXPECT_EQ(children(tree, function(L"Writer", L"Pan Window (Plane)")),
-              std::vector<std::wstring>{L"x+ Pan Left/Right, z" + kMinus +
-                                        L" Pan Up/Down (threshold 10)"});
-    EXPECT_EQ(cell(gdrDirection(2, true)), L"Pan Up/Down");
+              std::vector<std::wstring>{L"x+ Pan Right, z" + kMinus + L" Pan Down (threshold 10)"});
+    EXPECT_EQ(cell(gdrDirection(2, true)), L"Pan Down");
 
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     const std::string file = readFile(home.plugins + L"Writer.cfg");
@@ -786,7 +787,7 @@ TEST_F(ConfigDialog, RestoreDefaultsThenCancelLeavesTheFileAsItWas) {
         ASSERT_TRUE(answerer.waitFor(1));
         EXPECT_TRUE(contains(answerer.answered()[0].text, L"built-in setups of Writer"));
         EXPECT_EQ(children(tree, function(L"Writer", L"Pan Window (Plane)")),
-                  std::vector<std::wstring>{L"x+ Pan Left/Right, z+ Pan Up/Down (threshold 10)"});
+                  std::vector<std::wstring>{L"x+ Pan Right, z+ Pan Down (threshold 10)"});
         EXPECT_TRUE(children(tree, function(L"Writer", L"Zoom Window (Line)")).empty());
         // The program's own speed is normal again, that of all programs stays. Nothing reached
         // the application or its files yet.
@@ -889,10 +890,10 @@ TEST_F(ConfigDialog, PluginReloadKeepsTheEditsOfTheProgramsStillThere) {
         << status();
     EXPECT_TRUE(contains(status(), L"Viewer was reloaded")) << status();
     EXPECT_EQ(children(tree, function(L"Writer", L"Pan Window (Plane)")),
-              std::vector<std::wstring>{L"x+ Pan Left/Right, z+ Pan Up/Down (threshold 200)"});
+              std::vector<std::wstring>{L"x+ Pan Right, z+ Pan Down (threshold 200)"});
     // Every part of the dialog that reads an application, once more.
     focusItem(function(L"Viewer", L"Zoom Window (Line)"));
-    EXPECT_EQ(cell(gdrDirection(1, true)), L"Zoom In/Out");
+    EXPECT_EQ(cell(gdrDirection(1, true)), L"Zoom In");
     focusItem(application(L"Writer"));
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     whilePumping([] { keys({VK_APPS, VK_ESCAPE}); });
@@ -918,7 +919,7 @@ TEST_F(ConfigDialog, PluginCrashDropsOnlyThatProgram) {
     EXPECT_EQ(children(tree, nullptr), std::vector<std::wstring>{L"Writer"});
     EXPECT_EQ(status(), L"Viewer is no longer loaded; its unsaved changes are lost.");
     EXPECT_EQ(children(tree, function(L"Writer", L"Pan Window (Plane)")),
-              std::vector<std::wstring>{L"x+ Pan Left/Right, z+ Pan Up/Down (threshold 200)"});
+              std::vector<std::wstring>{L"x+ Pan Right, z+ Pan Down (threshold 200)"});
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     EXPECT_TRUE(contains(readFile(home.plugins + L"Writer.cfg"), "Threshold=200\r\n"));
     EXPECT_EQ(GetFileAttributesW((home.plugins + L"Viewer.cfg").c_str()), INVALID_FILE_ATTRIBUTES);
@@ -966,7 +967,7 @@ TEST_F(ConfigDialog, SavesThatFailKeepTheDialogOpenAndSayWhy) {
         << status();
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY)));
     EXPECT_EQ(children(tree, function(L"Writer", L"Pan Window (Plane)")),
-              std::vector<std::wstring>{L"x+ Pan Left/Right, z+ Pan Up/Down (threshold 200)"});
+              std::vector<std::wstring>{L"x+ Pan Right, z+ Pan Down (threshold 200)"});
     EXPECT_EQ(readFile(writerFile), "kept");
 
     DeleteFileW(userFolder.c_str());
@@ -1000,3 +1001,220 @@ TEST_F(ConfigDialog, PluginCrashWhileReadAfterAReloadWithOneFewer) {
 }
 
 } // namespace
+
+namespace {
+
+// A dialog box of `thread` other than `other` once it shows (a key dialog, a question), from
+// a helper thread while that thread runs the box's loop; null after three seconds.
+HWND waitForBox(DWORD thread, HWND other) {
+    for (int waited = 0; waited < 3000; waited += 10) {
+        std::pair<HWND, HWND> state(other, nullptr);
+        EnumThreadWindows(
+            thread,
+            [](HWND window, LPARAM result) -> BOOL {
+                wchar_t name[16] = L"";
+                auto* found = reinterpret_cast<std::pair<HWND, HWND>*>(result);
+                if (window != found->first && IsWindowVisible(window) &&
+                    GetClassNameW(window, name, 16) && lstrcmpW(name, L"#32770") == 0) {
+                    found->second = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&state));
+        if (state.second) {
+            Sleep(30);
+            return state.second;
+        }
+        Sleep(10);
+    }
+    return nullptr;
+}
+
+// One key going down or up.
+void inject(WORD vk, bool up) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof(input));
+}
+
+// Ctrl+S as a hand types it: the modifier down, the key, the modifier up.
+void ctrlS() {
+    key('S', VK_CONTROL);
+    Sleep(30);
+}
+
+} // namespace
+
+// A key combination put on a button without the mouse: the key dialog from the button's entry
+// (Alt+K), the button chosen there, the keys pressed into the system's hot-key control, OK. The
+// tree shows it by its keys' names in place of the plug-in's own setup of that button; nothing
+// is stored before Apply, which keeps it beside the speeds (the setups' file stays as it was),
+// and from then on the button sends the keys into the program in front, not the plug-in's
+// function. Del on it gives the button back.
+TEST_F(ConfigDialog, AKeyCombinationGoesOnAButtonFromTheKeyboard) {
+    const std::wstring settings = home.userSettings + L"Settings.ini";
+    open(writer);
+    focusItem(child(tree, function(L"Writer", L"History Back (Button)"), L"Button 0: pressed"));
+    const DWORD thread = GetCurrentThreadId();
+    const HWND main = dialog;
+    HWND box = nullptr;
+    std::wstring listed;
+    whilePumping([&] {
+        key('K', VK_MENU);
+        box = waitForBox(thread, main);
+        if (!box)
+            return;
+        listed = windowText(GetDlgItem(box, IDC_KEYS_BUTTON));
+        keys({VK_DOWN, VK_UP, VK_TAB}); // button 1, back to 0, the keys field
+        ctrlS();
+        keys({VK_RETURN});
+    });
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(listed, L"Button 0: History Back (Button)");
+    EXPECT_EQ(selected(), L"Button 0: Ctrl+S");
+    EXPECT_TRUE(children(tree, function(L"Writer", L"History Back (Button)")).empty());
+    EXPECT_FALSE(CGlo_UserSettings::getButtonKeys(L"Writer", 0, nullptr, nullptr));
+    EXPECT_EQ(GetFileAttributesW(settings.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(liveSetups(writer).front(), L"Back");
+
+    whilePumping([] { key('A', VK_MENU); }); // Apply
+    unsigned modifiers = 0, stored = 0;
+    EXPECT_TRUE(CGlo_UserSettings::getButtonKeys(L"Writer", 0, &modifiers, &stored));
+    EXPECT_EQ(modifiers, unsigned(GLO_KeyCtrl));
+    EXPECT_EQ(stored, unsigned('S'));
+    EXPECT_TRUE(contains(readFile(settings), "[Writer]\r\nButton 0=Ctrl+S\r\n"))
+        << readFile(settings);
+    EXPECT_EQ(GetFileAttributesW((home.plugins + L"Writer.cfg").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(liveSetups(writer).front(), L"UserKeyCombination");
+    EXPECT_EQ(selected(), L"Button 0: Ctrl+S");
+
+    // The button at work: the keys reach the program in front, the plug-in's function does not run.
+    focusTarget();
+    {
+        glotest::InputRecorder input(false);
+        ASSERT_TRUE(input.active());
+        const LONG before = probed->count;
+        send(ZUVID_EVENT_BUTTON, 0, 0, 1, 0);
+        input.waitFor(4, 2000);
+        glotest::pumpMessages(60);
+        send(ZUVID_EVENT_BUTTON, 0, 0, 0, 1);
+        glotest::pumpMessages(60);
+        std::wstring sent;
+        for (const glotest::RecordedInput& e : input.events())
+            sent += ((e.flags & LLKHF_UP) ? L"-" : L"+") + std::to_wstring(e.vkCode) + L" ";
+        EXPECT_EQ(sent, L"+17 +83 -83 -17 ");
+        for (LONG i = before; i < probed->count; ++i)
+            EXPECT_NE(probed->calls[i].function, 'B');
+    }
+
+    // Removed again, and OK: the button is the plug-in's once more.
+    open(writer);
+    HTREEITEM keysItem = child(tree, application(L"Writer"), L"Button 0: Ctrl+S");
+    focusItem(keysItem);
+    whilePumping([] { keys({VK_DELETE, VK_RETURN}); });
+    ASSERT_FALSE(IsWindow(dialog));
+    EXPECT_FALSE(CGlo_UserSettings::getButtonKeys(L"Writer", 0, nullptr, nullptr));
+    EXPECT_FALSE(contains(readFile(settings), "Button 0")) << readFile(settings);
+    EXPECT_EQ(liveSetups(writer).front(), L"Back");
+}
+
+// Enter presses the push button that has the keyboard focus, as in every dialog, also after a
+// question it asked has closed and given the focus back to it; on the tree it is OK.
+TEST_F(ConfigDialog, EnterPressesTheFocusedButton) {
+    open(writer);
+    focusItem(application(L"Writer"));
+    glotest::MessageBoxAnswerer answerer;
+    whilePumping([] { keys({VK_TAB, VK_SPACE}); }); // Restore defaults (slider, Reverse off)
+    ASSERT_TRUE(answerer.waitFor(1));
+    ASSERT_EQ(focusedId(), IDC_RESTORE_DEFAULTS);
+    whilePumping([] { keys({VK_RETURN}); });
+    EXPECT_TRUE(answerer.waitFor(2));
+    EXPECT_TRUE(IsWindow(dialog));
+    EXPECT_EQ(GetFileAttributesW((home.plugins + L"Writer.cfg").c_str()), INVALID_FILE_ATTRIBUTES);
+    // The default frame follows the focus, and comes back to OK when it leaves the buttons.
+    EXPECT_TRUE(GetWindowLongW(GetDlgItem(dialog, IDC_RESTORE_DEFAULTS), GWL_STYLE) &
+                BS_DEFPUSHBUTTON);
+    focusItem(application(L"Writer"));
+    whilePumping([] { keys({VK_RETURN}); });
+    EXPECT_FALSE(IsWindow(dialog));
+}
+
+// Shift+F10 opens the context menu wherever the menu key does, pressed as a hand presses it.
+TEST_F(ConfigDialog, ShiftF10OpensTheContextMenu) {
+    open(writer);
+    for (HWND control : {tree, mapping}) {
+        focusItem(function(L"Writer", L"Zoom Window (Line)"));
+        SetFocus(control);
+        int menus = 0;
+        whilePumping([&menus] {
+            inject(VK_SHIFT, false);
+            Sleep(30);
+            inject(VK_F10, false);
+            Sleep(80);
+            inject(VK_F10, true);
+            Sleep(30);
+            inject(VK_SHIFT, true);
+            waitForMenus(1);
+            Sleep(100);
+            menus = openMenus();
+            keys({VK_ESCAPE});
+        });
+        EXPECT_EQ(menus, 1) << (control == tree ? "tree" : "directions");
+        EXPECT_TRUE(IsWindow(dialog));
+    }
+}
+
+// The dialog opens on the program in front when it is asked for, as an event would find it;
+// with none that a plug-in serves, on the one whose configuration was loaded last.
+TEST_F(ConfigDialog, OpensOnTheProgramInFront) {
+    open(viewer); // Writer serves the window in front (it claims it before Viewer)
+    EXPECT_EQ(selected(), L"Writer");
+    close();
+    start();
+    const HWND plain = glotest::makeWindow(L"GloTestPlainWindow", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                           60, 60, 200, 150);
+    glotest::focusAndPoint(plain);
+    open(viewer);
+    EXPECT_EQ(selected(), L"Viewer");
+    DestroyWindow(plain);
+}
+
+// Every shipped plug-in's cells say what each direction does, the one way it goes: never both
+// ways of a function ("Line Scroll Up/Down"), whichever way its setup turns it.
+class ShippedCells : public glotest::DriverTest {};
+
+TEST_F(ShippedCells, SayWhatEachDirectionDoes) {
+    home.addShipped();
+    window = glotest::makeWindow(L"GloTestPlainWindow", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 60, 60,
+                                 200, 150);
+    glotest::focusAndPoint(window);
+    start();
+    ASSERT_EQ(createConfigDialog(window), 1);
+    const HWND dialog = getCoreProxy().getConfigDialog();
+    const HWND tree = GetDlgItem(dialog, IDC_FUNCTION_TREE);
+    const HWND mapping = GetDlgItem(dialog, IDC_AXIS_MAPPING);
+    const std::vector<std::wstring> names = children(tree, nullptr);
+    EXPECT_EQ(names.size(), 10u);
+    std::map<std::wstring, std::wstring> cells; // x+ x- y+ y- z+ z- a+ a- b+ b- c+ c-
+    for (const std::wstring& name : names) {
+        SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET,
+                     reinterpret_cast<LPARAM>(child(tree, nullptr, name.c_str())));
+        for (int direction = 0; direction < kGdrDirections; ++direction) {
+            wchar_t text[GDR_CELL_TEXT_CHARS] = L"";
+            SendMessageW(mapping, GDR_AMM_GETTEXT, direction, reinterpret_cast<LPARAM>(text));
+            EXPECT_EQ(std::wstring(text).find(L'/'), std::wstring::npos)
+                << name.c_str() << " " << direction;
+            cells[name] += std::wstring(direction ? L" | " : L"") + text;
+        }
+    }
+    DestroyWindow(dialog);
+    EXPECT_EQ(
+        cells[L"TextEditor"],
+        L"Line Scroll Right | Line Scroll Left | Zoom Out | Zoom In | Line Scroll Down | "
+        L"Line Scroll Up | Cursor Down | Cursor Up | Scroll Page Down | Scroll Page Up |  | ");
+    for (const auto& row : cells)
+        std::printf("%ls: %ls\n", row.first.c_str(), row.second.c_str());
+}
