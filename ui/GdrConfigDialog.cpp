@@ -1,10 +1,9 @@
 #include "ui/GdrConfigDialog.h"
 
-#include "GdrProxy.h"
+#include "GloLoadedPrograms.h"
 #include "GloUserSettings.h"
 #include "config/UserSettingsStore.h"
-#include "host/GloHomeDirectory.h"
-#include "host/GloPluginHost.h"
+#include "config/GloHomeDirectory.h"
 #include "ui/GdrApplicationAccess.h"
 #include "ui/GdrTexts.h"
 
@@ -28,6 +27,7 @@ const UINT kRemoveSetupMessage = WM_APP + 2;
 const UINT_PTR kFrameTimer = 1;
 const WPARAM kRebuildOnly = 1; // kRemoveSetupMessage after a key combination was removed
 const int kLargestDeadZone = 200;
+const int kNameChars = 256; // an application's name, as it keeps it
 
 // The speed sliders' positions: a factor of about the square root of two apart, 0.25x to 4x.
 const int kSpeedSteps[] = {250, 350, 500, 700, 1000, 1400, 2000, 2800, 4000};
@@ -81,8 +81,8 @@ ULONGLONG nowMs() {
 // The driver's home directory without a trailing backslash; empty when the registry names none.
 // (Quietly: the dialog reports a missing model itself.)
 std::wstring homeDirectory() {
-    wchar_t value[glo_host::kHomeChars];
-    if (!glo_host::readHomeDirectory(value))
+    wchar_t value[glo_config::kHomeChars];
+    if (!glo_config::readHomeDirectory(value))
         return L"";
     std::wstring home = value;
     while (!home.empty() && (home.back() == L'\\' || home.back() == L'/'))
@@ -282,7 +282,7 @@ std::wstring saveFailureText(const GLO_SaveReport& report) {
 
 } // namespace
 
-bool CGdrConfigDialog::open(CGdrProxy& proxy, HWND parent) {
+bool CGdrConfigDialog::open(HWND parent) {
     try {
         if (s_dialog && s_dialog->m_hWnd && IsWindow(s_dialog->m_hWnd)) {
             ShowWindow(s_dialog->m_hWnd, SW_SHOWNORMAL);
@@ -293,11 +293,8 @@ bool CGdrConfigDialog::open(CGdrProxy& proxy, HWND parent) {
         s_dialog = nullptr;
         if (!loadCommonControls() || !registerDialogClass())
             return false;
-        // The program the user came from, found as an event would find it.
-        CGlo_Event asked;
-        CGlo_PluginHost& host = getPluginHost();
-        const int front = host.indexOf(host.findEventTarget(asked));
-        std::unique_ptr<CGdrConfigDialog> dialog(new CGdrConfigDialog(proxy, front));
+        // The program the user came from.
+        std::unique_ptr<CGdrConfigDialog> dialog(new CGdrConfigDialog(gloProgramInFront()));
         if (!dialog->CreateDlg(MAKEINTRESOURCEW(IDD_CONFIG_DIALOG), parent))
             return false;
         s_dialog = dialog.release();
@@ -320,13 +317,11 @@ void CGdrConfigDialog::releaseForUnload(HINSTANCE instance) {
         s_dialog->m_cap.DestroyWindowNoWait();
         const HWND window = s_dialog->m_hWnd;
         s_dialog->DestroyWindowNoWait();
-        if (window && getCoreProxy().getConfigDialog() == window)
-            getCoreProxy().setConfigDialog(nullptr);
+        gloDetachConfigurationWindow(window, nullptr);
         delete s_dialog;
         s_dialog = nullptr;
     }
-    if (CGdrProxy::getLiveMotionProc() == &CGdrConfigDialog::handOverLiveMotion)
-        CGdrProxy::setLiveMotionProc(nullptr);
+    gloDetachConfigurationWindow(nullptr, &CGdrConfigDialog::handOverLiveMotion);
     unhookKeys();
     UnregisterClassW(GDR_CONFIG_DIALOG_CLASS, instance);
 }
@@ -339,10 +334,10 @@ void CGdrConfigDialog::handOverLiveMotion(HWND dialog, const int values[6]) {
         s_live.posted.store(0, std::memory_order_release);
 }
 
-CGdrConfigDialog::CGdrConfigDialog(CGdrProxy& proxy, int frontApplication)
-    : m_proxy(proxy), m_frontApplication(frontApplication), m_keysApplication(-1), m_keysButton(0),
-      m_keysChosen(0), m_tableGeneration(0), m_treeVersion(0), m_removal{0, -1, -1},
-      m_tree(nullptr), m_deadZone(nullptr), m_speed(nullptr), m_speedAll(nullptr), m_allSpeed(1000),
+CGdrConfigDialog::CGdrConfigDialog(int frontApplication)
+    : m_frontApplication(frontApplication), m_keysApplication(-1), m_keysButton(0), m_keysChosen(0),
+      m_tableGeneration(0), m_treeVersion(0), m_removal{0, -1, -1}, m_tree(nullptr),
+      m_deadZone(nullptr), m_speed(nullptr), m_speedAll(nullptr), m_allSpeed(1000),
       m_allSpeedDirty(false), m_dragging(false), m_dragEntry(-1), m_dragTree(0),
       m_dragDirection(-1), m_refreshing(false), m_lastFrame(0), m_frameMs(16), m_frameTimer(false) {
 }
@@ -417,20 +412,15 @@ LRESULT CGdrConfigDialog::OnInitDialog(WPARAM, LPARAM) {
     unhookKeys(); // a hook of an earlier dialog may sit on another thread
     s_keysHook = SetWindowsHookExW(WH_GETMESSAGE, &dialogKeysProc, nullptr, GetCurrentThreadId());
     s_keysDialog = m_hWnd;
-    m_proxy.setConfigDialog(m_hWnd);
-    CGdrProxy::setLiveMotionProc(&CGdrConfigDialog::handOverLiveMotion);
+    gloAttachConfigurationWindow(m_hWnd, &CGdrConfigDialog::handOverLiveMotion);
 
-    syncApplications(m_frontApplication >= 0 ? m_frontApplication
-                                             : m_proxy.getLoadedConfigurationIndex());
+    syncApplications(m_frontApplication >= 0 ? m_frontApplication : gloReloadedProgram());
     return TRUE;
 }
 
 // The core never messages a dead dialog: the handle goes before the window.
 LRESULT CGdrConfigDialog::OnDestroy(WPARAM wParam, LPARAM lParam) {
-    if (m_proxy.getConfigDialog() == m_hWnd)
-        m_proxy.setConfigDialog(nullptr);
-    if (CGdrProxy::getLiveMotionProc() == &CGdrConfigDialog::handOverLiveMotion)
-        CGdrProxy::setLiveMotionProc(nullptr);
+    gloDetachConfigurationWindow(m_hWnd, &CGdrConfigDialog::handOverLiveMotion);
     if (s_keysDialog == m_hWnd)
         unhookKeys();
     if (m_frameTimer)
@@ -445,11 +435,11 @@ LRESULT CGdrConfigDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
     const WORD code = HIWORD(wParam);
     if (id == kGdrConfigReloadedId && code == kGdrConfigReloadedCode) {
         // The core reloaded one application's configuration: shown as loaded, and selected.
-        syncApplications(m_proxy.getLoadedConfigurationIndex());
+        syncApplications(gloReloadedProgram());
         return 0;
     }
     if (id == kGdrConfigReloadedId && code == kGdrPluginsChangedCode) {
-        if (getPluginHost().getTableGeneration() != m_tableGeneration)
+        if (gloLoadedProgramTableGeneration() != m_tableGeneration)
             syncApplications(-1);
         return 0;
     }
@@ -743,7 +733,6 @@ std::wstring CGdrConfigDialog::pluginFolder() const {
 void CGdrConfigDialog::syncApplications(int reloaded) {
     if (m_dragging)
         endDrag(false);
-    CGlo_PluginHost& host = getPluginHost();
     const int selected = selectedApplication();
     const std::wstring selectedName = selected >= 0 ? m_applications[selected].name : L"";
     std::vector<CGdrEditedApplication> previous;
@@ -755,17 +744,19 @@ void CGdrConfigDialog::syncApplications(int reloaded) {
     auto note = [&notice](const std::wstring& line) {
         notice += (notice.empty() ? L"" : L"\n") + line;
     };
-    const int count = std::max(0, host.getNumberOfPlugins());
+    const int count = gloLoadedProgramCount();
     for (int i = 0; i < count; ++i) {
         CGdrEditedApplication application;
-        application.name = host.getApplicationName(i); // a shared buffer: copied at once
+        wchar_t name[kNameChars];
+        gloLoadedProgramName(i, name, kNameChars);
+        application.name = name;
         application.speed = storedSpeed(application.name.c_str());
         for (int b = 0; b < kGdrButtons; ++b)
             CGlo_UserSettings::getButtonKeys(application.name.c_str(), b,
                                              &application.keys[b].modifiers,
                                              &application.keys[b].key);
-        application.object = host.getLoadedPlugin(i);
-        application.loadGeneration = host.getLoadGeneration(i);
+        application.object = gloLoadedProgramApplication(i);
+        application.loadGeneration = gloLoadedProgramGeneration(i);
         if (application.object && !readApplication(*application.object, application))
             application.object = nullptr; // it crashed: out of use now
         int before = -1;
@@ -815,7 +806,7 @@ void CGdrConfigDialog::syncApplications(int reloaded) {
         m_notice = notice;
     // A plug-in that crashed while it was read was taken out of use meanwhile, which changed the
     // table; liveObject() asks the table about every object, so the list stands as read.
-    m_tableGeneration = host.getTableGeneration();
+    m_tableGeneration = gloLoadedProgramTableGeneration();
 
     int select =
         reloaded >= 0 && reloaded < count && m_applications[reloaded].object ? reloaded : -1;
@@ -830,12 +821,11 @@ void CGdrConfigDialog::syncApplications(int reloaded) {
 }
 
 CGlo_Application* CGdrConfigDialog::liveObject(int index) {
-    CGlo_PluginHost& host = getPluginHost();
-    if (host.getTableGeneration() != m_tableGeneration || index < 0 ||
-        index >= static_cast<int>(m_applications.size()) || index >= host.getNumberOfPlugins())
+    if (gloLoadedProgramTableGeneration() != m_tableGeneration || index < 0 ||
+        index >= static_cast<int>(m_applications.size()) || index >= gloLoadedProgramCount())
         return nullptr;
     CGlo_Application* object = m_applications[static_cast<std::size_t>(index)].object;
-    return object && host.getLoadedPlugin(index) == object ? object : nullptr;
+    return object && gloLoadedProgramApplication(index) == object ? object : nullptr;
 }
 
 void CGdrConfigDialog::refreshApplication(int index) {
@@ -846,7 +836,7 @@ void CGdrConfigDialog::refreshApplication(int index) {
 }
 
 void CGdrConfigDialog::rebuildTree(int selectApplication, int selectFunction, int selectSetup) {
-    if (getPluginHost().getTableGeneration() != m_tableGeneration) {
+    if (gloLoadedProgramTableGeneration() != m_tableGeneration) {
         syncApplications(-1); // built from the table as it is now, or every entry would be gone
         return;
     }
@@ -1436,7 +1426,7 @@ bool CGdrConfigDialog::applyChanges() {
     };
     storeKeys();
     for (std::size_t round = 0; round <= m_applications.size(); ++round) {
-        if (getPluginHost().getTableGeneration() != m_tableGeneration)
+        if (gloLoadedProgramTableGeneration() != m_tableGeneration)
             syncApplications(-1);
         int next = -1;
         for (std::size_t a = 0; a < m_applications.size() && next < 0; ++a)
@@ -1458,7 +1448,7 @@ bool CGdrConfigDialog::applyChanges() {
             fail(formatText(IDS_SAVE_CRASHED, application.name.c_str()));
         }
     }
-    if (getPluginHost().getTableGeneration() != m_tableGeneration)
+    if (gloLoadedProgramTableGeneration() != m_tableGeneration)
         syncApplications(-1);
     std::wstring speeds;
     if (!saveSpeeds(speeds))
