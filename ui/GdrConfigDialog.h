@@ -9,6 +9,11 @@
 // called ZuVidInit, where the core window lives and configurations are reloaded. One dialog per
 // process. It keeps copies of what it shows and touches an application only while the host's
 // table is the one it read (GloLoadedPrograms.h), so plug-ins may come and go while it is open.
+//
+// One class, its panes in files of their own: GdrConfigDialog.cpp the frame (open, OK, Apply,
+// Cancel, the program list, the status line, live motion), GdrConfigDialogTree.cpp the function
+// tree, GdrConfigDialogCells.cpp the direction cells, GdrConfigDialogSettings.cpp the settings
+// under the tree.
 #pragma once
 
 #include <windows.h>
