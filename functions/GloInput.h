@@ -104,11 +104,16 @@ public:
 private:
     // Keys pressed and not yet released are released, most recent first; modifiers released and
     // not yet pressed again are pressed again, most recently released first. An Alt pressed
-    // again is followed by a tap of an unassigned key, so that the user's own release of it
-    // does not open the program's menu.
+    // again, or one left as the last key pressed, is followed by a tap of an unassigned key, so
+    // that the user's own release of it does not open the program's menu; an Alt the sequence
+    // pressed last is released after such a tap, for the same reason.
     void undo(int sent, SendInputProc sendInput) {
-        INPUT releases[kMaxKeys + 2], presses[kMaxKeys];
+        INPUT releases[kMaxKeys + 4], presses[kMaxKeys];
         int releaseCount = 0, pressCount = 0;
+        bool armed = false; // the last key pressed is an Alt: its release alone opens the menu
+        for (int i = 0; i < sent; ++i)
+            if (isKey(i) && !(inputs[i].ki.dwFlags & KEYEVENTF_KEYUP))
+                armed = isAltKey(inputs[i].ki.wVk);
         for (int i = sent - 1; i >= 0; --i) {
             if (!isKey(i))
                 continue;
@@ -126,12 +131,17 @@ private:
             opposite.ki.dwFlags &= ~static_cast<DWORD>(KEYEVENTF_KEYUP);
             if (balance > 0) {
                 opposite.ki.dwFlags |= KEYEVENTF_KEYUP;
+                if (armed && isAltKey(vk)) {
+                    releases[releaseCount++] = keyInput(kUnassignedKey, false);
+                    releases[releaseCount++] = keyInput(kUnassignedKey, true);
+                    armed = false;
+                }
                 releases[releaseCount++] = opposite;
             } else if (balance < 0) {
                 presses[pressCount++] = opposite;
             }
         }
-        bool altPressed = false;
+        bool altPressed = armed;
         for (int i = 0; i < pressCount; ++i) {
             releases[releaseCount++] = presses[i];
             altPressed = altPressed || isAltKey(presses[i].ki.wVk);

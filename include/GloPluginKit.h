@@ -12,12 +12,13 @@
 //                   GLO_TEXT_LINE_SCROLL_UP_DOWN, GLO_TEXT_LINE_SCROLL_DOWN_UP),
 //       oneShotFunction(L"PageDown", GLO_CALL(pageDown), GLO_TEXT_PAGE_DOWN),
 //       buttonFunction(L"Escape", GLO_CALL(escape), GLO_TEXT_BUTTON),
+//       buttonFunction(L"Save", GLO_KEYS(GLO_KeyCtrl, 'S'), GLO_TEXT_BUTTON),
 //   };
 //   CGlo_FunctionSetup s_defaults[] = {
 //       panSetup(L"LinePan", AxisX, 1, AxisZ, 1, 0), // slide sideways, push away scrolls down
 //       pushSetup(L"PageDown", AxisB, 1, 60),        // twist clockwise
 //   };
-//   CGlo_FunctionSetup s_buttons[] = {pressSetup(L"Escape", 0)};
+//   CGlo_FunctionSetup s_buttons[] = {pressSetup(L"Escape", 0), pressSetup(L"Save", 1)};
 //
 //   int matchMine(HWND window) { return hasClassAbove(window, L"MyFrame") ? 10 : 0; }
 //
@@ -256,9 +257,13 @@ private:
         CloseHandle(file);
         useFile(path);
         CGlo_Plugin::deserialize();
-        const int buttons = buttonConfigurationSize / static_cast<int>(sizeof(CGlo_FunctionSetup));
-        return sized && (size.QuadPart == 0 || getNumberOfConnections() > buttons) ? Read
-                                                                                   : Unreadable;
+        // What the file gave: its motion setups (the buttons are the plug-in's own and the
+        // user's key combinations).
+        int motion = 0;
+        for (int i = 0; i < getNumberOfConnections(); ++i)
+            if (!queryFunctionSetup(i)->isButton())
+                ++motion;
+        return sized && (size.QuadPart == 0 || motion > 0) ? Read : Unreadable;
     }
 
     void setUserFileAside() {
@@ -296,7 +301,18 @@ template <auto F> void call(const CGlo_Event& event) {
         (application->*F)(event);
 }
 
+// The same for a key combination (CGlo_Plugin::sendKeyCombination).
+template <unsigned Modifiers, unsigned Key> void keys(const CGlo_Event& event) {
+    if (COfficePlugin* application = COfficePlugin::current())
+        application->sendKeyCombination(event, Modifiers, Key);
+}
+
 } // namespace glo_kit
+
+// The callback of a table entry that presses `key` (a virtual-key code: 'S', VK_F5) with the
+// `modifiers` (GLO_KeyCtrl | GLO_KeyShift, or 0) in the window with the keyboard focus, with the
+// user's own modifiers let go around it: GLO_KEYS(GLO_KeyCtrl, 'S').
+#define GLO_KEYS(modifiers, key) (&glo_kit::keys<(modifiers), (key)>)
 
 // The callback of a table entry for the navigation function `function` of CGlo_Plugin
 // (GLO_CALL(ILinePan), GLO_CALL(copy), ...).

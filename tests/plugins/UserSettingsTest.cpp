@@ -114,10 +114,15 @@ TEST_F(UserSettings, AnUnreadableUserFileIsKeptAsideAndTheDefaultUsed) {
                   L"Vex_Core_Proxy.dll: Plugin TextEditor: ", 0),
               0u);
 
-    // A second one does not take the place of the first.
+    // A second one does not take the place of the first; a key combination of the user's on a
+    // button of its own does not make it a file that was read.
     writeFile(userFile, "two");
+    const std::wstring settings = home.userSettings + L"Settings.ini";
+    writeFile(settings, "[TextEditor]\r\nButton 7=Ctrl+S\r\n");
     EXPECT_EQ(load(), std::vector<int>{41});
+    EXPECT_EQ(application->queryFunctionSetup(0)->getName(), std::wstring(L"UserKeyCombination"));
     close();
+    DeleteFileW(settings.c_str());
     EXPECT_EQ(readFile(userFile + L".unreadable"), garbage);
     EXPECT_EQ(readFile(userFile + L".unreadable.2"), "two");
     home.files.push_back(userFile + L".unreadable");
