@@ -11,6 +11,7 @@
 #include "functions/GloGestureScope.h"
 #include "functions/GloHandles.h"
 #include "functions/GloInput.h"
+#include "runtime/GloPreciseDelay.h"
 
 using glo_functions::CGestureScope;
 using glo_functions::isKeyHeld;
@@ -28,6 +29,9 @@ const LONGLONG kLateCaptureWatchMs = 5000;
 const LONGLONG kGiveBackReserveMs = 250;
 // The end's click lands this far up and left of the origin, off the origin marker.
 const int kEndClickOffset = 4;
+// The capture waits poll every 0.1 ms (100 ns units) for their first 20 ms.
+const LONGLONG kShortPoll = 1000;
+const LONGLONG kShortPollMs = 20;
 
 LONG clampTo(long long value, LONG low, LONG high) {
     if (value < low)
@@ -388,11 +392,14 @@ void CGlo_Plugin::endClickMode(HWND capture) {
             buttonsDown |= primary.up;
             releaseButtons();
         }
+        // The one wait of the end: a program whose autoscroll follows the cursor's position
+        // (read in a loop of its own, not taken from its mouse messages) would scroll towards
+        // the user's place if the cursor went back before it handled the click.
         waitForMouseCapture(nullptr, kCaptureWaitMs);
         // A move in the input stream, after the click, so the program sees the cursor leave.
         glo_functions::moveMouseTo(savedCursorPos, 65536, inputSender);
-        Sleep(1);
-        // The normalised coordinates can land a pixel short: the cursor goes back exactly.
+        // The normalised coordinates can land a pixel short: the cursor goes back exactly. (The
+        // move has taken effect when SendInput returns.)
         POINT now;
         if (GetCursorPos(&now) && (now.x != savedCursorPos.x || now.y != savedCursorPos.y))
             SetCursorPos(savedCursorPos.x, savedCursorPos.y);
@@ -402,7 +409,8 @@ void CGlo_Plugin::endClickMode(HWND capture) {
 }
 
 // The Ctrl tap after the release ends what some programs start on a held middle button; a
-// user who holds Ctrl (either side) keeps it held, and no Ctrl is left down.
+// user who holds Ctrl (either side) keeps it held, and no Ctrl is left down. The program takes
+// the release and the tap in the order of the input stream: no pause between them.
 void CGlo_Plugin::endHeldMode(HWND capture, bool userMiddle) {
     const bool ours = (buttonsDown & MOUSEEVENTF_MIDDLEUP) != 0;
     if (attachedWindow != nullptr && (capture != nullptr || ours || userMiddle)) {
@@ -410,15 +418,13 @@ void CGlo_Plugin::endHeldMode(HWND capture, bool userMiddle) {
         SetCursorPos(autoscrollOrigin.x - kEndClickOffset, autoscrollOrigin.y - kEndClickOffset);
         cursorMoved = true;
         releaseButtons();
-        Sleep(1);
         if (!ctrlHeld) {
             glo_functions::CKeySequence tap;
             tap.key(VK_CONTROL, false);
-            tap.endCall(1);
             tap.key(VK_CONTROL, true);
-            tap.endCall(1);
             tap.send(inputSender);
         }
+        // The program's held pan follows the cursor: it goes back once the program let go.
         // Unless a stop cut the wait short, the program had its time to let go.
         if (waitForMouseCapture(nullptr, kCaptureWaitMs) != 0 && !stopAsked(workerGestureControl()))
             showCannotExit();
@@ -473,7 +479,10 @@ LONGLONG CGlo_Plugin::waitAllowance(LONGLONG wantedMs) {
     return allowed < 0 ? 0 : (std::min)(allowed, wantedMs);
 }
 
-// Wakes on any input, in 1 ms slices, and counts the time really spent.
+// Counts the time really spent. A program usually answers within a fraction of a millisecond,
+// and the gesture's end waits for that answer before it moves the cursor: the first
+// milliseconds are polled in short sleeps where the system keeps them short, the rest in 1 ms
+// slices that wake on any input.
 DWORD CGlo_Plugin::waitForMouseCapture(HWND target, unsigned long timeoutMs) {
     auto reached = [target] {
         GUITHREADINFO info;
@@ -484,11 +493,19 @@ DWORD CGlo_Plugin::waitForMouseCapture(HWND target, unsigned long timeoutMs) {
     if (reached())
         return 0;
     LONGLONG budget = waitAllowance(static_cast<LONGLONG>(timeoutMs < 1000 ? timeoutMs : 1000) + 1);
-    LONGLONG last = getMilliSeconds();
+    const LONGLONG first = getMilliSeconds();
+    const glo_runtime::DelayProc shortSleep = glo_runtime::preciseDelay();
+    LONGLONG last = first;
     for (;;) {
         if (budget <= 0)
             return WAIT_TIMEOUT;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+        if (shortSleep != nullptr && last - first < kShortPollMs) {
+            LARGE_INTEGER interval;
+            interval.QuadPart = -kShortPoll;
+            shortSleep(FALSE, &interval);
+        } else {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+        }
         const LONGLONG now = getMilliSeconds();
         budget = (std::min)(budget - (now - last), waitAllowance(budget)); // a stop asked since
         last = now;

@@ -180,6 +180,8 @@ public:
     // Replaced setups are kept: the user's file is written at once (atomically).
     int setConfiguration(CGlo_FunctionSetup* setups, int size) override {
         const int result = CGlo_Plugin::setConfiguration(setups, size);
+        if (reading)
+            tookDefaults = true;
         if (loaded && !reading)
             serialize();
         return result;
@@ -244,18 +246,17 @@ private:
 
     // Loads `path` through the base's reader. A file that cannot be opened, or that is not empty
     // yet gives no setup, is unreadable (an empty one is a user who removed every motion setup).
+    // The file is opened once, by the base: one that it cannot open makes it take the built-in
+    // setups, which the override above notes. Every plug-in reads its file while the driver
+    // starts.
     Outcome readFile(const wchar_t* path) {
-        if (!CGlo_ConfigPaths::fileExists(path))
+        WIN32_FILE_ATTRIBUTE_DATA found;
+        if (path == nullptr || path[0] == L'\0' ||
+            !GetFileAttributesExW(path, GetFileExInfoStandard, &found) ||
+            (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             return Missing;
-        const HANDLE file =
-            CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return Unreadable;
-        LARGE_INTEGER size = {};
-        const bool sized = GetFileSizeEx(file, &size) != FALSE;
-        CloseHandle(file);
         useFile(path);
+        tookDefaults = false;
         CGlo_Plugin::deserialize();
         // What the file gave: its motion setups (the buttons are the plug-in's own and the
         // user's key combinations).
@@ -263,7 +264,8 @@ private:
         for (int i = 0; i < getNumberOfConnections(); ++i)
             if (!queryFunctionSetup(i)->isButton())
                 ++motion;
-        return sized && (size.QuadPart == 0 || motion > 0) ? Read : Unreadable;
+        const bool empty = found.nFileSizeHigh == 0 && found.nFileSizeLow == 0;
+        return !tookDefaults && (empty || motion > 0) ? Read : Unreadable;
     }
 
     void setUserFileAside() {
@@ -292,6 +294,7 @@ private:
     CGlo_ConfigPaths paths;
     bool loaded = false;
     bool reading = false;
+    bool tookDefaults = false; // the base's reader could not open the file
     bool userFileHeld = false;
 };
 

@@ -208,7 +208,12 @@ int CGdrProxy::createCoreWindow() {
                          nullptr);
     }
     const RECT rect = {10, 10, 20, 20};
-    CreateEx(0, GDR_CORE_WINDOW_CLASS, L"", WS_OVERLAPPEDWINDOW, rect, nullptr, 0);
+    // Made unframed and given its framed style afterwards: creating a framed window asks the
+    // display for its frame's measures several times, a cost at every start for a window that
+    // is never shown. The driver and its window searches see the style they always saw.
+    CreateEx(0, GDR_CORE_WINDOW_CLASS, L"", WS_POPUP, rect, nullptr, 0);
+    if (m_hWnd)
+        SetWindowLongW(m_hWnd, GWL_STYLE, WS_OVERLAPPEDWINDOW);
     // A class that could not be renewed: its window still reaches this object.
     if (m_hWnd && reinterpret_cast<WNDPROC>(GetWindowLongPtrW(m_hWnd, GWLP_WNDPROC)) != ours)
         SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ours));

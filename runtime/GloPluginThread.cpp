@@ -11,6 +11,7 @@
 #include "GdrConfigFile.h"
 #include "config/UserSettingsStore.h"
 #include "events/GloConfigFiles.h"
+#include "runtime/GloPreciseDelay.h"
 #include "runtime/GloRepeatSchedule.h"
 #include "runtime/GloSpeed.h"
 #include "runtime/GloUserKeys.h"
@@ -35,41 +36,8 @@ LONGLONG scaleCounter(LONGLONG c, LONGLONG frequency, LONGLONG scale) {
 // rest meet the due time, where otherwise every tick would be up to a millisecond late and the
 // grid would need a short period now and then to catch up. Where short sleeps are rounded to a
 // clock tick instead (Windows without a raised timer resolution) the timer alone is used; its
-// high-resolution variant is precise there. Measured once per process.
-typedef LONG(NTAPI* DelayProc)(BOOLEAN alertable, const LARGE_INTEGER* interval);
+// high-resolution variant is precise there.
 const LONGLONG kFinishGuard = 20000; // 2 ms: the rounding and the usual wake-up delay
-
-LONGLONG counterNow100ns() {
-    LARGE_INTEGER counter, frequency;
-    if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0 ||
-        !QueryPerformanceCounter(&counter))
-        return 0;
-    return scaleCounter(counter.QuadPart, frequency.QuadPart, kUnitsPerSecond);
-}
-
-DelayProc preciseDelay() {
-    static volatile LONG state = 0; // 0 not measured, 1 precise, 2 not precise
-    static DelayProc delay = nullptr;
-    if (state == 0) {
-        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-        const DelayProc proc = ntdll != nullptr
-                                   ? reinterpret_cast<DelayProc>(reinterpret_cast<void*>(
-                                         GetProcAddress(ntdll, "NtDelayExecution")))
-                                   : nullptr;
-        LONGLONG best = kFinishGuard;
-        for (int i = 0; i < 3 && proc != nullptr; ++i) {
-            LARGE_INTEGER interval;
-            interval.QuadPart = -2000; // 0.2 ms
-            const LONGLONG start = counterNow100ns();
-            proc(FALSE, &interval);
-            const LONGLONG took = counterNow100ns() - start;
-            best = took < best ? took : best;
-        }
-        delay = proc;
-        InterlockedExchange(&state, best < 6000 ? 1 : 2);
-    }
-    return state == 1 ? delay : nullptr;
-}
 
 // Which signal a position of the worker's wait list stands for.
 enum WaitKind { WaitStop, WaitTimer, WaitGiveBack, WaitReady };
@@ -173,16 +141,23 @@ int CGlo_PluginThread::init() {
 }
 
 int CGlo_PluginThread::sendevent(CGlo_Event& event) {
-    {
-        CScopedLock lock(eventLock);
-        resetEventTimer();
-        filterSmallMovements(event);
-        latestEvent = event;
-        zeroEventFlag = event.getEventType() == GLO_NoEvent;
-        eventCount = static_cast<int>(static_cast<unsigned>(eventCount) + 1u);
-        // Signalled under the lock: a worker that took this event took its wake-up too.
-        return eventReady.SetEvent();
+    CScopedLock lock(eventLock);
+    resetEventTimer();
+    filterSmallMovements(event);
+    const bool wasMoving = !zeroEventFlag;
+    latestEvent = event;
+    zeroEventFlag = event.getEventType() == GLO_NoEvent;
+    eventCount = static_cast<int>(static_cast<unsigned>(eventCount) + 1u);
+    // A repeating worker wakes on its timer only: the end of a gesture brings the tick forward,
+    // so that what the gesture holds (a button, the cursor) is given back at once and not up to
+    // a period later. A worker at rest ignores the early tick.
+    if (wasMoving && zeroEventFlag && repeatTimer != nullptr) {
+        LARGE_INTEGER now;
+        now.QuadPart = -1;
+        SetWaitableTimer(repeatTimer, &now, 0, nullptr, nullptr, FALSE);
     }
+    // Signalled under the lock: a worker that took this event took its wake-up too.
+    return eventReady.SetEvent();
 }
 
 int CGlo_PluginThread::getNumberOfFunctions() {
@@ -439,8 +414,14 @@ void CGlo_PluginThread::work(CGlo_WorkerControl& control) {
         kinds[total++] = WaitReady;
     }
 
-    const DelayProc finish = usable && timer != nullptr ? preciseDelay() : nullptr;
+    const glo_runtime::DelayProc finish =
+        usable && timer != nullptr ? glo_runtime::preciseDelay() : nullptr;
     const LONGLONG guard = finish != nullptr ? kFinishGuard : 0;
+    // The latest event is a zero event: the gesture ends.
+    auto endPending = [this] {
+        CScopedLock lock(eventLock);
+        return zeroEventFlag;
+    };
     bool repeating = false; // repeating: new-event signals are ignored
     LONGLONG due = 0;       // when the armed tick is due, 100 ns units
     // The user's speed for this application, looked up again only when the settings changed.
@@ -461,7 +442,9 @@ void CGlo_PluginThread::work(CGlo_WorkerControl& control) {
             control.giveBack();
             continue;
         }
-        if (kind == WaitTimer && finish != nullptr) {
+        if (kind == WaitTimer && !repeating)
+            continue; // brought forward for an end that the worker has taken already
+        if (kind == WaitTimer && finish != nullptr && !endPending()) {
             const LONGLONG left = due - now();
             if (left > 0) {
                 LARGE_INTEGER interval;
@@ -507,7 +490,10 @@ void CGlo_PluginThread::work(CGlo_WorkerControl& control) {
             const LONGLONG wait = due - guard - current;
             LARGE_INTEGER relative;
             relative.QuadPart = wait > 0 ? -wait : -1;
-            if (SetWaitableTimer(timer, &relative, 0, nullptr, nullptr, FALSE)) {
+            // Under the lock with sendevent: an end that came in while the function ran (its
+            // early tick overwritten by this arming) is taken at once through its wake-up.
+            CScopedLock lock(eventLock);
+            if (!zeroEventFlag && SetWaitableTimer(timer, &relative, 0, nullptr, nullptr, FALSE)) {
                 // Wake-ups that came in while the function ran are covered by the next tick.
                 eventReady.ResetEvent();
                 repeating = true;

@@ -29,11 +29,10 @@ private:
 } // namespace
 
 CGlo_WorkerControl::CGlo_WorkerControl(CGlo_PluginThread* application, HANDLE stopSignal)
-    : references(2), leftSignal(CreateEventW(nullptr, TRUE, FALSE, nullptr)), stopSignal(nullptr),
-      retryTimer(CreateWaitableTimerW(nullptr, FALSE, nullptr)), codeModule(nullptr),
-      phase(InApplication), ownCodeDepth(0), abandoned(false), stopRequested(false),
-      stopDeadline(0), giveBackProc(nullptr), handedOverUnload(nullptr), handedOverLibrary(nullptr),
-      application(application), owner(application), next(nullptr) {
+    : references(2), leftSignal(nullptr), stopSignal(nullptr), retryTimer(nullptr),
+      codeModule(nullptr), phase(InApplication), ownCodeDepth(0), abandoned(false),
+      stopRequested(false), stopDeadline(0), giveBackProc(nullptr), handedOverUnload(nullptr),
+      handedOverLibrary(nullptr), application(application), owner(application), next(nullptr) {
     InitializeCriticalSection(&lock);
     if (stopSignal != nullptr)
         DuplicateHandle(GetCurrentProcess(), stopSignal, GetCurrentProcess(), &this->stopSignal, 0,
@@ -63,7 +62,7 @@ CGlo_WorkerControl* CGlo_WorkerControl::create(CGlo_PluginThread* application, H
     CGlo_WorkerControl* control = new (std::nothrow) CGlo_WorkerControl(application, stopSignal);
     if (control == nullptr)
         return nullptr;
-    if (control->leftSignal == nullptr || control->stopSignal == nullptr) {
+    if (control->stopSignal == nullptr) {
         if (control->codeModule != nullptr)
             FreeLibrary(control->codeModule);
         delete control;
@@ -136,11 +135,21 @@ void CGlo_WorkerControl::giveBack() {
 }
 
 void CGlo_WorkerControl::giveBackSoon() {
+    CSection section(lock);
     if (retryTimer == nullptr)
         return;
     LARGE_INTEGER due;
     due.QuadPart = -static_cast<LONGLONG>(kGiveBackRetryMs) * 10000; // relative, 100 ns units
     SetWaitableTimer(retryTimer, &due, 0, nullptr, nullptr, FALSE);
+}
+
+// Made by the worker rather than with the control: the thread that makes the application (the
+// driver's, loading every plug-in as it starts) is spared one kernel object per plug-in.
+HANDLE CGlo_WorkerControl::giveBackTimer() {
+    CSection section(lock);
+    if (retryTimer == nullptr)
+        retryTimer = CreateWaitableTimerW(nullptr, FALSE, nullptr);
+    return retryTimer;
 }
 
 bool CGlo_WorkerControl::enterApplication() {
@@ -196,7 +205,8 @@ bool CGlo_WorkerControl::call(void (*function)(const CGlo_Event&), const CGlo_Ev
 void CGlo_WorkerControl::leave() {
     CSection section(lock);
     phase = Left;
-    SetEvent(leftSignal);
+    if (leftSignal != nullptr)
+        SetEvent(leftSignal);
 }
 
 bool CGlo_WorkerControl::isAbandoned() {
@@ -241,6 +251,17 @@ void CGlo_WorkerControl::exitWorker(DWORD code) {
 CGlo_WorkerControl::StopResult CGlo_WorkerControl::waitForLeave(DWORD timeoutMs, UnloadProc unload,
                                                                 HMODULE library) {
     const DWORD start = GetTickCount();
+    // Made only when someone waits: most workers are made and started without ever being waited
+    // for until the end. Without it the wait looks again every kPollMs.
+    HANDLE left;
+    {
+        CSection section(lock);
+        if (phase == Left)
+            return WorkerLeft;
+        if (leftSignal == nullptr)
+            leftSignal = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        left = leftSignal;
+    }
     for (;;) {
         const DWORD elapsed = GetTickCount() - start;
         DWORD wait = elapsed < timeoutMs ? timeoutMs - elapsed : 0;
@@ -264,10 +285,18 @@ CGlo_WorkerControl::StopResult CGlo_WorkerControl::waitForLeave(DWORD timeoutMs,
             }
             wait = kPollMs;
         }
-        const DWORD result = MsgWaitForMultipleObjects(1, &leftSignal, FALSE, wait, QS_SENDMESSAGE);
-        if (result == WAIT_OBJECT_0)
+        if (left == nullptr) {
+            CSection section(lock);
+            if (phase == Left)
+                return WorkerLeft;
+            if (wait > kPollMs)
+                wait = kPollMs;
+        }
+        const DWORD count = left != nullptr ? 1 : 0;
+        const DWORD result = MsgWaitForMultipleObjects(count, &left, FALSE, wait, QS_SENDMESSAGE);
+        if (count == 1 && result == WAIT_OBJECT_0)
             return WorkerLeft;
-        if (result == WAIT_OBJECT_0 + 1) {
+        if (result == WAIT_OBJECT_0 + count) {
             MSG message; // delivers the messages sent to this thread
             PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         } else if (result == WAIT_FAILED) {

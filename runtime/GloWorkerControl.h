@@ -55,9 +55,10 @@ public:
     // Any thread: the application owes the user something; the worker's give-back runs within
     // kGiveBackRetryMs, without waiting for an event.
     void giveBackSoon();
-    // The one-shot timer the worker waits on for giveBackSoon(); null when it could not be made
+    // Worker side, as it starts: the one-shot timer it waits on for giveBackSoon(), made by this
+    // first call, off the thread that makes the application; null when it could not be made
     // (what is owed is then given back with the next event, and when the worker stops).
-    HANDLE giveBackTimer() const { return retryTimer; }
+    HANDLE giveBackTimer();
     // Worker side, inside a function: the core's own code, which runs no plug-in code and keeps
     // its waits within timeBeforeStop(), touches the application until leaveApplication(). A
     // stop waits for it rather than let the application go under it. False when the
@@ -101,9 +102,9 @@ private:
 
     volatile LONG references;
     CRITICAL_SECTION lock;
-    HANDLE leftSignal;  // manual reset
+    HANDLE leftSignal;  // manual reset; made by the first wait for the worker to leave
     HANDLE stopSignal;  // a duplicate of the application's
-    HANDLE retryTimer;  // one-shot, automatic reset; null when it could not be made
+    HANDLE retryTimer;  // one-shot, automatic reset; made by giveBackTimer(), else null
     HMODULE codeModule; // pinned while the worker runs; null when it is the program itself
     Phase phase;
     int ownCodeDepth; // enterApplication() not yet left

@@ -167,6 +167,27 @@ TEST_F(Autoscroll, ClickModeGestureFromStartToEnd) {
     EXPECT_EQ(ask(view, kQueryState) & MarkerExists, 0);
 }
 
+// A program whose autoscroll follows the cursor in a loop of its own (it reads the cursor's place
+// when woken, before it handles its input) must not see the cursor back at the user's place while
+// it still scrolls: the end moves it back only once the program has let go.
+TEST_F(Autoscroll, ALoopFollowingTheCursorNeverSeesItGoBackWhileScrolling) {
+    start({L"GloAutoscrollView:loop:100:100:500:400"});
+    const HWND view = use(0);
+    for (int gesture = 0; gesture < 5; ++gesture) {
+        SCOPED_TRACE(gesture);
+        probe.autoScroll(motion(60));
+        EXPECT_EQ(settledOffset(view, L"58,0"), L"58,0");
+        probe.autoScroll(kZero);
+        EXPECT_EQ(settledLog(view, L"M400,250 m L396,246 l"), L"M400,250 m L396,246 l");
+        // The end's click, or the scrolling place when the loop read the cursor just before the
+        // click came in; never the user's place.
+        const std::wstring seen = at(askPoint(view, kQueryOffset));
+        EXPECT_TRUE(seen == L"-4,-4" || seen == L"58,0") << std::string(seen.begin(), seen.end());
+        expectRestored(view);
+        ask(view, kClearLog);
+    }
+}
+
 // A left-handed user swapped the buttons: the click that ends click mode is the physical right
 // button, which the system delivers as the primary one. (Wine 8 delivers injected buttons
 // unswapped, so the program here goes on scrolling: what counts is what was injected.)

@@ -120,6 +120,7 @@ public:
             CloseHandle(workerThreadCopy);
     }
     void stop() { stopWorkerThread(); }
+    void setPeriod(LONGLONG units) { repeatPeriod = units; }
     using CGlo_PluginThread::repeatTimer;
     using CGlo_PluginThread::workerThread;
     // Kept past the worker's own handle, which stopping closes.
@@ -163,6 +164,20 @@ TEST(PluginThread, FunctionsOneAfterAnother) {
     worker.send(0, 0, 2, 1);
     ASSERT_TRUE(eventually([] { return count("Pb") == 1; }));
     EXPECT_TRUE(std::regex_match(trace(), std::regex("(Pm)+PzKbKbKbKzPb"))) << trace();
+}
+
+// The end of a gesture reaches a repeating function at once, not at its next tick (here 10 s
+// away); further motion still waits for the tick.
+TEST(PluginThread, AGesturesEndDoesNotWaitForTheNextTick) {
+    Worker worker;
+    worker.setPeriod(100000000);
+    worker.send(200);
+    ASSERT_TRUE(eventually([] { return count("Pm") == 1; }));
+    worker.send(220);
+    Sleep(50);
+    worker.send(0);
+    EXPECT_TRUE(eventually([] { return count("Pz") == 1; }, 2000)) << trace();
+    EXPECT_EQ(trace(), "PmPz");
 }
 
 // An application in storage of the test's own, so that the test can see whether anything

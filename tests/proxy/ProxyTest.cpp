@@ -161,6 +161,14 @@ TEST_F(Proxy, StartsOnlyWithARecentDriverAndAUsbDevice) {
         EXPECT_EQ(g_driver.registeredId, 0x1234u);
         EXPECT_EQ(IsWindow(window) && window == core() && !IsWindowVisible(window),
                   outcome == Starts);
+        if (outcome == Starts) {
+            // A hidden framed top-level window, as found by a search for its class.
+            EXPECT_EQ(FindWindowW(L"glidora_wind_class", nullptr), window);
+            EXPECT_EQ(GetAncestor(window, GA_PARENT), GetDesktopWindow());
+            EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)) &
+                          ~DWORD(WS_CLIPSIBLINGS),
+                      DWORD(WS_OVERLAPPEDWINDOW));
+        }
         if (outcome != Fails) {
             EXPECT_EQ(g_driver.lines,
                       (std::vector<std::wstring>{
