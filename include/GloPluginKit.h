@@ -258,13 +258,13 @@ private:
         useFile(path);
         tookDefaults = false;
         CGlo_Plugin::deserialize();
+        const bool empty = found.nFileSizeHigh == 0 && found.nFileSizeLow == 0;
         // What the file gave: its motion setups (the buttons are the plug-in's own and the
         // user's key combinations).
         int motion = 0;
         for (int i = 0; i < getNumberOfConnections(); ++i)
             if (!queryFunctionSetup(i)->isButton())
                 ++motion;
-        const bool empty = found.nFileSizeHigh == 0 && found.nFileSizeLow == 0;
         return !tookDefaults && (empty || motion > 0) ? Read : Unreadable;
     }
 

@@ -60,9 +60,8 @@
 #define IDS_KEY_SHIFT 144
 #define IDS_BUTTON_KEYS 145
 #define IDS_KEYS_SAVE_FAILED 146
-#define IDS_KEYS_NONE 147
 // The last text of the table.
-#define IDS_LAST_TEXT IDS_KEYS_NONE
+#define IDS_LAST_TEXT IDS_KEYS_SAVE_FAILED
 
 // The configuration dialog and its controls.
 #define IDD_CONFIG_DIALOG 200

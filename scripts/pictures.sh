@@ -118,6 +118,7 @@ glo_config_dialog_pictures() (
 #   restore-defaults.png  the question before the built-in setups come back
 #   speed.png             TextEditor's own speed raised and that of all programs lowered, the
 #                         cap pushed away
+#   keys.png              the key combination dialog of TextEditor, Ctrl+S pressed for button 0
 #   notepad-push.png      notepad before and after the cap was pushed away for a second
 glo_user_guide_pictures() (
     set -euo pipefail
@@ -261,6 +262,17 @@ glo_user_guide_pictures() (
     at 1.2; keys Tab Tab Right Right Tab Left
     at 4.0; shot speed.png
     keys Escape
+    close_dialog
+
+    # Any key on a button: TextEditor's key dialog from the keyboard, Ctrl+S pressed into its
+    # keys field for button 0; Cancel twice keeps the buttons as they were.
+    open_dialog "$(trace keys rest 6)"
+    at 0.3; select_text_editor
+    at 1.2; keys alt+k
+    at 2.2; keys Tab ctrl+s
+    at 3.2; shot keys.png
+    keys Escape
+    at 4.0; keys Escape
     close_dialog
 
     # A real program: notepad with a long text, the cap pushed away for a second.
