@@ -10,9 +10,6 @@
 
 #include <cwchar>
 
-// The member, not the system's macro of the same name.
-#undef DefWindowProc
-
 namespace glo_ui {
 
 using namespace dialog;
