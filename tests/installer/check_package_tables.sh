@@ -68,6 +68,7 @@ assigned.png	PicturesDir
 cap_motions.png	PicturesDir
 dead_zone.png	PicturesDir
 dialog_overview.png	PicturesDir
+keys.png	PicturesDir
 notepad_push.png	PicturesDir
 rate_curve.png	PicturesDir
 restore_defaults.png	PicturesDir
