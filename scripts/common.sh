@@ -60,10 +60,8 @@ glo_wine_prefix() {
     # Boot the prefix's services and desktop now, detached from CTest's output pipes: started by
     # the first test they would inherit its pipes and CTest would wait for them to close. Wine
     # closes a desktop a second or so after its last user has gone: one user holds it for the run.
-    local holder=$GLO_BUILD_ROOT/x86_64/bin/glo_desktop_holder.exe
-    if [ -f "$holder" ]; then
-        wine "$holder" </dev/null >/dev/null 2>&1 &
-    fi
+    "$GLO_SOURCE_DIR/tests/hold_desktop.sh" "$GLO_BUILD_ROOT/x86_64/bin/glo_desktop_holder.exe" ||
+        true
     wine wineboot </dev/null >/dev/null 2>&1 || true
     trap 'wineserver -k 2>/dev/null || true' EXIT
 }
