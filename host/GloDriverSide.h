@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "GloLoadedPrograms.h"
+
 namespace glo_host {
 
 struct DriverSide {
@@ -11,6 +13,12 @@ struct DriverSide {
     HWND (*configDialog)();
     // Announces a window the core serves to the driver.
     void (*registerWindow)(HWND window);
+    // The dialog and its live motion are the core object's: it hands the motion over.
+    void (*setConfigDialog)(HWND dialog);
+    GloLiveMotionProc (*liveMotionProc)();
+    void (*setLiveMotionProc)(GloLiveMotionProc proc);
+    // The program whose configuration the core reloaded last, or -1.
+    int (*reloadedProgram)();
 };
 
 // Set once while the library loads, before any thread of ours runs.
@@ -18,5 +26,9 @@ void setDriverSide(const DriverSide& side);
 
 HWND configDialog();
 void registerWindow(HWND window);
+void setConfigDialog(HWND dialog);
+GloLiveMotionProc liveMotionProc();
+void setLiveMotionProc(GloLiveMotionProc proc);
+int reloadedProgram();
 
 } // namespace glo_host

@@ -1,6 +1,6 @@
 #include "host/GloPluginHost.h"
 #include "host/GloDriverSide.h"
-#include "host/GloHomeDirectory.h"
+#include "config/GloHomeDirectory.h"
 
 #include "GloHWND.h"
 #include "GloTextIds.h"
@@ -32,8 +32,7 @@ typedef CGlo_Application* (*LoadProc)(HINSTANCE);
 const UINT kHomeMissingString = GLO_TEXT_HOME_NOT_FOUND;
 const int kPathChars = 520;
 const std::size_t kLogLineCapacity = 511;
-// WM_COMMAND to the configuration dialog: notification 2, control 1048 (the table changed).
-const WPARAM kTableChanged = 0x00020418;
+const WPARAM kTableChanged = MAKEWPARAM(GLO_ProgramsNotifyId, GLO_ProgramsChanged);
 
 // Existing, visible and not minimised (IsWindowVisible is false for a dead handle).
 bool isUsable(HWND window) {
@@ -247,8 +246,8 @@ int CGlo_PluginHost::freeAllPlugins() {
 }
 
 wchar_t* CGlo_PluginHost::getHomeDirectory(wchar_t* buffer, int size) {
-    wchar_t value[glo_host::kHomeChars];
-    if (!glo_host::readHomeDirectory(value)) {
+    wchar_t value[glo_config::kHomeChars];
+    if (!glo_config::readHomeDirectory(value)) {
         CWnd::MessageBoxFromString(kHomeMissingString);
         return nullptr;
     }

@@ -42,6 +42,7 @@
 #include "GloEvent.h"
 #include "GloEventMultiplexer.h"
 #include "GloFunctionSetup.h"
+#include "GloLoadedPrograms.h"
 #include "GloHWND.h"
 #include "GloPlugin.h"
 #include "GloPluginFunction.h"

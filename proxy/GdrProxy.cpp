@@ -27,7 +27,10 @@ struct DriverLinks {
         glo_log::setSink({[] { return s_coreProxy.canLog(); },
                           [](const wchar_t* line) { s_coreProxy.log(line); }});
         glo_host::setDriverSide({[] { return s_coreProxy.getConfigDialog(); },
-                                 [](HWND window) { s_coreProxy.registerWindow(window); }});
+                                 [](HWND window) { s_coreProxy.registerWindow(window); },
+                                 [](HWND dialog) { s_coreProxy.setConfigDialog(dialog); },
+                                 &CGdrProxy::getLiveMotionProc, &CGdrProxy::setLiveMotionProc,
+                                 [] { return int(s_coreProxy.getLoadedConfigurationIndex()); }});
     }
 };
 DriverLinks s_driverLinks __attribute__((init_priority(202)));
@@ -375,5 +378,5 @@ void forwardMotion(int x, int y, int z, int a, int b, int c) {
 }
 
 int createConfigDialog(HWND parent) {
-    return glo_ui::CGdrConfigDialog::open(getCoreProxy(), parent) ? 1 : 0;
+    return glo_ui::CGdrConfigDialog::open(parent) ? 1 : 0;
 }

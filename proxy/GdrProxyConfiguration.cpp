@@ -1,6 +1,7 @@
 // The core object's configuration reload: the plug-in host's search by name.
 #include "GdrConfigFile.h"
 #include "GdrProxy.h"
+#include "GloLoadedPrograms.h"
 
 #include "host/GloPluginHost.h"
 #include "log/GdrLog.h"
@@ -10,8 +11,7 @@
 
 namespace {
 const std::size_t kLineCapacity = 511;
-// WM_COMMAND to the configuration dialog: notification 1, control 1048.
-const WPARAM kConfigurationLoaded = 0x00010418;
+const WPARAM kConfigurationLoaded = MAKEWPARAM(GLO_ProgramsNotifyId, GLO_ConfigurationReloaded);
 } // namespace
 
 int CGdrProxy::loadConfiguration() {

@@ -35,6 +35,11 @@ expect_rejected config/FileStreams.cpp '#include "GloApplication.h"' \
     'config/ includes GloApplication.h (events/), a folder above it'
 expect_rejected include/GloEvent.h '#include "GloPlugin.h"' \
     'events/ includes GloPlugin.h (functions/), a folder above it'
+# The dialog: the host only through its public header, the proxy not at all.
+expect_rejected ui/GdrApplicationAccess.cpp '#include "host/GloPluginHost.h"' \
+    "ui/ includes host/GloPluginHost.h, which is host/'s own: only its public headers"
+expect_rejected ui/GdrTexts.cpp '#include "GdrProxy.h"' \
+    'ui/ includes GdrProxy.h (proxy/), a folder above it'
 # The style: a file of the tree by its bare name, an SDK header by its path.
 expect_rejected functions/GloZoom.cpp '#include "GloInput.h"' \
     '"GloInput.h" is written "functions/GloInput.h"'

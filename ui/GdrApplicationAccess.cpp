@@ -1,8 +1,8 @@
 #include "ui/GdrApplicationAccess.h"
 
+#include "GloLoadedPrograms.h"
 #include "config/AtomicFileWriter.h"
 #include "events/GloConfigFiles.h"
-#include "host/GloPluginHost.h"
 #include "runtime/GloFaultGuard.h"
 #include "ui/GdrFileHandle.h"
 
@@ -112,7 +112,7 @@ bool guarded(CGlo_Application& object, const std::wstring& name, const wchar_t* 
     if (glo_guard::call(call, fault, &object))
         return true;
     glo_guard::postReport(&object, name.c_str(), nullptr, where, fault);
-    getPluginHost().reportFaults();
+    gloReportProgramFaults();
     return false;
 }
 

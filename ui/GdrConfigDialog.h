@@ -8,7 +8,12 @@
 // Modeless, on the thread that opens it, which must pump messages: normally the thread that
 // called ZuVidInit, where the core window lives and configurations are reloaded. One dialog per
 // process. It keeps copies of what it shows and touches an application only while the host's
-// table is the one it read, so plug-ins may come and go while it is open.
+// table is the one it read (GloLoadedPrograms.h), so plug-ins may come and go while it is open.
+//
+// One class, its panes in files of their own: GdrConfigDialog.cpp the frame (open, OK, Apply,
+// Cancel, the program list, the status line, live motion), GdrConfigDialogTree.cpp the function
+// tree, GdrConfigDialogCells.cpp the direction cells, GdrConfigDialogSettings.cpp the settings
+// under the tree.
 #pragma once
 
 #include <windows.h>
@@ -24,8 +29,6 @@
 #include <string>
 #include <vector>
 
-class CGdrProxy;
-
 #pragma push_macro("DefWindowProc")
 #undef DefWindowProc
 
@@ -35,7 +38,7 @@ class CGdrConfigDialog : public CWnd {
 public:
     // Opens the dialog for `parent` (may be null) unless one is open; true when one is open
     // afterwards.
-    static bool open(CGdrProxy& proxy, HWND parent);
+    static bool open(HWND parent);
     // Closes the dialog from any thread.
     static void close();
     // Before the library is unloaded: no window, hook or procedure of it may outlive its code.
@@ -63,7 +66,7 @@ private:
         int setup;
     };
 
-    CGdrConfigDialog(CGdrProxy& proxy, int frontApplication);
+    explicit CGdrConfigDialog(int frontApplication);
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     const GloMessageMapEntry* GetMessageMap() const override;
@@ -142,7 +145,6 @@ private:
     void endDrag(bool dropIt);
     void showLiveMotion();
 
-    CGdrProxy& m_proxy;
     int m_frontApplication; // the program that was in front when the dialog was asked for
     int m_keysApplication;  // the key dialog's program and button while it is open
     int m_keysButton;

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "GloLoadedPrograms.h"
 #include "resources/resource.h"
 
 // Window classes: the dialog's own, and the two controls registered when the library attaches.
@@ -11,12 +12,11 @@
 #define GDR_AXIS_MAPPING_CLASS L"GdrAxisMappingCtl"
 #define GDR_CAP_VIEW_CLASS L"GdrCapWrapperCtl"
 
-// WM_COMMAND of the core after a configuration was reloaded: notification 1, control 1048; and
-// of the plug-in host after its table changed (plug-ins loaded, unloaded or taken out of use after
-// a crash): notification 2.
-const WORD kGdrConfigReloadedId = 1048;
-const WORD kGdrConfigReloadedCode = 1;
-const WORD kGdrPluginsChangedCode = 2;
+// WM_COMMAND of the core after a configuration was reloaded, and after the table of programs
+// changed (plug-ins loaded, unloaded or taken out of use after a crash).
+const WORD kGdrConfigReloadedId = GLO_ProgramsNotifyId;
+const WORD kGdrConfigReloadedCode = GLO_ConfigurationReloaded;
+const WORD kGdrPluginsChangedCode = GLO_ProgramsChanged;
 
 // The twelve axis directions: device axis i (x, y, z, a, b, c) positive at 2i, negative at 2i+1.
 const int kGdrDirections = 12;

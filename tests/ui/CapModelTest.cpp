@@ -9,7 +9,7 @@
 #include <limits>
 #include <string>
 
-#include "PluginHome.h"
+#include "tests/support/PluginHome.h"
 #include "ui/GdrCapModel.h"
 
 namespace {

@@ -16,16 +16,16 @@
 #include <thread>
 #include <vector>
 
-#include "DriverTest.h"
+#include "tests/support/DriverTest.h"
 #include "GdrProxy.h"
 #include "GloUserSettings.h"
-#include "InputRecorder.h"
-#include "MessageBoxAnswerer.h"
-#include "PluginHome.h"
-#include "TestWindow.h"
-#include "TreeItems.h"
+#include "tests/support/InputRecorder.h"
+#include "tests/support/MessageBoxAnswerer.h"
+#include "tests/support/PluginHome.h"
+#include "tests/support/TestWindow.h"
+#include "tests/support/TreeItems.h"
 #include "ZuVidDriver.h"
-#include "fixtures/dialog_probe/DialogProbe.h"
+#include "tests/fixtures/dialog_probe/DialogProbe.h"
 #include "host/GloPluginHost.h"
 #include "ui/GdrCapModel.h"
 #include "ui/GdrConfigUi.h"

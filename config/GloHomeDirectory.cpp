@@ -1,8 +1,8 @@
-#include "host/GloHomeDirectory.h"
+#include "config/GloHomeDirectory.h"
 
 #include <cwchar>
 
-namespace glo_host {
+namespace glo_config {
 
 namespace {
 const wchar_t kRegistryKey[] = L"SOFTWARE\\Veltrana\\Halcyra";
@@ -39,4 +39,4 @@ bool readHomeDirectory(wchar_t (&home)[kHomeChars]) {
     return true;
 }
 
-} // namespace glo_host
+} // namespace glo_config

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-namespace glo_host {
+namespace glo_config {
 
 // What the registry value may hold (259 characters and the terminator, or 260 stored without
 // one), and a terminator.
@@ -14,4 +14,4 @@ const int kHomeChars = 261;
 // quietly, when there is none, it is no text, or it or its expansion does not fit.
 bool readHomeDirectory(wchar_t (&home)[kHomeChars]);
 
-} // namespace glo_host
+} // namespace glo_config
