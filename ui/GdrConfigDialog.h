@@ -141,7 +141,7 @@ private:
     int trackMenu(HMENU menu, POINT point);
 
     void beginDrag(int entry, HTREEITEM item);
-    int dropDirectionAt(POINT screen);
+    int dropDirectionAt(LPARAM dialogPoint); // a mouse message's point in the dialog
     void endDrag(bool dropIt);
     void showLiveMotion();
 

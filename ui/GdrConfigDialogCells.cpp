@@ -115,18 +115,18 @@ void CGdrConfigDialog::beginDrag(int entry, HTREEITEM item) {
     SetCursor(LoadCursorW(nullptr, IDC_NO));
 }
 
-int CGdrConfigDialog::dropDirectionAt(POINT screen) {
-    POINT client = screen;
-    ScreenToClient(m_mapping.m_hWnd, &client);
-    return m_mapping.directionAt(client);
+int CGdrConfigDialog::dropDirectionAt(LPARAM dialogPoint) {
+    POINT point = {static_cast<short>(LOWORD(dialogPoint)),
+                   static_cast<short>(HIWORD(dialogPoint))};
+    ClientToScreen(m_hWnd, &point);
+    ScreenToClient(m_mapping.m_hWnd, &point);
+    return m_mapping.directionAt(point);
 }
 
 LRESULT CGdrConfigDialog::OnMouseMove(WPARAM wParam, LPARAM lParam) {
     if (!m_dragging)
         return DefWindowProc(WM_MOUSEMOVE, wParam, lParam);
-    POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-    ClientToScreen(m_hWnd, &point);
-    m_dragDirection = dropDirectionAt(point);
+    m_dragDirection = dropDirectionAt(lParam);
     m_mapping.setDropTarget(m_dragDirection, true);
     SetCursor(LoadCursorW(nullptr, m_dragDirection >= 0 ? IDC_ARROW : IDC_NO));
     return 0;
@@ -135,9 +135,7 @@ LRESULT CGdrConfigDialog::OnMouseMove(WPARAM wParam, LPARAM lParam) {
 LRESULT CGdrConfigDialog::OnLeftButtonUp(WPARAM wParam, LPARAM lParam) {
     if (!m_dragging)
         return DefWindowProc(WM_LBUTTONUP, wParam, lParam);
-    POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-    ClientToScreen(m_hWnd, &point);
-    m_dragDirection = dropDirectionAt(point);
+    m_dragDirection = dropDirectionAt(lParam);
     endDrag(true);
     return 0;
 }
