@@ -7,6 +7,7 @@
 
 #include "GloPluginThread.h"
 #include "GloUserSettings.h"
+#include "runtime/GloThreadSlot.h"
 
 namespace glo_runtime {
 
@@ -16,16 +17,8 @@ namespace {
 
 KeySender s_sender = nullptr;
 
-// A slot of the thread's own storage, which never allocates (see GloSpeed.cpp).
-struct WorkerSlot {
-    WorkerSlot() : index(TlsAlloc()) {}
-    ~WorkerSlot() {
-        if (index != TLS_OUT_OF_INDEXES)
-            TlsFree(index);
-    }
-    const DWORD index;
-};
-WorkerSlot s_worker __attribute__((init_priority(199)));
+// The application whose worker runs on this thread.
+CThreadSlot s_worker __attribute__((init_priority(199)));
 
 // On the worker: the combination of the pressed button in the worker's program, read when it is
 // pressed, so that a change the user stored counts from the next press.
@@ -99,22 +92,15 @@ void connectUserKeys(const wchar_t* program, CGlo_EventMultiplexer& multiplexer)
 }
 
 CWorkerScope::CWorkerScope(CGlo_PluginThread* application) {
-    if (s_worker.index != TLS_OUT_OF_INDEXES)
-        TlsSetValue(s_worker.index, application);
+    s_worker.set(application);
 }
 
 CWorkerScope::~CWorkerScope() {
-    if (s_worker.index != TLS_OUT_OF_INDEXES)
-        TlsSetValue(s_worker.index, nullptr);
+    s_worker.set(nullptr);
 }
 
 CGlo_PluginThread* workerApplication() {
-    if (s_worker.index == TLS_OUT_OF_INDEXES)
-        return nullptr;
-    const DWORD error = GetLastError();
-    void* application = TlsGetValue(s_worker.index);
-    SetLastError(error);
-    return static_cast<CGlo_PluginThread*>(application);
+    return static_cast<CGlo_PluginThread*>(s_worker.get());
 }
 
 } // namespace glo_runtime
