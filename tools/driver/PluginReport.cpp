@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Utf8.h"
+#include "WindowClasses.h"
 
 namespace driver {
 
@@ -55,20 +56,6 @@ std::string withoutTag(const std::string& line) {
 bool isAbout(const std::string& line, const std::wstring& file) {
     return line.find(kMisfit) != std::string::npos &&
            line.find(" (" + utf8(file) + "): ") != std::string::npos;
-}
-
-// The classes of `window` and of those above it, up to the top-level window.
-std::vector<std::wstring> classesAbove(HWND window) {
-    std::vector<std::wstring> classes;
-    for (int depth = 0; window != nullptr && depth < 64; ++depth) {
-        wchar_t name[256] = L"";
-        if (GetClassNameW(window, name, 256) > 0)
-            classes.push_back(name);
-        if (!(GetWindowLongW(window, GWL_STYLE) & WS_CHILD))
-            break;
-        window = GetParent(window);
-    }
-    return classes;
 }
 
 std::string quotedList(const std::vector<std::wstring>& texts) {

@@ -20,6 +20,7 @@
 #include "GloEventMultiplexer.h"
 #include "GloPluginFunction.h"
 #include "Utf8.h"
+#include "WindowClasses.h"
 
 namespace {
 
@@ -206,21 +207,6 @@ void filterSmallMovements(CGlo_Event& event) {
         sum += double(event.getAxis(i)) * event.getAxis(i);
     if (sum < 25.0)
         event.zeroEventData();
-}
-
-// The classes of `window` and of the windows above it up to its top-level window, which a
-// match() compares with.
-std::vector<std::wstring> classesAbove(HWND window) {
-    std::vector<std::wstring> classes;
-    for (int depth = 0; window != nullptr && depth < 64; ++depth) {
-        wchar_t name[256] = L"";
-        if (GetClassNameW(window, name, 256) > 0)
-            classes.push_back(name);
-        if (!(GetWindowLongW(window, GWL_STYLE) & WS_CHILD))
-            break;
-        window = GetParent(window);
-    }
-    return classes;
 }
 
 // "LinePan (Line Scroll Window)": the function's name and, where it has one, the dialog's text.
