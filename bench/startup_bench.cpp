@@ -7,7 +7,9 @@
 // What start-up cannot avoid is timed in the same run, in rounds alternating with the core's:
 // finding the ten libraries (the home named in the registry, the plug-in folder listed), loading
 // them and reading their settings files, without the core doing anything else. The core's figure is
-// reported as a ratio to it. Between rounds the core is closed (ZuVidCloseHdl) and the bench waits
+// reported as a ratio to it, round by round (a core start over the baseline timed next to it), the
+// median of those: a slow stretch of the machine then weighs on both sides of a ratio alike.
+// Between rounds the core is closed (ZuVidCloseHdl) and the bench waits
 // until its worker threads have ended and every plug-in library is unloaded, so that each round
 // loads the libraries afresh.
 #include <windows.h>
@@ -29,7 +31,7 @@
 
 namespace {
 
-const int kRounds = 15;
+const int kRounds = 25;
 
 LONGLONG gFrequency = 1;
 HANDLE gServed = nullptr;
@@ -156,7 +158,8 @@ double processCpu() {
 }
 
 // One start of the core to the first push served, then its close: the next round finds the
-// process as this one did. `whileStarted` runs before the close.
+// process as this one did. Only the served plug-in's worker has started by then. `whileStarted`
+// runs before the close.
 CoreRound runCore(HWND text, void (*whileStarted)() = nullptr) {
     const ZuVidEventRecord push = {ZUVID_EVENT_MOTION, {}, 0, 0, {0, 0, -400, 0, 0, 0}};
     const ZuVidEventRecord rest = {ZUVID_EVENT_ZERO, {}, 0, 0, {}};
@@ -183,8 +186,8 @@ CoreRound runCore(HWND text, void (*whileStarted)() = nullptr) {
         round.failure = "the ten plug-ins were not loaded";
     else if (!served)
         round.failure = "the push was not served within 10 s";
-    else if (workers.count() < static_cast<std::size_t>(bench::kShippedCount))
-        round.failure = "fewer worker threads than plug-ins";
+    else if (workers.count() == 0)
+        round.failure = "no worker thread served the push";
     else if (!workers.ended() || !librariesUnloaded())
         round.failure = "the core did not close within 10 s";
     return round;
@@ -321,15 +324,19 @@ int main() {
 
     DestroyWindow(driverWindow);
     const double init = median(inits), toServed = median(served), floor = median(floors);
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < served.size() && i < floors.size(); ++i)
+        ratios.push_back(served[i] / floors[i]);
+    const double ratio = median(ratios);
     std::printf("over %d rounds, medians: ZuVidInit returned after %.2f ms, the first push was "
                 "served after %.2f ms; loading the ten libraries and reading their settings "
-                "took %.2f ms; ratio %.2f (target <= 1.3)\n",
-                kRounds, init, toServed, floor, toServed / floor);
+                "took %.2f ms; ratio of each round %.2f (target <= 1.3), of the medians %.2f\n",
+                kRounds, init, toServed, floor, ratio, toServed / floor);
     std::printf("CPU time of the process meanwhile (every thread): start-up %.2f ms, loading and "
                 "reading %.2f ms\n",
                 median(coreCpu), median(floorCpu));
     benchFigure("start-up to the first event served", toServed, 2, "ms");
     benchFigure("libraries loaded and settings read", floor, 2, "ms");
-    benchFigure("start-up ratio", toServed / floor, 2, "x", "<= 1.3");
+    benchFigure("start-up ratio", ratio, 2, "x", "<= 1.3");
     return 0;
 }

@@ -16,7 +16,7 @@ class CGlo_WorkerControl;
 
 class GLO_API CGlo_PluginThread : public CGlo_Application {
 public:
-    // Starts the worker thread.
+    // The worker thread starts with the first event (sendevent), not here.
     CGlo_PluginThread();
     CGlo_PluginThread(const CGlo_PluginThread&) = delete;
     CGlo_PluginThread& operator=(const CGlo_PluginThread&) = delete;
@@ -25,8 +25,9 @@ public:
 
     // Resets the event state (zero event, no current or last function, count 0); returns 1.
     int init() override;
-    // Stores the event as the latest one and wakes the worker; any thread. A motion shorter
-    // than the small-movement threshold is turned into a zero event in place.
+    // Stores the event as the latest one and wakes the worker, started by the first event; any
+    // thread. A motion shorter than the small-movement threshold is turned into a zero event in
+    // place.
     int sendevent(CGlo_Event& event) override;
     int getNumberOfFunctions() override;
     // First function of exactly that name, or null.
@@ -69,6 +70,7 @@ protected:
     // worker leaves without touching the object as soon as that function returns.
     void stopWorkerThread();
 
+    // The worker and what it waits on: null (0) until the first event.
     HANDLE workerThread;
     DWORD workerThreadId;
     HANDLE repeatTimer;               // automatic reset, one-shot
@@ -114,5 +116,7 @@ private:
     LONGLONG now();
     void connect(CGlo_FunctionSetup* setups, int size);
 
+    // Makes the worker's thread and what it waits on, once; under the event lock.
+    void startWorker();
     static DWORD WINAPI PluginThread(LPVOID param);
 };

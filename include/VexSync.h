@@ -58,6 +58,13 @@ class GLO_API CEvent : public CSyncObject {
 public:
     explicit CEvent(BOOL bInitiallyOwn = FALSE, BOOL bManualReset = FALSE,
                     LPCWSTR pstrName = nullptr, LPSECURITY_ATTRIBUTES lpsaAttribute = nullptr);
+    // An event made only when Create() is called: the handle stays null until then (an owner
+    // that may never need it spares the system call).
+    enum MadeLater { Later };
+    explicit CEvent(MadeLater);
+
+    // Makes the unnamed event of a CEvent(Later); TRUE when it has a handle (also one it had).
+    BOOL Create(BOOL bInitiallyOwn = FALSE, BOOL bManualReset = FALSE);
 
     BOOL SetEvent();
     BOOL PulseEvent();

@@ -55,48 +55,21 @@ private:
 };
 } // namespace
 
+// The worker's thread and its kernel objects are made for the first event, not with the object:
+// the driver loads every plug-in as it starts, and most plug-ins see no event for a long time.
 CGlo_PluginThread::CGlo_PluginThread()
-    : workerThread(nullptr), workerThreadId(0), repeatTimer(nullptr), eventReady(FALSE, FALSE),
-      stopSignal(FALSE, FALSE), counterFrequency(0), latestEventTime(0), zeroEventFlag(true),
-      repeatPeriod(kDefaultPeriod), numberOfFunctions(0), lastFunction(nullptr),
-      functionTable(nullptr), currentFunction(nullptr), eventCount(0), smallMovementThreshold(5.0),
-      defaultConfiguration(nullptr), defaultConfigurationSize(0), buttonConfiguration(nullptr),
-      buttonConfigurationSize(0), workerControl(nullptr) {
+    : workerThread(nullptr), workerThreadId(0), repeatTimer(nullptr),
+      eventReady(_Vex::CEvent::Later), stopSignal(_Vex::CEvent::Later), counterFrequency(0),
+      latestEventTime(0), zeroEventFlag(true), repeatPeriod(kDefaultPeriod), numberOfFunctions(0),
+      lastFunction(nullptr), functionTable(nullptr), currentFunction(nullptr), eventCount(0),
+      smallMovementThreshold(5.0), defaultConfiguration(nullptr), defaultConfigurationSize(0),
+      buttonConfiguration(nullptr), buttonConfigurationSize(0), workerControl(nullptr) {
     LARGE_INTEGER frequency;
     if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0)
         counterFrequency = frequency.QuadPart;
-
-    // A high-resolution timer keeps the 10 ms period steady where the system offers one.
-    repeatTimer = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
-                                         TIMER_ALL_ACCESS);
-    if (repeatTimer == nullptr)
-        repeatTimer = CreateWaitableTimerW(nullptr, FALSE, nullptr);
-
     // Without the shared control the worker could not be stopped safely: no worker then.
-    workerControl = CGlo_WorkerControl::create(this, stopSignal.m_hObject);
-    if (workerControl != nullptr) {
-        SECURITY_ATTRIBUTES security = {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
-        workerThread = CreateThread(&security, 0, &CGlo_PluginThread::PluginThread, workerControl,
-                                    CREATE_SUSPENDED, &workerThreadId);
-    }
-    if (workerThread != nullptr) {
-        if (GetPriorityClass(GetCurrentProcess()) == REALTIME_PRIORITY_CLASS)
-            SetThreadPriority(workerThread, -6);
-        else
-            SetThreadPriority(workerThread, THREAD_PRIORITY_ABOVE_NORMAL);
-        SetThreadPriorityBoost(workerThread, TRUE);
-    } else {
-        workerThreadId = 0;
-        if (workerControl != nullptr) {
-            workerControl->release(); // the worker's share
-            workerControl->unregister();
-            workerControl->release();
-            workerControl = nullptr;
-        }
-    }
+    workerControl = CGlo_WorkerControl::create(this);
     CGlo_PluginThread::init();
-    if (workerThread != nullptr)
-        ResumeThread(workerThread);
 }
 
 CGlo_PluginThread::~CGlo_PluginThread() {
@@ -107,11 +80,52 @@ CGlo_PluginThread::~CGlo_PluginThread() {
     }
 }
 
+// Under the event lock. Tried once: a worker that could not be made is not tried again, as
+// one that has been stopped is not started again.
+void CGlo_PluginThread::startWorker() {
+    if (workerThread != nullptr || workerControl == nullptr)
+        return;
+    if (!eventReady.Create() || !stopSignal.Create())
+        return; // out of kernel objects: tried again with the next event
+    if (repeatTimer == nullptr) {
+        // A high-resolution timer keeps the 10 ms period steady where the system offers one.
+        repeatTimer = CreateWaitableTimerExW(
+            nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
+        if (repeatTimer == nullptr)
+            repeatTimer = CreateWaitableTimerW(nullptr, FALSE, nullptr);
+    }
+    if (!workerControl->beginWorker(stopSignal.m_hObject))
+        return;
+    SECURITY_ATTRIBUTES security = {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+    DWORD id = 0;
+    const HANDLE thread = CreateThread(&security, 0, &CGlo_PluginThread::PluginThread,
+                                       workerControl, CREATE_SUSPENDED, &id);
+    if (thread == nullptr) {
+        workerControl->workerNotStarted();
+        return;
+    }
+    if (GetPriorityClass(GetCurrentProcess()) == REALTIME_PRIORITY_CLASS)
+        SetThreadPriority(thread, -6);
+    else
+        SetThreadPriority(thread, THREAD_PRIORITY_ABOVE_NORMAL);
+    SetThreadPriorityBoost(thread, TRUE);
+    workerThread = thread;
+    workerThreadId = id;
+    ResumeThread(thread);
+}
+
 void CGlo_PluginThread::stopWorkerThread() {
-    CGlo_WorkerControl* control = workerControl;
-    workerControl = nullptr;
+    CGlo_WorkerControl* control;
+    {
+        // Taken from under a start that another thread's event may be making.
+        CScopedLock lock(eventLock);
+        control = workerControl;
+        workerControl = nullptr;
+    }
     if (control != nullptr) {
         control->unregister();
+        // The worker's id stays until it has left: the core's code on the worker asks it to
+        // know that the stop waits for it.
         if (GetCurrentThreadId() == workerThreadId) {
             control->abandonFromWorker();
         } else {
@@ -120,10 +134,15 @@ void CGlo_PluginThread::stopWorkerThread() {
         }
         control->release();
     }
-    if (workerThread != nullptr)
-        CloseHandle(workerThread);
-    workerThread = nullptr;
-    workerThreadId = 0;
+    HANDLE thread;
+    {
+        CScopedLock lock(eventLock);
+        thread = workerThread;
+        workerThread = nullptr;
+        workerThreadId = 0;
+    }
+    if (thread != nullptr)
+        CloseHandle(thread);
 }
 
 int CGlo_PluginThread::init() {
@@ -142,6 +161,7 @@ int CGlo_PluginThread::init() {
 
 int CGlo_PluginThread::sendevent(CGlo_Event& event) {
     CScopedLock lock(eventLock);
+    startWorker();
     resetEventTimer();
     filterSmallMovements(event);
     const bool wasMoving = !zeroEventFlag;

@@ -28,24 +28,12 @@ private:
 };
 } // namespace
 
-CGlo_WorkerControl::CGlo_WorkerControl(CGlo_PluginThread* application, HANDLE stopSignal)
-    : references(2), leftSignal(nullptr), stopSignal(nullptr), retryTimer(nullptr),
-      codeModule(nullptr), phase(InApplication), ownCodeDepth(0), abandoned(false),
-      stopRequested(false), stopDeadline(0), giveBackProc(nullptr), handedOverUnload(nullptr),
-      handedOverLibrary(nullptr), application(application), owner(application), next(nullptr) {
+CGlo_WorkerControl::CGlo_WorkerControl(CGlo_PluginThread* application)
+    : references(1), leftSignal(nullptr), stopSignal(nullptr), retryTimer(nullptr),
+      codeModule(nullptr), phase(NotBegun), ownCodeDepth(0), abandoned(false), stopRequested(false),
+      stopDeadline(0), giveBackProc(nullptr), handedOverUnload(nullptr), handedOverLibrary(nullptr),
+      application(application), owner(application), next(nullptr) {
     InitializeCriticalSection(&lock);
-    if (stopSignal != nullptr)
-        DuplicateHandle(GetCurrentProcess(), stopSignal, GetCurrentProcess(), &this->stopSignal, 0,
-                        FALSE, DUPLICATE_SAME_ACCESS);
-    // The worker runs this library's code to its very end: keep the library loaded until then.
-    HMODULE module = nullptr;
-    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                           reinterpret_cast<LPCWSTR>(&CGlo_WorkerControl::create), &module)) {
-        if (module == GetModuleHandleW(nullptr))
-            FreeLibrary(module); // linked into the program: nothing to keep
-        else
-            codeModule = module;
-    }
 }
 
 CGlo_WorkerControl::~CGlo_WorkerControl() {
@@ -58,21 +46,53 @@ CGlo_WorkerControl::~CGlo_WorkerControl() {
     DeleteCriticalSection(&lock);
 }
 
-CGlo_WorkerControl* CGlo_WorkerControl::create(CGlo_PluginThread* application, HANDLE stopSignal) {
-    CGlo_WorkerControl* control = new (std::nothrow) CGlo_WorkerControl(application, stopSignal);
+CGlo_WorkerControl* CGlo_WorkerControl::create(CGlo_PluginThread* application) {
+    CGlo_WorkerControl* control = new (std::nothrow) CGlo_WorkerControl(application);
     if (control == nullptr)
         return nullptr;
-    if (control->stopSignal == nullptr) {
-        if (control->codeModule != nullptr)
-            FreeLibrary(control->codeModule);
-        delete control;
-        return nullptr;
-    }
     AcquireSRWLockExclusive(&s_registryLock);
     control->next = s_registry;
     s_registry = control;
     ReleaseSRWLockExclusive(&s_registryLock);
     return control;
+}
+
+bool CGlo_WorkerControl::beginWorker(HANDLE applicationStop) {
+    CSection section(lock);
+    if (phase != NotBegun || stopRequested || applicationStop == nullptr)
+        return false;
+    if (!DuplicateHandle(GetCurrentProcess(), applicationStop, GetCurrentProcess(), &stopSignal, 0,
+                         FALSE, DUPLICATE_SAME_ACCESS)) {
+        stopSignal = nullptr;
+        return false;
+    }
+    // The worker runs this library's code to its very end: keep the library loaded until then.
+    HMODULE module = nullptr;
+    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                           reinterpret_cast<LPCWSTR>(&CGlo_WorkerControl::create), &module)) {
+        if (module == GetModuleHandleW(nullptr))
+            FreeLibrary(module); // linked into the program: nothing to keep
+        else
+            codeModule = module;
+    }
+    InterlockedIncrement(&references);
+    phase = InApplication;
+    return true;
+}
+
+void CGlo_WorkerControl::workerNotStarted() {
+    HMODULE module;
+    {
+        CSection section(lock);
+        phase = Left;
+        module = codeModule;
+        codeModule = nullptr;
+        if (leftSignal != nullptr)
+            SetEvent(leftSignal);
+    }
+    if (module != nullptr)
+        FreeLibrary(module);
+    release();
 }
 
 CGlo_WorkerControl* CGlo_WorkerControl::find(const CGlo_Application* owner) {
@@ -115,8 +135,9 @@ void CGlo_WorkerControl::requestStop() {
             stopRequested = true;
             stopDeadline = GetTickCount64() + kStopWaitMs;
         }
+        if (stopSignal != nullptr)
+            SetEvent(stopSignal); // no worker before beginWorker(): nobody waits on it
     }
-    SetEvent(stopSignal);
 }
 
 void CGlo_WorkerControl::setGiveBack(GiveBackProc proc) {
@@ -256,7 +277,7 @@ CGlo_WorkerControl::StopResult CGlo_WorkerControl::waitForLeave(DWORD timeoutMs,
     HANDLE left;
     {
         CSection section(lock);
-        if (phase == Left)
+        if (phase == Left || phase == NotBegun)
             return WorkerLeft;
         if (leftSignal == nullptr)
             leftSignal = CreateEventW(nullptr, TRUE, FALSE, nullptr);

@@ -26,10 +26,18 @@ public:
     static const DWORD kGiveBackRetryMs = 50;
 
     // Registered under `owner` so that the host can find the worker of an application. Holds
-    // one reference for the application and one for the worker; null when out of resources.
-    // `stopSignal` is the application's stop event, duplicated so that it can be set after the
-    // application is gone. The library holding this code stays loaded until the worker ends.
-    static CGlo_WorkerControl* create(CGlo_PluginThread* application, HANDLE stopSignal);
+    // one reference, the application's; null when out of resources. No worker runs yet: a stop
+    // or a wait for the worker to leave returns at once until beginWorker().
+    static CGlo_WorkerControl* create(CGlo_PluginThread* application);
+    // Before the worker's thread is made, once: false when a stop was asked for already, when a
+    // worker was begun before, or when `stopSignal` (the application's stop event, duplicated so
+    // that it can be set after the application is gone) cannot be kept. On true the control
+    // holds a reference for the worker, and the library holding this code stays loaded until
+    // the worker ends.
+    bool beginWorker(HANDLE stopSignal);
+    // After beginWorker(), when the thread could not be made: the worker's share is given back
+    // and no worker will run for this control.
+    void workerNotStarted();
     // The registered control of `owner` with a reference for the caller, or null.
     static CGlo_WorkerControl* find(const CGlo_Application* owner);
     // Drops one reference; the last one frees the control.
@@ -93,12 +101,12 @@ public:
     void abandonFromWorker();
 
 private:
-    CGlo_WorkerControl(CGlo_PluginThread* application, HANDLE stopSignal);
+    explicit CGlo_WorkerControl(CGlo_PluginThread* application);
     ~CGlo_WorkerControl();
     CGlo_WorkerControl(const CGlo_WorkerControl&) = delete;
     CGlo_WorkerControl& operator=(const CGlo_WorkerControl&) = delete;
 
-    enum Phase { InApplication, InFunction, Left };
+    enum Phase { NotBegun, InApplication, InFunction, Left };
 
     volatile LONG references;
     CRITICAL_SECTION lock;

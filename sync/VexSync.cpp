@@ -73,6 +73,14 @@ CEvent::CEvent(BOOL bInitiallyOwn, BOOL bManualReset, LPCWSTR pstrName,
     m_hObject = ::CreateEventW(lpsaAttribute, bManualReset, bInitiallyOwn, pstrName);
 }
 
+CEvent::CEvent(MadeLater) : CSyncObject(nullptr) {}
+
+BOOL CEvent::Create(BOOL bInitiallyOwn, BOOL bManualReset) {
+    if (m_hObject == nullptr)
+        m_hObject = ::CreateEventW(nullptr, bManualReset, bInitiallyOwn, nullptr);
+    return m_hObject != nullptr;
+}
+
 CEvent::~CEvent() {}
 
 BOOL CEvent::SetEvent() {

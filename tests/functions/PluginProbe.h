@@ -28,9 +28,14 @@ struct CGlo_PluginTestAccess {
 
 namespace glotest {
 
-// Protected operations made public; no window is matched.
+// Protected operations made public; no window is matched. Its worker runs, as a plug-in's does
+// once an event came: what a function called here could not give back, the worker retries.
 class Probe : public CGlo_Plugin {
 public:
+    Probe() {
+        CGlo_Event zero;
+        sendevent(zero);
+    }
     int match(HWND) override { return 0; }
     using CGlo_Plugin::autoScroll;
     using CGlo_Plugin::autoScrollLeftRight;

@@ -174,14 +174,26 @@ TEST_F(Lifecycle, ShutdownWhileTheStartingThreadIsBusy) {
 // plug-ins and their worker threads would ever leave the driver's process.
 TEST_F(Lifecycle, TermUnloadsPluginsAndTheirWorkers) {
     const std::wstring plugin = home.add(L"e2e_recorder");
+    const HWND target =
+        glotest::makeWindow(e2e::kTargetClass, WS_POPUP | WS_VISIBLE, 150, 120, 400, 300);
+    ASSERT_TRUE(glotest::focusAndPoint(target));
     const long threadsBefore = threadCount();
     {
         Core core;
         core.start();
         ASSERT_NE(GetModuleHandleW(plugin.c_str()), nullptr);
+        // A plug-in's worker starts with its first event.
+        EXPECT_EQ(threadCount(), threadsBefore);
+        const auto send = entry<ZuVidSendEventProc>(core.module, "ZuVidSendEvent");
+        ASSERT_NE(send, nullptr);
+        const ZuVidEventRecord motion = {ZUVID_EVENT_MOTION, {}, 0, 0, {200, 0, 200, 0, 0, 0}};
+        const ZuVidEventRecord zero = {ZUVID_EVENT_ZERO, {}, 0, 0, {}};
+        send(target, &motion);
+        send(target, &zero);
         EXPECT_GT(threadCount(), threadsBefore);
         core.term();
     }
+    DestroyWindow(target);
     EXPECT_TRUE(glotest::eventually([] { return !coreLoaded(); }));
     EXPECT_EQ(GetModuleHandleW(plugin.c_str()), nullptr);
     EXPECT_TRUE(glotest::eventually([&] { return threadCount() == threadsBefore; }));

@@ -99,7 +99,7 @@ CGlo_FunctionSetup gEndSetups[] = {
 
 class Worker : public CGlo_PluginThread {
 public:
-    Worker() {
+    explicit Worker(bool startNow = true) {
         gTrace.clear();
         gHangReturned = false;
         setName(L"PluginThreadTestNoFile");
@@ -107,6 +107,10 @@ public:
         initButtonConfiguration(gButtons, sizeof gButtons);
         initDefaultConfiguration(gDefaults, sizeof gDefaults);
         setDefaultConfiguration();
+        if (!startNow)
+            return;
+        CGlo_Event zero; // the worker starts with the first event
+        sendevent(zero);
         DuplicateHandle(GetCurrentProcess(), workerThread, GetCurrentProcess(), &workerThreadCopy,
                         0, FALSE, DUPLICATE_SAME_ACCESS);
     }
@@ -298,6 +302,8 @@ Scroller::Scroller() {
     setFunctions(gScrollFunctions, sizeof gScrollFunctions);
     initDefaultConfiguration(gScrollSetups, sizeof gScrollSetups);
     setDefaultConfiguration();
+    CGlo_Event zero; // the worker starts with the first event
+    sendevent(zero);
     DuplicateHandle(GetCurrentProcess(), workerThread, GetCurrentProcess(), &gScrollerThread, 0,
                     FALSE, DUPLICATE_SAME_ACCESS);
 }
@@ -386,6 +392,8 @@ Panner::Panner() {
     setFunctions(gPanFunctions, sizeof gPanFunctions);
     initDefaultConfiguration(gScrollSetups, sizeof gScrollSetups);
     setDefaultConfiguration();
+    CGlo_Event zero; // the worker starts with the first event
+    sendevent(zero);
     DuplicateHandle(GetCurrentProcess(), workerThread, GetCurrentProcess(), &gPannerThread, 0,
                     FALSE, DUPLICATE_SAME_ACCESS);
 }
@@ -634,6 +642,25 @@ TEST(PluginThread, NoWakeUpsAtRest) {
     EXPECT_GE(pollerAfter - pollerBefore, 10); // the count sees a polling thread
     EXPECT_EQ(workerAfter, workerBefore);
     EXPECT_EQ(trace().back(), 'z') << trace();
+}
+
+// The worker starts with the first event, not with the object: a plug-in that never sees one
+// costs no thread. One stopped before any event starts none afterwards: it would run on an
+// object that is going away.
+TEST(PluginThread, TheWorkerStartsWithTheFirstEventAndNotAfterAStop) {
+    {
+        Worker idle(false);
+        EXPECT_EQ(idle.workerThread, nullptr);
+        idle.send(0, 0, 1, 1);
+        ASSERT_TRUE(eventually([] { return count("Kb") == 1; })) << trace();
+        EXPECT_NE(idle.workerThread, nullptr);
+    }
+    Worker stopped(false);
+    stopped.stop();
+    stopped.send(0, 0, 1, 1);
+    Sleep(100);
+    EXPECT_EQ(stopped.workerThread, nullptr);
+    EXPECT_EQ(count("Kb"), 0) << trace();
 }
 
 TEST(PluginThread, AFailedWaitEndsTheWorkerInsteadOfSpinning) {
