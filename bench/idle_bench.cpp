@@ -1,8 +1,9 @@
-// Cost of the core while the cap rests: four plug-ins with worker threads are loaded through the
-// driver entry points, a gesture runs and ends with the zero event, and then for 10 s the
-// process's CPU time and the wake-ups (context switches) of every thread but the driver's own
-// are counted. The driver's thread waits for messages meanwhile, as a driver's loop does, and
-// counts what wakes it. Needs the test plug-ins (tests/fixtures) built beside it in ../plugins.
+// Cost of the core while the cap rests: four plug-ins are loaded through the driver entry points,
+// a gesture runs (starting the worker of the plug-in that serves it) and ends with the zero
+// event, and then for 10 s the process's CPU time and the wake-ups (context switches) of every
+// thread but the driver's own are counted. The driver's thread waits for messages meanwhile, as
+// a driver's loop does, and counts what wakes it. Needs the test plug-ins (tests/fixtures) built
+// beside it in ../plugins.
 #include <windows.h>
 
 #include <cstdio>

@@ -95,39 +95,51 @@ CGlo_PluginHost::~CGlo_PluginHost() {
     freeAllPlugins();
 }
 
+// The folder by its full path: the process's working directory is the driver's and is left
+// alone (another of its threads may be using it), and the start spares entering directories.
 int CGlo_PluginHost::loadPlugins(const wchar_t* folder) {
     freeAllPlugins();
-
-    wchar_t previous[kPathChars];
-    const DWORD previousLength = GetCurrentDirectoryW(kPathChars, previous);
-    if (previousLength == 0 || previousLength >= static_cast<DWORD>(kPathChars))
-        return 1; // the working directory could not be restored afterwards
 
     wchar_t home[kPathChars];
     if (!getHomeDirectory(home, sizeof(home)))
         return 1;
+    if (folder == nullptr || folder[0] == L'\0')
+        return 1;
 
-    // Plug-ins are looked for in their folder only: when it cannot be entered,
-    // the libraries of whatever directory is current are no plug-ins.
-    if (folder && SetCurrentDirectoryW(home) && SetCurrentDirectoryW(folder)) {
-        wchar_t directory[kPathChars];
-        const DWORD length = GetCurrentDirectoryW(kPathChars, directory);
-        if (length > 0 && length < static_cast<DWORD>(kPathChars)) {
-            // No system error box may block the driver's thread on a bad file.
-            DWORD oldMode = 0;
-            SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
-            loadFolder(directory, length);
-            SetThreadErrorMode(oldMode, nullptr);
-        }
-    }
-    SetCurrentDirectoryW(previous);
+    // A folder named from the home, unless it names a drive or a share of its own.
+    const bool absolute =
+        folder[0] == L'\\' || folder[0] == L'/' || (folder[0] != L'\0' && folder[1] == L':');
+    wchar_t joined[2 * kPathChars];
+    const int written = absolute ? std::swprintf(joined, 2 * kPathChars, L"%ls", folder)
+                                 : std::swprintf(joined, 2 * kPathChars, L"%ls\\%ls", home, folder);
+    if (written <= 0)
+        return 1;
+    wchar_t directory[kPathChars];
+    const DWORD length = GetFullPathNameW(joined, kPathChars, directory, nullptr);
+    if (length == 0 || length >= static_cast<DWORD>(kPathChars))
+        return 1;
+    // Plug-ins are looked for in their folder only: without it there are none.
+    const DWORD attributes = GetFileAttributesW(directory);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 1;
+    // No system error box may block the driver's thread on a bad file.
+    DWORD oldMode = 0;
+    SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
+    loadFolder(directory, length);
+    SetThreadErrorMode(oldMode, nullptr);
     reportFaults();
     return 1;
 }
 
 void CGlo_PluginHost::loadFolder(const wchar_t* directory, DWORD length) {
+    wchar_t pattern[kPathChars + 8];
+    std::wmemcpy(pattern, directory, length);
+    std::size_t end = length;
+    if (end > 0 && pattern[end - 1] != L'\\' && pattern[end - 1] != L'/')
+        pattern[end++] = L'\\';
+    std::wmemcpy(pattern + end, L"*.dll", 6);
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(L"*.dll", &found);
+    HANDLE find = FindFirstFileW(pattern, &found);
     if (find == INVALID_HANDLE_VALUE)
         return;
     do {

@@ -248,24 +248,27 @@ private:
     // yet gives no setup, is unreadable (an empty one is a user who removed every motion setup).
     // The file is opened once, by the base: one that it cannot open makes it take the built-in
     // setups, which the override above notes. Every plug-in reads its file while the driver
-    // starts.
+    // starts: only a file that gave no setup is looked at further.
     Outcome readFile(const wchar_t* path) {
-        WIN32_FILE_ATTRIBUTE_DATA found;
-        if (path == nullptr || path[0] == L'\0' ||
-            !GetFileAttributesExW(path, GetFileExInfoStandard, &found) ||
-            (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        if (path == nullptr || path[0] == L'\0')
             return Missing;
         useFile(path);
         tookDefaults = false;
         CGlo_Plugin::deserialize();
-        const bool empty = found.nFileSizeHigh == 0 && found.nFileSizeLow == 0;
         // What the file gave: its motion setups (the buttons are the plug-in's own and the
         // user's key combinations).
         int motion = 0;
         for (int i = 0; i < getNumberOfConnections(); ++i)
             if (!queryFunctionSetup(i)->isButton())
                 ++motion;
-        return !tookDefaults && (empty || motion > 0) ? Read : Unreadable;
+        if (!tookDefaults && motion > 0)
+            return Read;
+        WIN32_FILE_ATTRIBUTE_DATA found;
+        if (!GetFileAttributesExW(path, GetFileExInfoStandard, &found) ||
+            (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            return Missing;
+        const bool empty = found.nFileSizeHigh == 0 && found.nFileSizeLow == 0;
+        return !tookDefaults && empty ? Read : Unreadable;
     }
 
     void setUserFileAside() {
