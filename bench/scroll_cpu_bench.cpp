@@ -222,10 +222,9 @@ int main() {
 
     const std::vector<std::string> tasksBefore = linux.taskIds();
     bench::startCore();
-    std::vector<std::string> workerTasks; // the Linux threads the core started: its workers
-    for (const std::string& task : linux.taskIds())
-        if (std::find(tasksBefore.begin(), tasksBefore.end(), task) == tasksBefore.end())
-            workerTasks.push_back(task);
+    // The Linux threads the core started: its workers, found once the warm-up round has started
+    // the one that scrolls notepad (a worker starts with its plug-in's first event).
+    std::vector<std::string> workerTasks;
 
     const HWND text = notepad.textWindow();
     const ZuVidEventRecord push = {ZUVID_EVENT_MOTION, {}, 0, 0, {0, 0, kPush, 0, 0, 0}};
@@ -249,6 +248,9 @@ int main() {
     // A first round warms up and gives the first bare round its number of lines. Rounds then
     // alternate which of the two goes first.
     Round last = coreRound();
+    for (const std::string& task : linux.taskIds())
+        if (std::find(tasksBefore.begin(), tasksBefore.end(), task) == tasksBefore.end())
+            workerTasks.push_back(task);
     std::vector<double> core, floor, shares;
     std::vector<long> coreLines, bareLines;
     for (int round = 0; round < kRounds; ++round) {
@@ -283,5 +285,5 @@ int main() {
     benchFigure("CPU while scrolling / bare road", coreCpu / floorCpu, 2, "x", "<= 1.3");
     benchFigure("CPU while scrolling, the core's workers' share", median(shares), 0, "%");
     // Without lines scrolled, or with the bare road scrolling fewer, the figures compare nothing.
-    return lines > 0 && bareLinesMedian >= lines - 1 && workerTasks.size() >= 10 ? 0 : 1;
+    return lines > 0 && bareLinesMedian >= lines - 1 && !workerTasks.empty() ? 0 : 1;
 }
