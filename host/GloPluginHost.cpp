@@ -5,6 +5,7 @@
 #include "GloHWND.h"
 #include "GloTextIds.h"
 #include "GloWnd.h"
+#include "events/GloConfigFiles.h"
 #include "events/GloEventMath.h"
 #include "events/GloSetupFit.h"
 #include "log/GdrLog.h"
@@ -125,6 +126,8 @@ int CGlo_PluginHost::loadPlugins(const wchar_t* folder) {
     // No system error box may block the driver's thread on a bad file.
     DWORD oldMode = 0;
     SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
+    // A plug-in's relative settings file name means its folder while it loads.
+    const glo_events::CConfigFileScope files(directory, false);
     loadFolder(directory, length);
     SetThreadErrorMode(oldMode, nullptr);
     reportFaults();
