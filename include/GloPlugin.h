@@ -28,7 +28,7 @@
 // of the virtual operations are part of the plug-in interface.
 class GLO_API CGlo_Plugin : public CGlo_WindowClass, public CGlo_PluginThread {
 public:
-    // Starts the worker thread (CGlo_PluginThread) and calls init().
+    // Calls init(); the worker thread (CGlo_PluginThread) starts with the first event.
     CGlo_Plugin();
     CGlo_Plugin(const CGlo_Plugin&) = delete;
     CGlo_Plugin& operator=(const CGlo_Plugin&) = delete;
