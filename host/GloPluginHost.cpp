@@ -108,8 +108,7 @@ int CGlo_PluginHost::loadPlugins(const wchar_t* folder) {
         return 1;
 
     // A folder named from the home, unless it names a drive or a share of its own.
-    const bool absolute =
-        folder[0] == L'\\' || folder[0] == L'/' || (folder[0] != L'\0' && folder[1] == L':');
+    const bool absolute = folder[0] == L'\\' || folder[0] == L'/' || folder[1] == L':';
     wchar_t joined[2 * kPathChars];
     const int written = absolute ? std::swprintf(joined, 2 * kPathChars, L"%ls", folder)
                                  : std::swprintf(joined, 2 * kPathChars, L"%ls\\%ls", home, folder);
@@ -135,25 +134,21 @@ int CGlo_PluginHost::loadPlugins(const wchar_t* folder) {
 }
 
 void CGlo_PluginHost::loadFolder(const wchar_t* directory, DWORD length) {
-    wchar_t pattern[kPathChars + 8];
-    std::wmemcpy(pattern, directory, length);
-    std::size_t end = length;
-    if (end > 0 && pattern[end - 1] != L'\\' && pattern[end - 1] != L'/')
-        pattern[end++] = L'\\';
-    std::wmemcpy(pattern + end, L"*.dll", 6);
+    // The folder with its separator, then each name: the search pattern and every library.
+    wchar_t path[kPathChars + MAX_PATH + 2];
+    std::wmemcpy(path, directory, length);
+    std::size_t at = length;
+    if (at > 0 && path[at - 1] != L'\\' && path[at - 1] != L'/')
+        path[at++] = L'\\';
+    std::wmemcpy(path + at, L"*.dll", 6);
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(pattern, &found);
+    HANDLE find = FindFirstFileW(path, &found);
     if (find == INVALID_HANDLE_VALUE)
         return;
     do {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
             !hasDllExtension(found.cFileName))
             continue;
-        wchar_t path[kPathChars + MAX_PATH + 2];
-        std::wmemcpy(path, directory, length);
-        std::size_t at = length;
-        if (path[at - 1] != L'\\' && path[at - 1] != L'/')
-            path[at++] = L'\\';
         const std::size_t nameLength = std::wcslen(found.cFileName);
         if (at + nameLength >= sizeof(path) / sizeof(path[0]))
             continue;
